@@ -1,0 +1,26 @@
+# Varnet: the two commands of the README.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build run test bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/varnet
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	./$(BUILD_DIR)/varnet-bench
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Varnet needs.
+# Idempotent: packages already present are left alone; apt-get update runs only
+# when something is missing.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake make pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libsqlite3-dev
+  libgtest-dev libgmock-dev googletest
+  libbenchmark-dev
+  fonts-wqy-microhei
+  xvfb xauth
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

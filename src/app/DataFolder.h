@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace varnet {
+
+// Where formula.mdb, the folders "历史号码" and "公式文本" and every exported
+// file live: --data-dir DIR if given; else $VARNET_HOME; else the program's
+// own folder when a formula.mdb stands beside it (a portable install); else
+// $XDG_DATA_HOME/Varnet (~/.local/share/Varnet).
+class DataFolder {
+public:
+    static constexpr const char* kFormulaTextFolder = "公式文本";
+
+    static std::string resolve(const std::string& dataDirArg, const std::string& executableDir);
+    // Creates the folder and its two subfolders when missing. Returns false
+    // with a message when that is not possible.
+    static bool prepare(const std::string& folder, std::string* error);
+    static std::string join(const std::string& folder, const std::string& name);
+};
+
+}  // namespace varnet

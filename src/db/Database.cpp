@@ -1,0 +1,68 @@
+#include "db/Database.h"
+
+#include <utility>
+
+#include "db/Statement.h"
+
+namespace varnet {
+
+Database::Database(const std::string& path) : path_(path) {
+    const int rc = sqlite3_open_v2(path.c_str(), &db_,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw DbError(msg);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, 5000);
+}
+
+Database::~Database() { close(); }
+
+Database::Database(Database&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)) {}
+
+Database& Database::operator=(Database&& other) noexcept {
+    if (this != &other) {
+        close();
+        db_ = std::exchange(other.db_, nullptr);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+void Database::close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+void Database::exec(std::string_view sql) {
+    if (!db_) throw DbError("database is not open");
+    char* err = nullptr;
+    const std::string text(sql);
+    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
+        std::string msg = err ? err : sqlite3_errmsg(db_);
+        sqlite3_free(err);
+        throw DbError(msg);
+    }
+}
+
+Statement Database::prepare(std::string_view sql) {
+    if (!db_) throw DbError("database is not open");
+    return Statement(db_, sql);
+}
+
+bool Database::tableExists(std::string_view name) {
+    auto st = prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+    st.bind(1, name);
+    return st.step();
+}
+
+long long Database::changes() const { return db_ ? sqlite3_changes64(db_) : 0; }
+
+}  // namespace varnet

@@ -1,0 +1,119 @@
+#include "db/HistoryTable.h"
+
+#include <string>
+
+#include "db/Database.h"
+#include "db/Statement.h"
+#include "history/ParameterNames.h"
+
+namespace varnet {
+
+namespace {
+
+// Parameter indexes in the order the writer sets the columns.
+const std::vector<int>& appendOrder() {
+    static const std::vector<int> order = [] {
+        std::vector<int> o;
+        for (int position = 1; position <= kPositions; ++position)
+            for (int letter = 0; letter < 12; ++letter) o.push_back(paramIndex(letter, position));
+        for (int k = 121; k <= kParamCount; ++k) o.push_back(k);
+        return o;
+    }();
+    return order;
+}
+
+const std::string& insertSql() {
+    static const std::string sql = [] {
+        std::string cols, marks;
+        int n = 0;
+        for (int k : appendOrder()) {
+            cols += ParameterNames::code(k) + ", ";
+            marks += "?" + std::to_string(++n) + ", ";
+        }
+        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + marks + "?" +
+               std::to_string(n + 1) + ")";
+    }();
+    return sql;
+}
+
+const std::string& selectSql() {
+    static const std::string sql = [] {
+        std::string s = "SELECT strQQH";
+        for (int k = 1; k <= kParamCount; ++k) s += ", " + ParameterNames::code(k);
+        return s + " FROM Lishi ORDER BY strQQH, rowid";
+    }();
+    return sql;
+}
+
+void bindRow(Statement& st, std::int32_t issue, const ParamValues& params) {
+    int n = 0;
+    for (int k : appendOrder()) st.bind(++n, static_cast<std::int64_t>(params[k - 1]));
+    st.bind(n + 1, static_cast<std::int64_t>(issue));
+}
+
+}  // namespace
+
+void HistoryTable::append(std::int32_t issue, const ParamValues& params) {
+    auto st = db_.prepare(insertSql());
+    bindRow(st, issue, params);
+    st.run();
+}
+
+void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<ParamValues>& params,
+                             const std::function<bool(int)>& progress) {
+    auto st = db_.prepare(insertSql());
+    for (std::size_t i = 0; i < draws.size(); ++i) {
+        bindRow(st, draws[i].issue, params[i]);
+        st.run();
+        st.reset();
+        if (progress && (i + 1) % 2048 == 0 && !progress(static_cast<int>(i + 1))) {
+            throw DbError("cancelled");
+        }
+    }
+}
+
+History HistoryTable::load() {
+    History h;
+    h.reserve(count());
+    auto st = db_.prepare(selectSql());
+    ParamValues v{};
+    while (st.step()) {
+        for (int k = 0; k < kParamCount; ++k) v[k] = static_cast<std::int32_t>(st.int64(k + 1));
+        h.append(static_cast<std::int32_t>(st.int64(0)), v);
+    }
+    return h;
+}
+
+int HistoryTable::count() {
+    auto st = db_.prepare("SELECT COUNT(*) FROM Lishi");
+    st.step();
+    return st.integer(0);
+}
+
+int HistoryTable::deleteLast() { return deleteLastN(1); }
+
+int HistoryTable::Delrec() {
+    db_.exec("DELETE FROM Lishi");
+    return static_cast<int>(db_.changes());
+}
+
+int HistoryTable::deleteAbove(std::int32_t issue) {
+    auto st = db_.prepare("DELETE FROM Lishi WHERE strQQH > ?1");
+    st.bind(1, static_cast<std::int64_t>(issue));
+    st.run();
+    return static_cast<int>(db_.changes());
+}
+
+int HistoryTable::deleteLastN(int n) {
+    if (n <= 0) return 0;
+    auto st = db_.prepare(
+        "DELETE FROM Lishi WHERE rowid IN "
+        "(SELECT rowid FROM Lishi ORDER BY strQQH DESC, rowid DESC LIMIT ?1)");
+    st.bind(1, n);
+    st.run();
+    return static_cast<int>(db_.changes());
+}
+
+void CompactDb(Database& db) { db.exec("VACUUM"); }
+
+}  // namespace varnet

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "history/Draw.h"
+#include "history/History.h"
+
+namespace varnet {
+
+class Database;
+
+// Operations on the draw history table `Lishi`. Each changing operation is
+// one statement or runs inside the caller's transaction.
+class HistoryTable {
+public:
+    explicit HistoryTable(Database& db) : db_(db) {}
+
+    // Appends a draw with its parameters, columns set in the writer's order:
+    // A..L of each position, then the M and N columns, then `strQQH`.
+    void append(std::int32_t issue, const ParamValues& params);
+    // Appends many rows with one prepared statement; `progress(done)` is
+    // called every few thousand rows and may return false to stop (DbError).
+    void appendAll(const std::vector<Draw>& draws, const std::vector<ParamValues>& params,
+                   const std::function<bool(int)>& progress = {});
+
+    // The history ordered by issue, ties in stored order.
+    History load();
+    int count();
+
+    // The deletions. Each returns the number of rows deleted.
+    int deleteLast();
+    int Delrec();  // every row
+    int deleteAbove(std::int32_t issue);
+    int deleteLastN(int n);
+
+private:
+    Database& db_;
+};
+
+// Compacts the database file (VACUUM: atomic, the file is never missing).
+void CompactDb(Database& db);
+
+}  // namespace varnet

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace varnet {
+
+class Database;
+
+// The tables of formula.mdb: the draw history `Lishi`, the formula tables
+// `Gongshi1`..`Gongshi10`, `Errarr` and `ErrarrLei`.
+class Schema {
+public:
+    static constexpr const char* kFileName = "formula.mdb";
+
+    // Opens the data file at `path`, creating it with every table when it is
+    // missing (or empty) and adding tables that an older file lacks. A file
+    // that is not an SQLite database, or whose tables lack columns, is never
+    // touched: DbError with a message for the user.
+    static Database openDataFile(const std::string& path);
+
+    // Creates whatever table is missing. Call inside or outside a transaction.
+    static void ensureTables(Database& db);
+
+    // The formula table name of position 1..10: "Gongshi1" .. "Gongshi10".
+    static std::string formulaTable(int position);
+
+    // CREATE TABLE statement of a formula table with the columns in order.
+    static std::string formulaTableSql(const std::string& table);
+
+    // Columns of a formula table in the order a rebuild leaves them.
+    static const std::vector<std::string>& formulaColumns();
+};
+
+}  // namespace varnet

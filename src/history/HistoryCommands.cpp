@@ -1,0 +1,188 @@
+#include "history/HistoryCommands.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "db/Database.h"
+#include "db/HistoryTable.h"
+#include "db/Transaction.h"
+#include "history/TextCodec.h"
+
+namespace varnet {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+HistoryCommands::Result failure(std::string message) {
+    HistoryCommands::Result r;
+    r.message = std::move(message);
+    return r;
+}
+
+HistoryCommands::Result success(int rows) {
+    HistoryCommands::Result r;
+    r.ok = true;
+    r.rows = rows;
+    return r;
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in) return false;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) return false;
+    bytes = ss.str();
+    return true;
+}
+
+}  // namespace
+
+HistoryCommands::Result HistoryCommands::addDraw(const History& history, const Draw& draw) {
+    if (draw.issue < 1) return failure("期号必须是正整数，这一期没有保存。");
+    if (!isValidNumbers(draw.numbers))
+        return failure("十个号码必须是1到10，每个号码各一次。这一期的号码有误，没有保存。");
+    if (history.findIssue(draw.issue) >= 0)
+        return failure("期号 " + std::to_string(draw.issue) + " 已经存在，这一期没有保存。");
+    Numbers previous{};
+    if (!history.empty()) previous = history.numbers(history.size() - 1);
+    try {
+        Transaction tx(db_);
+        HistoryTable(db_).append(draw.issue, computeParameters(draw, previous));
+        tx.commit();
+    } catch (const DbError& e) {
+        return failure(std::string("保存失败：") + e.what());
+    }
+    return success(1);
+}
+
+HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& path,
+                                                          const HistoryText::Carry& carry,
+                                                          const Progress& progress) {
+    ImportResult result;
+    std::string bytes;
+    if (!readWholeFile(path, bytes)) {
+        result.message = "无法读取文件 " + path + "，历史号码没有改变。";
+        return result;
+    }
+    result.carry = carry;
+    const auto lines = HistoryText::parse(TextCodec::decodeFile(bytes), result.carry);
+
+    std::vector<Draw> draws;
+    std::vector<ParamValues> params;
+    draws.reserve(lines.size());
+    params.reserve(lines.size());
+    Numbers previous{};
+    for (const auto& line : lines) {
+        if (!isValidNumbers(line.draw.numbers)) {
+            result.skippedLines.push_back(line.lineNumber);
+            continue;
+        }
+        draws.push_back(line.draw);
+        params.push_back(computeParameters(line.draw, previous));
+        previous = line.draw.numbers;
+    }
+    if (draws.empty()) {
+        result.message = "文件 " + path + " 中没有可以读入的历史号码，历史号码没有改变。";
+        return result;
+    }
+
+    const long long total = static_cast<long long>(draws.size());
+    try {
+        Transaction tx(db_);
+        HistoryTable table(db_);
+        table.Delrec();
+        table.appendAll(draws, params, [&](int done) {
+            return !progress || progress(done, total);
+        });
+        if (progress && !progress(total, total)) throw DbError("cancelled");
+        tx.commit();
+    } catch (const DbError& e) {
+        if (std::string(e.what()) == "cancelled") {
+            result.cancelled = true;
+            result.message = "读入已取消，历史号码没有改变。";
+        } else {
+            result.message = std::string("读入失败，历史号码没有改变：") + e.what();
+        }
+        return result;
+    }
+    result.ok = true;
+    result.rows = static_cast<int>(draws.size());
+    if (!result.skippedLines.empty()) {
+        std::string list;
+        for (std::size_t i = 0; i < result.skippedLines.size() && i < 10; ++i)
+            list += (i ? "、" : "") + std::to_string(result.skippedLines[i]);
+        if (result.skippedLines.size() > 10) list += " 等";
+        result.message = "已读入 " + std::to_string(result.rows) + " 期。有 " +
+                         std::to_string(result.skippedLines.size()) +
+                         " 行的号码不是1到10各一次，没有读入（第 " + list + " 行）。";
+    }
+    return result;
+}
+
+HistoryCommands::Result HistoryCommands::exportFile(const History& history, const std::string& path) {
+    const fs::path target = fs::u8path(path);
+    std::error_code ec;
+    if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);
+    const fs::path temp = target.string() + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return failure("无法写入文件 " + path + "。");
+        out << TextCodec::utf8ToGbk(HistoryText::format(history));
+        out.close();
+        if (!out) {
+            fs::remove(temp, ec);
+            return failure("写入文件 " + path + " 失败（磁盘已满？）。");
+        }
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return failure("无法写入文件 " + path + "。");
+    }
+    return success(history.size());
+}
+
+namespace {
+
+template <typename Op>
+HistoryCommands::Result runDeletion(Database& db, bool compact, Op op) {
+    int rows = 0;
+    try {
+        Transaction tx(db);
+        rows = op(HistoryTable(db));
+        tx.commit();
+    } catch (const DbError& e) {
+        return failure(std::string("删除失败，历史号码没有改变：") + e.what());
+    }
+    if (compact) {
+        try {
+            CompactDb(db);
+        } catch (const DbError&) {
+            // The deletion stands; a failed compaction only leaves the file larger.
+        }
+    }
+    return success(rows);
+}
+
+}  // namespace
+
+HistoryCommands::Result HistoryCommands::deleteLast() {
+    return runDeletion(db_, false, [](HistoryTable t) { return t.deleteLast(); });
+}
+
+HistoryCommands::Result HistoryCommands::deleteAll() {
+    return runDeletion(db_, false, [](HistoryTable t) { return t.Delrec(); });
+}
+
+HistoryCommands::Result HistoryCommands::deleteDownTo(std::int32_t issue) {
+    return runDeletion(db_, true, [issue](HistoryTable t) { return t.deleteAbove(issue); });
+}
+
+HistoryCommands::Result HistoryCommands::deleteLastN(int n) {
+    return runDeletion(db_, true, [n](HistoryTable t) { return t.deleteLastN(n); });
+}
+
+}  // namespace varnet

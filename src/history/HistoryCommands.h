@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "history/Draw.h"
+#include "history/History.h"
+#include "history/HistoryText.h"
+
+namespace varnet {
+
+class Database;
+
+// Reports progress of a long command: (done, total); returning false cancels.
+using Progress = std::function<bool(long long done, long long total)>;
+
+// The commands that change or write the draw history. Each command that
+// changes data runs in one transaction: it completes or leaves the data as
+// it was. Messages are for the user, in Chinese.
+class HistoryCommands {
+public:
+    explicit HistoryCommands(Database& db) : db_(db) {}
+
+    struct Result {
+        bool ok = false;
+        std::string message;  // why not, when !ok; a note for the user otherwise
+        int rows = 0;         // rows stored or deleted
+    };
+
+    // Manual entry: stores a draw after the last stored one. The numbers must
+    // be 1..10 each once and the issue a new positive number. `previous` is
+    // the draw with the greatest issue (none for an empty history).
+    Result addDraw(const History& history, const Draw& draw);
+
+    struct ImportResult : Result {
+        HistoryText::Carry carry;               // values of the last line read
+        std::vector<int> skippedLines;          // lines with an issue but no valid draw
+        bool cancelled = false;
+    };
+    // Reads the whole file, then replaces the stored history with its draws
+    // in one transaction. A file that cannot be read, or that holds no
+    // usable draw, changes nothing. `carry` is the date known before it.
+    ImportResult importFile(const std::string& path, const HistoryText::Carry& carry,
+                            const Progress& progress = {});
+
+    // Writes the history text file (GBK, CR LF), creating its folder. The file
+    // is written beside and renamed over, so an old file is never half
+    // overwritten.
+    static Result exportFile(const History& history, const std::string& path);
+
+    Result deleteLast();
+    Result deleteAll();
+    // Deletes every draw whose issue is greater than `issue`, then compacts.
+    Result deleteDownTo(std::int32_t issue);
+    // Deletes the n draws with the greatest issues, then compacts.
+    Result deleteLastN(int n);
+
+private:
+    Database& db_;
+};
+
+}  // namespace varnet

@@ -1,0 +1,144 @@
+#include "history/HistoryText.h"
+
+#include <cstdio>
+
+#include "history/NumericText.h"
+#include "history/TextCodec.h"
+
+namespace varnet {
+
+namespace {
+
+bool isDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
+
+// "reads as a number": digits, at most one decimal point, an optional
+// exponent; nothing else (the field's ends are digits by the caller's test).
+bool readsAsNumber(const std::u32string& field) {
+    std::size_t i = 0, digits = 0;
+    while (i < field.size() && isDigit(field[i])) ++i, ++digits;
+    if (i < field.size() && field[i] == U'.') {
+        ++i;
+        while (i < field.size() && isDigit(field[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < field.size() && (field[i] == U'e' || field[i] == U'E')) {
+        ++i;
+        if (i < field.size() && (field[i] == U'+' || field[i] == U'-')) ++i;
+        std::size_t exp = 0;
+        while (i < field.size() && isDigit(field[i])) ++i, ++exp;
+        if (exp == 0) return false;
+    }
+    return i == field.size();
+}
+
+// A field of width w at 1-based position q is accepted when its characters
+// read as a number and its first and last characters are digits; its value
+// must also fit a 32-bit integer.
+bool acceptField(const std::u32string& line, std::size_t q, std::size_t w, int& value) {
+    if (q < 1 || q - 1 + w > line.size()) return false;
+    const std::u32string field = line.substr(q - 1, w);
+    if (!isDigit(field.front()) || !isDigit(field.back()) || !readsAsNumber(field)) return false;
+    std::string ascii(field.begin(), field.end());
+    const auto v = toInt32(numericValue(ascii));
+    if (!v) return false;
+    value = *v;
+    return true;
+}
+
+bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u3000'; }
+
+}  // namespace
+
+std::string HistoryText::formatLine(const Draw& d) {
+    char buf[96];
+    std::string line;
+    std::snprintf(buf, sizeof buf, "%07d %d-%02d-%02d ", d.issue, d.year, d.month, d.day);
+    line = buf;
+    for (int x : d.numbers) {
+        std::snprintf(buf, sizeof buf, "%02d ", x);
+        line += buf;
+    }
+    return line;
+}
+
+std::string HistoryText::format(const History& history) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(history.size()) * 50);
+    for (int r = 0; r < history.size(); ++r) {
+        out += formatLine(history.draw(r));
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string HistoryText::exportFileName(const std::string& issueText) {
+    return "更新至" + issueText + "期历史号码.txt";
+}
+
+std::vector<HistoryText::Line> HistoryText::parse(std::string_view text, Carry& carry) {
+    std::vector<Line> out;
+    int lineNumber = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view raw = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+
+        std::u32string line = TextCodec::toU32(raw);
+        std::size_t a = 0, b = line.size();
+        while (a < b && isBlank(line[a])) ++a;
+        while (b > a && isBlank(line[b - 1])) --b;
+        line = line.substr(a, b - a);
+
+        int issue = 0, k = 0, v = 0;
+        std::size_t q = 1;
+        if (acceptField(line, q, 7, v)) {
+            issue = v;
+            q += 8;
+        } else {
+            ++q;
+        }
+        if (acceptField(line, q, 4, v)) {
+            carry.year = v;
+            q += 5;
+        } else {
+            ++q;
+        }
+        if (acceptField(line, q, 2, v)) {
+            carry.month = v;
+            q += 3;
+        } else {
+            ++q;
+        }
+        if (acceptField(line, q, 2, v)) {
+            carry.day = v;
+            q += 3;
+        } else {
+            ++q;
+        }
+        while (q < line.size()) {
+            if (acceptField(line, q, 2, v)) {
+                if (k < kPositions) carry.numbers[k] = v;
+                ++k;  // numbers past the tenth are dropped
+                q += 3;
+            } else {
+                ++q;
+            }
+        }
+        if (issue < 1) continue;
+        Line l;
+        l.lineNumber = lineNumber;
+        l.draw.issue = issue;
+        l.draw.numbers = carry.numbers;
+        l.draw.day = carry.day;
+        l.draw.month = carry.month;
+        l.draw.year = carry.year;
+        out.push_back(l);
+    }
+    return out;
+}
+
+}  // namespace varnet

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "history/Draw.h"
+#include "history/History.h"
+
+namespace varnet {
+
+// The history text format: one draw per line,
+// "0545550 2016-03-15 03 07 01 10 04 02 09 05 08 06 " (issue zero-padded to
+// seven digits, the date, the ten numbers each followed by a blank).
+class HistoryText {
+public:
+    static constexpr const char* kFolder = "历史号码";
+
+    // One line, without its line end.
+    static std::string formatLine(const Draw& draw);
+    // Every draw of the history in order, lines ended by CR LF.
+    static std::string format(const History& history);
+    // "更新至" + issue text + "期历史号码.txt".
+    static std::string exportFileName(const std::string& issueText);
+
+    // What the reader carries from one line to the next: the date and the
+    // numbers of the line before.
+    struct Carry {
+        int day = 0;
+        int month = 0;
+        int year = 0;
+        Numbers numbers{};
+    };
+
+    struct Line {
+        int lineNumber = 0;  // 1-based line of the file
+        Draw draw;           // numbers and date after carrying over
+    };
+
+    // Reads decoded (UTF-8) text line by line with the lenient field rules.
+    // Lines whose issue is below 1 are left out. `carry` starts with the
+    // date known before the file and ends with the last line's values.
+    static std::vector<Line> parse(std::string_view text, Carry& carry);
+};
+
+}  // namespace varnet
