@@ -1,8 +1,358 @@
 #include "cli/Cli.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/DataFolder.h"
+#include "db/Database.h"
+#include "db/HistoryTable.h"
+#include "db/Schema.h"
+#include "history/HistoryCommands.h"
+#include "history/HistoryText.h"
+#include "history/NumericText.h"
+#include "history/ParameterNames.h"
+#include "history/TextCodec.h"
 
 namespace varnet {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kUsage = 2;
+constexpr int kFailed = 1;
+
+const char* const kUsageText =
+    "usage: varnet-cli [--data-dir DIR] COMMAND ...\n"
+    "  history import FILE\n"
+    "  history export [FILE]\n"
+    "  history list [--last N]\n"
+    "  history add ISSUE N1 N2 ... N10 [--date YYYY-MM-DD]\n"
+    "  history delete --last N | --down-to ISSUE | --all\n"
+    "  history generate --draws N [--first-issue I] [--seed S] [--out FILE]\n"
+    "  params ISSUE\n";
+
+struct UsageError {
+    std::string message;
+};
+
+// Positional words and --options with one value (flags listed in `flags`
+// take none).
+struct Args {
+    std::vector<std::string> words;
+    std::map<std::string, std::string> options;
+
+    std::optional<std::string> option(const std::string& name) const {
+        auto it = options.find(name);
+        if (it == options.end()) return std::nullopt;
+        return it->second;
+    }
+};
+
+Args splitArgs(const std::vector<std::string>& raw, const std::vector<std::string>& flags) {
+    Args a;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const std::string& s = raw[i];
+        if (s.rfind("--", 0) == 0 && s.size() > 2) {
+            bool isFlag = false;
+            for (const auto& f : flags) isFlag = isFlag || f == s;
+            if (isFlag) {
+                a.options[s] = "";
+            } else {
+                if (i + 1 >= raw.size()) throw UsageError{s + " needs a value"};
+                a.options[s] = raw[++i];
+            }
+        } else {
+            a.words.push_back(s);
+        }
+    }
+    return a;
+}
+
+std::int64_t integerArg(const std::string& text, const std::string& what, std::int64_t lo,
+                        std::int64_t hi) {
+    const auto v = parseWholeInteger(text);
+    if (!v || *v < lo || *v > hi)
+        throw UsageError{what + " must be a whole number from " + std::to_string(lo) + " to " +
+                         std::to_string(hi) + ", not '" + text + "'"};
+    return *v;
+}
+
+void onlyOptions(const Args& a, const std::vector<std::string>& allowed) {
+    for (const auto& [name, value] : a.options) {
+        bool ok = false;
+        for (const auto& n : allowed) ok = ok || n == name;
+        if (!ok) throw UsageError{"unknown option " + name};
+    }
+}
+
+std::string executableDir() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : self.parent_path().string();
+}
+
+// Date of today in local time.
+void today(int& day, int& month, int& year) {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    day = tm.tm_mday;
+    month = tm.tm_mon + 1;
+    year = tm.tm_year + 1900;
+}
+
+bool parseDate(const std::string& text, int& day, int& month, int& year) {
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%d-%d-%d%c", &y, &m, &d, &tail) != 3) return false;
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
+    day = d;
+    month = m;
+    year = y;
+    return true;
+}
+
+class Session {
+public:
+    Session(std::string dataDir, std::ostream& out, std::ostream& err)
+        : dataDir_(std::move(dataDir)), out_(out), err_(err) {}
+
+    Database& db() {
+        if (!db_.isOpen()) {
+            std::string why;
+            if (!DataFolder::prepare(dataDir_, &why)) throw DbError(why);
+            db_ = Schema::openDataFile(DataFolder::join(dataDir_, Schema::kFileName));
+        }
+        return db_;
+    }
+
+    int history(const std::vector<std::string>& raw) {
+        if (raw.empty()) throw UsageError{"history needs a subcommand"};
+        const std::string sub = raw[0];
+        const std::vector<std::string> rest(raw.begin() + 1, raw.end());
+        if (sub == "import") return import(splitArgs(rest, {}));
+        if (sub == "export") return exportHistory(splitArgs(rest, {}));
+        if (sub == "list") return list(splitArgs(rest, {}));
+        if (sub == "add") return add(splitArgs(rest, {}));
+        if (sub == "delete") return remove(splitArgs(rest, {"--all"}));
+        if (sub == "generate") return generate(splitArgs(rest, {}));
+        throw UsageError{"unknown history subcommand '" + sub + "'"};
+    }
+
+    int params(const Args& a) {
+        onlyOptions(a, {});
+        if (a.words.size() != 1) throw UsageError{"params needs one ISSUE"};
+        const auto issue = integerArg(a.words[0], "ISSUE", 1, INT32_MAX);
+        const History h = HistoryTable(db()).load();
+        const int row = h.findIssue(static_cast<std::int32_t>(issue));
+        if (row < 0) {
+            err_ << "varnet-cli: issue " << issue << " is not stored\n";
+            return kFailed;
+        }
+        for (int k = 1; k <= kParamCount; ++k)
+            out_ << ParameterNames::code(k) << '\t' << ParameterNames::chinese(k) << '\t'
+                 << h.param(row, k) << '\n';
+        return 0;
+    }
+
+private:
+    int import(const Args& a) {
+        onlyOptions(a, {});
+        if (a.words.size() != 1) throw UsageError{"history import needs one FILE"};
+        const auto r = HistoryCommands(db()).importFile(a.words[0], HistoryText::Carry{});
+        if (!r.ok) {
+            err_ << "varnet-cli: " << r.message << '\n';
+            return kFailed;
+        }
+        if (!r.message.empty()) err_ << "varnet-cli: " << r.message << '\n';
+        out_ << "imported " << r.rows << " draws\n";
+        return 0;
+    }
+
+    int exportHistory(const Args& a) {
+        onlyOptions(a, {});
+        if (a.words.size() > 1) throw UsageError{"history export takes at most one FILE"};
+        const History h = HistoryTable(db()).load();
+        std::string path;
+        if (!a.words.empty()) {
+            path = a.words[0];
+        } else {
+            const std::string issue = h.empty() ? "2007001" : std::to_string(h.issue(h.size() - 1));
+            path = DataFolder::join(DataFolder::join(dataDir_, HistoryText::kFolder),
+                                    HistoryText::exportFileName(issue));
+        }
+        const auto r = HistoryCommands::exportFile(h, path);
+        if (!r.ok) {
+            err_ << "varnet-cli: " << r.message << '\n';
+            return kFailed;
+        }
+        out_ << path << '\n';
+        return 0;
+    }
+
+    int list(const Args& a) {
+        onlyOptions(a, {"--last"});
+        if (!a.words.empty()) throw UsageError{"history list takes no words"};
+        const History h = HistoryTable(db()).load();
+        int from = 0;
+        if (auto last = a.option("--last"))
+            from = std::max(0, h.size() - static_cast<int>(integerArg(*last, "--last", 0, INT32_MAX)));
+        for (int r = from; r < h.size(); ++r) out_ << HistoryText::formatLine(h.draw(r)) << '\n';
+        return 0;
+    }
+
+    int add(const Args& a) {
+        onlyOptions(a, {"--date"});
+        if (a.words.size() != 11) throw UsageError{"history add needs ISSUE and ten numbers"};
+        Draw d;
+        d.issue = static_cast<std::int32_t>(integerArg(a.words[0], "ISSUE", 1, INT32_MAX));
+        for (int i = 0; i < kPositions; ++i)
+            d.numbers[i] = static_cast<int>(integerArg(a.words[i + 1], "a number", 0, 10));
+        for (int& x : d.numbers) x = x == 0 ? 10 : x;  // 0 stands for 10, as in the entry boxes
+        if (auto date = a.option("--date")) {
+            if (!parseDate(*date, d.day, d.month, d.year))
+                throw UsageError{"--date must be a date YYYY-MM-DD, not '" + *date + "'"};
+        } else {
+            today(d.day, d.month, d.year);
+        }
+        const History h = HistoryTable(db()).load();
+        const auto r = HistoryCommands(db()).addDraw(h, d);
+        if (!r.ok) {
+            err_ << "varnet-cli: " << r.message << '\n';
+            return kFailed;
+        }
+        out_ << HistoryText::formatLine(d) << '\n';
+        return 0;
+    }
+
+    int remove(const Args& a) {
+        onlyOptions(a, {"--last", "--down-to", "--all"});
+        if (!a.words.empty() || a.options.size() != 1)
+            throw UsageError{"history delete needs exactly one of --last N, --down-to ISSUE, --all"};
+        HistoryCommands commands(db());
+        HistoryCommands::Result r;
+        if (auto n = a.option("--last"))
+            r = commands.deleteLastN(static_cast<int>(integerArg(*n, "--last", 1, INT32_MAX)));
+        else if (auto t = a.option("--down-to"))
+            r = commands.deleteDownTo(
+                static_cast<std::int32_t>(integerArg(*t, "--down-to", INT32_MIN, INT32_MAX)));
+        else
+            r = commands.deleteAll();
+        if (!r.ok) {
+            err_ << "varnet-cli: " << r.message << '\n';
+            return kFailed;
+        }
+        out_ << "deleted " << r.rows << " draws\n";
+        return 0;
+    }
+
+    int generate(const Args& a) {
+        onlyOptions(a, {"--draws", "--first-issue", "--seed", "--out"});
+        if (!a.words.empty()) throw UsageError{"history generate takes only options"};
+        auto draws = a.option("--draws");
+        if (!draws) throw UsageError{"history generate needs --draws N"};
+        const auto n = integerArg(*draws, "--draws", 1, 9999999);
+        const auto first = integerArg(a.option("--first-issue").value_or("1000001"),
+                                      "--first-issue", 1, 9999999);
+        // Issues are written with seven digits; an eighth could not be read back.
+        if (first + n - 1 > 9999999)
+            throw UsageError{"--first-issue + --draws - 1 must stay below 10000000"};
+        std::uint64_t seed = std::random_device{}();
+        if (auto s = a.option("--seed"))
+            seed = static_cast<std::uint64_t>(integerArg(*s, "--seed", 0, INT64_MAX));
+        std::mt19937_64 rng(seed);
+
+        std::string text;
+        text.reserve(static_cast<std::size_t>(n) * 51);
+        // About 179 draws a day, from 2016-01-01 on.
+        std::tm date{};
+        date.tm_year = 116;
+        date.tm_mon = 0;
+        date.tm_mday = 1;
+        date.tm_hour = 12;
+        Draw d;
+        for (std::int64_t i = 0; i < n; ++i) {
+            if (i > 0 && i % 179 == 0) {
+                ++date.tm_mday;
+                std::mktime(&date);
+            }
+            d.issue = static_cast<std::int32_t>(first + i);
+            for (int p = 0; p < kPositions; ++p) d.numbers[p] = p + 1;
+            std::shuffle(d.numbers.begin(), d.numbers.end(), rng);
+            d.day = date.tm_mday;
+            d.month = date.tm_mon + 1;
+            d.year = date.tm_year + 1900;
+            text += HistoryText::formatLine(d);
+            text += "\r\n";
+        }
+        if (auto out = a.option("--out")) {
+            std::ofstream f(fs::u8path(*out), std::ios::binary | std::ios::trunc);
+            f << text;
+            f.close();
+            if (!f) {
+                err_ << "varnet-cli: cannot write " << *out << '\n';
+                return kFailed;
+            }
+            out_ << *out << '\n';
+        } else {
+            out_ << text;
+        }
+        return 0;
+    }
+
+    std::string dataDir_;
+    std::ostream& out_;
+    std::ostream& err_;
+    Database db_;
+};
+
+}  // namespace
+
 int runCli(int argc, char** argv) { return runCli(argc, argv, std::cout, std::cerr); }
-int runCli(int, char**, std::ostream&, std::ostream&) { return 0; }
+
+int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string dataDir;
+    if (args.size() >= 2 && args[0] == "--data-dir") {
+        dataDir = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        (args.empty() ? err : out) << kUsageText;
+        return args.empty() ? kUsage : 0;
+    }
+    try {
+        Session session(DataFolder::resolve(dataDir, executableDir()), out, err);
+        const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (args[0] == "history") return session.history(rest);
+        if (args[0] == "params") return session.params(splitArgs(rest, {}));
+        throw UsageError{"unknown command '" + args[0] + "'"};
+    } catch (const UsageError& e) {
+        err << "varnet-cli: " << e.message << '\n' << kUsageText;
+        return kUsage;
+    } catch (const DbError& e) {
+        err << "varnet-cli: " << e.what() << '\n';
+        return kFailed;
+    } catch (const std::exception& e) {
+        err << "varnet-cli: " << e.what() << '\n';
+        return kFailed;
+    }
+}
+
 }  // namespace varnet
