@@ -1,2 +1,169 @@
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) {}
+
+#include <filesystem>
+
+#include "db/Database.h"
+#include "db/FormulaTable.h"
+#include "db/HistoryTable.h"
+#include "db/Schema.h"
+#include "db/Statement.h"
+#include "db/Transaction.h"
+#include "support/TempDir.h"
+
+namespace varnet {
+namespace {
+
+using test::TempDir;
+
+std::vector<std::string> columns(Database& db, const std::string& table) {
+    std::vector<std::string> out;
+    auto st = db.prepare("SELECT name FROM pragma_table_info('" + table + "')");
+    while (st.step()) out.push_back(st.text(0));
+    return out;
+}
+
+TEST(DataFile, FreshFileHasEveryTable) {
+    TempDir dir;
+    Database db = Schema::openDataFile(dir.file("formula.mdb"));
+    for (int p = 1; p <= 10; ++p)
+        EXPECT_EQ(columns(db, "Gongshi" + std::to_string(p)), Schema::formulaColumns());
+    const auto lishi = columns(db, "Lishi");
+    ASSERT_EQ(lishi.size(), 1u + 132u + 5u);
+    EXPECT_EQ(lishi[0], "strQQH");
+    EXPECT_EQ(lishi[1], "L1A");
+    EXPECT_EQ(lishi[10], "L0A");
+    EXPECT_EQ(lishi[132], "L2N");
+    EXPECT_EQ(lishi[133], "canshu");
+    auto st = db.prepare("SELECT Num, ETrrcount, Errcount, Trrcount FROM Errarr ORDER BY Num");
+    int n = 0;
+    while (st.step()) {
+        EXPECT_EQ(st.integer(0), ++n);
+        EXPECT_EQ(st.integer(1) + st.integer(2) + st.integer(3), 0);
+    }
+    EXPECT_EQ(n, 10);
+    EXPECT_TRUE(db.tableExists("ErrarrLei"));
+    EXPECT_TRUE(db.tableExists("lishi")) << "names are case-insensitive";
+}
+
+TEST(DataFile, ReopeningKeepsDataAndAddsNothingTwice) {
+    TempDir dir;
+    {
+        Database db = Schema::openDataFile(dir.file("formula.mdb"));
+        HistoryTable(db).append(5, ParamValues{});
+    }
+    Database db = Schema::openDataFile(dir.file("formula.mdb"));
+    EXPECT_EQ(HistoryTable(db).count(), 1);
+    auto st = db.prepare("SELECT COUNT(*) FROM Errarr");
+    st.step();
+    EXPECT_EQ(st.integer(0), 10);
+}
+
+TEST(DataFile, ForeignFilesAreNeverOverwritten) {
+    TempDir dir;
+    const std::string path = dir.file("formula.mdb");
+    // The start of an Access database, and a plain text file.
+    for (const std::string bytes : {std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20),
+                                    std::string("just some text that is long enough")}) {
+        test::writeFile(path, bytes);
+        EXPECT_THROW(Schema::openDataFile(path), DbError);
+        EXPECT_EQ(test::readFile(path), bytes);
+    }
+    // An SQLite file whose history table lacks columns is refused as well.
+    {
+        Database other(path + "2");
+        other.exec("CREATE TABLE Lishi (strQQH INTEGER, L1A INTEGER)");
+    }
+    EXPECT_THROW(Schema::openDataFile(path + "2"), DbError);
+}
+
+TEST(DataFile, AnEmptyFileIsTakenAsNew) {
+    TempDir dir;
+    test::writeFile(dir.file("formula.mdb"), "");
+    Database db = Schema::openDataFile(dir.file("formula.mdb"));
+    EXPECT_TRUE(db.tableExists("Gongshi10"));
+}
+
+TEST(Transactions, RollBackUnlessCommitted) {
+    TempDir dir;
+    Database db = Schema::openDataFile(dir.file("formula.mdb"));
+    try {
+        Transaction tx(db);
+        HistoryTable(db).append(1, ParamValues{});
+        throw std::runtime_error("stop");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(HistoryTable(db).count(), 0);
+    {
+        Transaction tx(db);
+        HistoryTable(db).append(1, ParamValues{});
+        tx.commit();
+    }
+    EXPECT_EQ(HistoryTable(db).count(), 1);
+}
+
+class FormulaRebuild : public ::testing::Test {
+protected:
+    FormulaRebuild() : db(Schema::openDataFile(dir.file("formula.mdb"))) {}
+
+    void add(bool kill, const std::string& code, const std::string& cn, double rate) {
+        auto st = db.prepare(
+            "INSERT INTO Gongshi3 (bolKill, gongshi, gongshiCN, idx, sglGsRate, intGsErrCon) "
+            "VALUES (?1, ?2, ?3, 99, ?4, 7)");
+        st.bind(1, kill ? 1 : 0).bind(2, code).bind(3, cn).bind(4, rate);
+        st.run();
+    }
+
+    TempDir dir;
+    Database db;
+};
+
+TEST_F(FormulaRebuild, KeepsOneRowPerTripleInStoredOrderAndRenumbers) {
+    add(true, "L1A+L2B", "第一码+第二大小", 0.5);
+    add(true, "L3C", "第三单双", 0.1);
+    add(true, "L1A+L2B", "第一码+第二大小", 0.9);  // differs only in statistics
+    add(false, "L3C", "第三单双", 0.1);            // same code, other kind: stays
+    FormulaTable table(db, 3);
+    table.rebuild();
+    EXPECT_EQ(columns(db, "Gongshi3"), Schema::formulaColumns());
+    auto st = db.prepare("SELECT idx, bolKill, gongshi, sglGsRate, intGsErrCon FROM Gongshi3 ORDER BY rowid");
+    std::vector<std::pair<int, std::string>> rows;
+    while (st.step()) {
+        rows.emplace_back(st.integer(0), std::to_string(st.integer(1)) + st.text(2));
+        EXPECT_TRUE(st.isNull(3));
+        EXPECT_TRUE(st.isNull(4));
+    }
+    const std::vector<std::pair<int, std::string>> expected{
+        {1, "1L1A+L2B"}, {2, "1L3C"}, {3, "0L3C"}};
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(table.count(true), 2);
+    EXPECT_EQ(table.count(false), 1);
+    EXPECT_FALSE(db.tableExists("Tmp"));
+}
+
+TEST_F(FormulaRebuild, LeftOverWorkTableDoesNotStopIt) {
+    db.exec("CREATE TABLE Tmp (x INTEGER)");
+    add(true, "L1A", "第一码", 0);
+    FormulaTable(db, 3).rebuild();
+    EXPECT_EQ(FormulaTable(db, 3).count(), 1);
+    EXPECT_FALSE(db.tableExists("Tmp"));
+}
+
+TEST(Compaction, ShrinksTheFileAndKeepsTheRest) {
+    TempDir dir;
+    const std::string path = dir.file("formula.mdb");
+    Database db = Schema::openDataFile(path);
+    {
+        Transaction tx(db);
+        for (int i = 1; i <= 3000; ++i) HistoryTable(db).append(i, ParamValues{});
+        tx.commit();
+    }
+    const auto full = std::filesystem::file_size(path);
+    HistoryTable(db).deleteLastN(2990);
+    CompactDb(db);
+    EXPECT_LT(std::filesystem::file_size(path), full / 2);
+    EXPECT_EQ(HistoryTable(db).count(), 10);
+    EXPECT_EQ(HistoryTable(db).load().issue(9), 10);
+}
+
+}  // namespace
+}  // namespace varnet

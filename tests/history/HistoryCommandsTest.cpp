@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include "db/Database.h"
+#include "db/HistoryTable.h"
+#include "db/Schema.h"
+#include "history/HistoryCommands.h"
+#include "history/TextCodec.h"
+#include "support/TempDir.h"
+
+namespace varnet {
+namespace {
+
+using test::TempDir;
+
+class HistoryCommandsTest : public ::testing::Test {
+protected:
+    HistoryCommandsTest() : db(Schema::openDataFile(dir.file("formula.mdb"))), commands(db) {}
+
+    History load() { return HistoryTable(db).load(); }
+
+    Draw draw(int issue, Numbers n) {
+        Draw d;
+        d.issue = issue;
+        d.numbers = n;
+        d.day = 1;
+        d.month = 2;
+        d.year = 2020;
+        return d;
+    }
+
+    void store(std::initializer_list<int> issues) {
+        Numbers n{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+        for (int issue : issues) {
+            std::rotate(n.begin(), n.begin() + 1, n.end());
+            ASSERT_TRUE(commands.addDraw(load(), draw(issue, n)).ok);
+        }
+    }
+
+    std::vector<int> issues() {
+        const History h = load();
+        return {h.issues().begin(), h.issues().end()};
+    }
+
+    TempDir dir;
+    Database db;
+    HistoryCommands commands;
+};
+
+TEST_F(HistoryCommandsTest, AddDrawStoresParametersAgainstTheGreatestIssue) {
+    ASSERT_TRUE(commands.addDraw(load(), draw(545549, {3, 1, 7, 10, 5, 2, 4, 9, 8, 6})).ok);
+    ASSERT_TRUE(commands.addDraw(load(), draw(545548, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})).ok);
+    ASSERT_TRUE(commands.addDraw(load(), draw(545550, {3, 7, 1, 10, 4, 2, 9, 5, 8, 6})).ok);
+    const History h = load();
+    ASSERT_EQ(h.size(), 3);
+    EXPECT_EQ(h.issue(0), 545548) << "shown in issue order";
+    EXPECT_EQ(h.param(2, 132), 5) << "previous draw is 545549, the greatest before";
+    EXPECT_EQ(h.param(1, 132), 0) << "first stored draw had no previous draw";
+    EXPECT_EQ(h.draw(2), draw(545550, {3, 7, 1, 10, 4, 2, 9, 5, 8, 6}));
+}
+
+TEST_F(HistoryCommandsTest, AddDrawRejectsBadDrawsAndStoresNothing) {
+    store({100});
+    for (const auto& bad : {draw(101, {1, 1, 3, 4, 5, 6, 7, 8, 9, 10}),
+                            draw(101, {0, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+                            draw(100, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+                            draw(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
+        const auto r = commands.addDraw(load(), bad);
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.message.empty());
+    }
+    EXPECT_EQ(issues(), std::vector<int>{100});
+}
+
+TEST_F(HistoryCommandsTest, ExportThenImportReproducesTheHistory) {
+    store({545548, 545549, 545550});
+    const History before = load();
+    const std::string file = dir.file("历史号码/更新至545550期历史号码.txt");
+    ASSERT_TRUE(HistoryCommands::exportFile(before, file).ok) << "creates the folder";
+    ASSERT_TRUE(commands.deleteAll().ok);
+    const auto r = commands.importFile(file, {});
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.rows, 3);
+    const History after = load();
+    ASSERT_EQ(after.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(after.draw(i), before.draw(i));
+        EXPECT_EQ(after.params(i), before.params(i));
+    }
+    EXPECT_EQ(r.carry.numbers, before.numbers(2));
+    EXPECT_EQ(r.carry.year, 2020);
+}
+
+TEST_F(HistoryCommandsTest, UnusableFilesLeaveTheHistoryAsItWas) {
+    store({1, 2, 3});
+    test::writeFile(dir.file("empty.txt"), "");
+    test::writeFile(dir.file("garbage.txt"), std::string("\x00\xFF\x12 hello 12 ab\n\n\x89PNG", 20));
+    test::writeFile(dir.file("zeros.txt"), "0000007\n0000008 2016-01-01 01 01 01\n");
+    for (const char* name : {"missing.txt", "empty.txt", "garbage.txt", "zeros.txt"}) {
+        const auto r = commands.importFile(dir.file(name), {});
+        EXPECT_FALSE(r.ok) << name;
+        EXPECT_FALSE(r.message.empty()) << name;
+        EXPECT_EQ(issues(), (std::vector<int>{1, 2, 3})) << name;
+    }
+}
+
+TEST_F(HistoryCommandsTest, ImportSkipsLinesThatAreNoValidDraw) {
+    test::writeFile(dir.file("mixed.txt"),
+                    "0000010 2016-01-01 01 02 03 04 05 06 07 08 09 10\r\n"
+                    "0000011 2016-01-01 01 01 03 04 05 06 07 08 09 10\r\n"
+                    "0000012 2016-01-01 10 09 08 07 06 05 04 03 02 01\r\n");
+    const auto r = commands.importFile(dir.file("mixed.txt"), {});
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.rows, 2);
+    EXPECT_EQ(r.skippedLines, std::vector<int>{2});
+    EXPECT_NE(r.message.find("第 2 行"), std::string::npos) << r.message;
+    EXPECT_EQ(issues(), (std::vector<int>{10, 12}));
+    EXPECT_EQ(load().param(1, 132), 0) << "previous draw of 12 is 10";
+}
+
+TEST_F(HistoryCommandsTest, CancelledImportChangesNothing) {
+    store({1, 2});
+    std::string text;
+    for (int i = 0; i < 5000; ++i) text += "1" + std::to_string(100000 + i) + " 2016-01-01 01 02 03 04 05 06 07 08 09 10\n";
+    test::writeFile(dir.file("big.txt"), text);
+    const auto r = commands.importFile(dir.file("big.txt"), {},
+                                       [](long long done, long long) { return done < 4000; });
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(issues(), (std::vector<int>{1, 2}));
+}
+
+TEST_F(HistoryCommandsTest, Deletions) {
+    store({545548, 545549, 545550});
+    EXPECT_EQ(commands.deleteDownTo(545549).rows, 1);
+    EXPECT_EQ(issues(), (std::vector<int>{545548, 545549}));
+    EXPECT_EQ(commands.deleteLastN(10).rows, 2) << "more than stored deletes all";
+    EXPECT_TRUE(issues().empty());
+    EXPECT_TRUE(commands.deleteAll().ok) << "empty history: nothing to do, no error";
+    EXPECT_TRUE(commands.deleteLast().ok);
+    EXPECT_EQ(commands.deleteLastN(-3).rows, 0);
+
+    store({7, 8, 9});
+    EXPECT_EQ(commands.deleteDownTo(1).rows, 3) << "below every issue deletes everything";
+}
+
+TEST_F(HistoryCommandsTest, DeleteLastRemovesOneOfTwoEqualGreatestIssues) {
+    // Duplicates can come from an import; manual entry refuses them.
+    test::writeFile(dir.file("dup.txt"),
+                    "0000005 2016-01-01 01 02 03 04 05 06 07 08 09 10\n"
+                    "0000009 2016-01-01 10 09 08 07 06 05 04 03 02 01\n"
+                    "0000009 2016-01-01 02 01 03 04 05 06 07 08 09 10\n");
+    ASSERT_TRUE(commands.importFile(dir.file("dup.txt"), {}).ok);
+    EXPECT_EQ(commands.deleteLast().rows, 1);
+    const History h = load();
+    ASSERT_EQ(h.size(), 2);
+    EXPECT_EQ(h.issue(1), 9);
+    EXPECT_EQ(h.number(1, 1), 10) << "the later stored of the two went first";
+}
+
+}  // namespace
+}  // namespace varnet
