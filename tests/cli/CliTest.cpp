@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "db/Database.h"
+#include "db/HistoryTable.h"
+#include "db/Schema.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+
+namespace varnet {
+namespace {
+
+using test::TempDir;
+
+class CliTest : public ::testing::Test {
+protected:
+    test::ProcessResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(), {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
+        return test::run(args, scratch.path());
+    }
+
+    std::vector<std::string> lines(const std::string& text) {
+        std::vector<std::string> out;
+        std::istringstream in(text);
+        for (std::string l; std::getline(in, l);) out.push_back(l);
+        return out;
+    }
+
+    TempDir data, scratch;
+};
+
+TEST_F(CliTest, GenerateImportListAndExportRoundTrip) {
+    const std::string file = scratch.file("gen.txt");
+    auto r = cli({"history", "generate", "--draws", "300", "--first-issue", "545001", "--seed", "7",
+                  "--out", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string generated = test::readFile(file);
+    auto same = cli({"history", "generate", "--draws", "300", "--first-issue", "545001", "--seed", "7"});
+    EXPECT_EQ(same.out, generated) << "a seed makes the file reproducible";
+
+    r = cli({"history", "import", file});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = cli({"history", "list", "--last", "2"});
+    ASSERT_EQ(r.exitCode, 0);
+    const auto listed = lines(r.out);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[1].substr(0, 8), "0545300 ");
+
+    r = cli({"history", "export"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string exported = lines(r.out).at(0);
+    EXPECT_NE(exported.find("历史号码/更新至545300期历史号码.txt"), std::string::npos) << exported;
+    EXPECT_EQ(test::readFile(exported), generated) << "export writes back the same text";
+}
+
+TEST_F(CliTest, AddFollowsTheManualEntryRules) {
+    auto r = cli({"history", "add", "545550", "3", "7", "1", "0", "4", "2", "9", "5", "8", "6",
+                  "--date", "2016-03-15"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0545550 2016-03-15 03 07 01 10 04 02 09 05 08 06 \n");
+    // The same issue again, a repeated number, a bad date: refused, nothing stored.
+    EXPECT_EQ(cli({"history", "add", "545550", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}).exitCode, 1);
+    EXPECT_EQ(cli({"history", "add", "545551", "1", "1", "3", "4", "5", "6", "7", "8", "9", "10"}).exitCode, 1);
+    EXPECT_EQ(cli({"history", "add", "545551", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
+                   "--date", "2016-02-30"}).exitCode, 2);
+    EXPECT_EQ(lines(cli({"history", "list"}).out).size(), 1u);
+
+    r = cli({"params", "545550"});
+    ASSERT_EQ(r.exitCode, 0);
+    const auto params = lines(r.out);
+    ASSERT_EQ(params.size(), 132u);
+    EXPECT_EQ(params[0], "L1A\t第一码\t3");
+    EXPECT_EQ(params[9], "L0A\t第十码\t6");
+    EXPECT_EQ(params[124], "L5M\t前期号\t545550");
+    EXPECT_EQ(params[129], "L0M\t年份\t2016");
+    EXPECT_EQ(cli({"params", "1"}).exitCode, 1);
+}
+
+TEST_F(CliTest, DeleteCommands) {
+    for (int issue = 545548; issue <= 545550; ++issue)
+        ASSERT_EQ(cli({"history", "add", std::to_string(issue), "1", "2", "3", "4", "5", "6", "7",
+                       "8", "9", "10"}).exitCode, 0);
+    EXPECT_EQ(cli({"history", "delete", "--down-to", "545549"}).out, "deleted 1 draws\n");
+    EXPECT_EQ(cli({"history", "delete", "--last", "5"}).out, "deleted 2 draws\n");
+    EXPECT_EQ(cli({"history", "delete", "--all"}).exitCode, 0);
+    EXPECT_EQ(cli({"history", "delete"}).exitCode, 2);
+    EXPECT_EQ(cli({"history", "delete", "--last", "x"}).exitCode, 2);
+}
+
+TEST_F(CliTest, BadInputGetsAMessageAndAnExitCode) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"nonsense"}, {"history"}, {"history", "import"}, {"history", "list", "--bogus", "1"},
+             {"history", "generate", "--draws", "0"},
+             {"history", "generate", "--draws", "10", "--first-issue", "9999995"}}) {
+        const auto r = cli(args);
+        EXPECT_EQ(r.exitCode, 2) << args[0];
+        EXPECT_NE(r.err.find("varnet-cli:"), std::string::npos);
+    }
+    const auto r = cli({"history", "import", scratch.file("missing.txt")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("没有改变"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, RefusesAForeignDataFile) {
+    test::writeFile(data.file("formula.mdb"), "Standard Jet DB, not ours");
+    const auto r = cli({"history", "list"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.empty());
+    EXPECT_EQ(test::readFile(data.file("formula.mdb")), "Standard Jet DB, not ours");
+}
+
+// A process killed in the middle of an import leaves the old or the new
+// history, never a mix or nothing.
+TEST_F(CliTest, ImportKilledMidwayLeavesOldOrNewHistory) {
+    const std::string oldFile = scratch.file("old.txt"), newFile = scratch.file("new.txt");
+    ASSERT_EQ(cli({"history", "generate", "--draws", "50", "--first-issue", "1000001", "--seed", "1",
+                   "--out", oldFile}).exitCode, 0);
+    ASSERT_EQ(cli({"history", "generate", "--draws", "60000", "--first-issue", "2000001", "--seed", "2",
+                   "--out", newFile}).exitCode, 0);
+    const std::string bin = std::string(VARNET_BIN_DIR) + "/varnet-cli";
+    int sawOld = 0, sawNew = 0;
+    for (int delayMs : {5, 40, 120, 250, 400, 600, 900, 1400}) {
+        ASSERT_EQ(cli({"history", "import", oldFile}).exitCode, 0);
+        const pid_t pid = test::spawn({bin, "--data-dir", data.path(), "history", "import", newFile},
+                                      scratch.file("o"), scratch.file("e"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(pid, SIGKILL);
+        test::waitExit(pid);
+
+        Database db = Schema::openDataFile(data.file("formula.mdb"));
+        const History h = HistoryTable(db).load();
+        if (h.size() == 50) {
+            ++sawOld;
+            EXPECT_EQ(h.issue(0), 1000001);
+            EXPECT_EQ(h.issue(49), 1000050);
+        } else {
+            ASSERT_EQ(h.size(), 60000) << "killed after " << delayMs << " ms";
+            ++sawNew;
+            EXPECT_EQ(h.issue(0), 2000001);
+            EXPECT_EQ(h.issue(59999), 2060000);
+        }
+    }
+    EXPECT_GT(sawOld, 0) << "the kill should land inside the import at least once";
+}
+
+}  // namespace
+}  // namespace varnet
