@@ -20,7 +20,7 @@ test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 bench: build
-	./$(BUILD_DIR)/varnet-bench
+	bash bench/scale.sh $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)
