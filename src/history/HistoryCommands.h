@@ -29,9 +29,9 @@ public:
         int rows = 0;         // rows stored or deleted
     };
 
-    // Manual entry: stores a draw after the last stored one. The numbers must
-    // be 1..10 each once and the issue a new positive number. `previous` is
-    // the draw with the greatest issue (none for an empty history).
+    // Manual entry: stores a draw. The numbers must be 1..10 each once and the
+    // issue a new positive number; the previous draw is the stored draw with
+    // the greatest issue (none for an empty history).
     Result addDraw(const History& history, const Draw& draw);
 
     struct ImportResult : Result {

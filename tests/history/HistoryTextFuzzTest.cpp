@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "history/HistoryText.h"
+#include "history/TextCodec.h"
+
+namespace varnet {
+namespace {
+
+// Bounded random input for the history reader: random bytes and mutations of
+// valid lines must never crash it, and what it returns must keep its rules.
+TEST(HistoryTextFuzz, RandomAndMutatedInputKeepsTheReaderSound) {
+    std::mt19937_64 rng(20261208);
+    const std::string valid = "0545550 2016-03-15 03 07 01 10 04 02 09 05 08 06 \r\n";
+    const std::string alphabet = "0123456789 -.eE+\r\n\t期号abc\xFF\x81";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(rng() % 6);
+        for (int l = 0; l < lines; ++l) {
+            std::string line = valid;
+            const int edits = static_cast<int>(rng() % 8);
+            for (int e = 0; e < edits && !line.empty(); ++e) {
+                const std::size_t at = rng() % line.size();
+                switch (rng() % 3) {
+                    case 0: line[at] = alphabet[rng() % alphabet.size()]; break;
+                    case 1: line.erase(at, 1 + rng() % 3); break;
+                    default: line.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+                }
+            }
+            text += line;
+        }
+        if (round % 3 == 0)
+            for (int i = 0; i < 40; ++i) text += static_cast<char>(rng() & 0xFF);
+
+        HistoryText::Carry carry;
+        const auto parsed = HistoryText::parse(TextCodec::decodeFile(text), carry);
+        int lastLine = 0;
+        for (const auto& line : parsed) {
+            EXPECT_GE(line.draw.issue, 1);
+            EXPECT_GT(line.lineNumber, lastLine);
+            lastLine = line.lineNumber;
+            for (int x : line.draw.numbers) EXPECT_TRUE(x >= 0 && x <= 99);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace varnet
