@@ -11,7 +11,6 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   fonts-wqy-microhei
-  xvfb xauth
 )
 
 missing=()
