@@ -45,6 +45,19 @@ bool acceptField(const std::u32string& line, std::size_t q, std::size_t w, int& 
     return true;
 }
 
+// Reads an accepted field at q into `target` and moves past it and the
+// separator after it; otherwise moves on by one character.
+bool takeField(const std::u32string& line, std::size_t& q, std::size_t w, int& target) {
+    int v = 0;
+    if (acceptField(line, q, w, v)) {
+        target = v;
+        q += w + 1;
+        return true;
+    }
+    ++q;
+    return false;
+}
+
 bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u3000'; }
 
 }  // namespace
@@ -95,37 +108,14 @@ std::vector<HistoryText::Line> HistoryText::parse(std::string_view text, Carry& 
 
         int issue = 0, k = 0, v = 0;
         std::size_t q = 1;
-        if (acceptField(line, q, 7, v)) {
-            issue = v;
-            q += 8;
-        } else {
-            ++q;
-        }
-        if (acceptField(line, q, 4, v)) {
-            carry.year = v;
-            q += 5;
-        } else {
-            ++q;
-        }
-        if (acceptField(line, q, 2, v)) {
-            carry.month = v;
-            q += 3;
-        } else {
-            ++q;
-        }
-        if (acceptField(line, q, 2, v)) {
-            carry.day = v;
-            q += 3;
-        } else {
-            ++q;
-        }
+        takeField(line, q, 7, issue);
+        takeField(line, q, 4, carry.year);
+        takeField(line, q, 2, carry.month);
+        takeField(line, q, 2, carry.day);
         while (q < line.size()) {
-            if (acceptField(line, q, 2, v)) {
+            if (takeField(line, q, 2, v)) {
                 if (k < kPositions) carry.numbers[k] = v;
                 ++k;  // numbers past the tenth are dropped
-                q += 3;
-            } else {
-                ++q;
             }
         }
         if (issue < 1) continue;
