@@ -1,1 +1,94 @@
-int main() { return 0; }
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "app/DataFolder.h"
+#include "app/MainWindow.h"
+#include "db/Database.h"
+#include "db/Schema.h"
+#include "ui/Asker.h"
+#include "ui/Launcher.h"
+
+namespace {
+
+// Chinese captions need a CJK font; prefer one we know is installed.
+void chooseFont(QApplication& app) {
+    const QStringList families = QFontDatabase::families();
+    for (const char* name : {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Noto Sans SC"}) {
+        if (families.contains(QString::fromUtf8(name))) {
+            QFont font(QString::fromUtf8(name));
+            font.setPointSize(app.font().pointSize() > 0 ? app.font().pointSize() : 10);
+            app.setFont(font);
+            return;
+        }
+    }
+}
+
+void fail(bool toStderr, const QString& message) {
+    if (toStderr)
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+    else
+        QMessageBox::critical(nullptr, QStringLiteral("Varnet"), message);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
+    chooseFont(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Varnet 北京赛车历史号码与公式分析"));
+    parser.addHelpOption();
+    const QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                                     QStringLiteral("数据文件夹（formula.mdb 所在处）"),
+                                     QStringLiteral("DIR"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("启动后把主窗口画到 PNG 文件并退出"),
+                                        QStringLiteral("FILE"));
+    parser.addOption(dataDir);
+    parser.addOption(screenshot);
+    parser.process(app);
+    const bool shotMode = parser.isSet(screenshot);
+
+    const std::string folder = varnet::DataFolder::resolve(
+        parser.value(dataDir).toStdString(), QCoreApplication::applicationDirPath().toStdString());
+    std::string error;
+    if (!varnet::DataFolder::prepare(folder, &error)) {
+        fail(shotMode, QString::fromStdString(error));
+        return 1;
+    }
+
+    varnet::Database db;
+    try {
+        db = varnet::Schema::openDataFile(
+            varnet::DataFolder::join(folder, varnet::Schema::kFileName));
+    } catch (const varnet::DbError& e) {
+        fail(shotMode, QString::fromUtf8(e.what()));
+        return 1;
+    }
+
+    varnet::AppSettings settings;
+    varnet::DesktopLauncher launcher;
+    varnet::DialogAsker asker;
+    varnet::MainWindow window(db, folder, settings, launcher, asker);
+    window.show();
+
+    if (shotMode) {
+        const QString file = parser.value(screenshot);
+        // Grab once the window has been laid out and painted.
+        QTimer::singleShot(0, &window, [&] {
+            const bool saved = window.grab().save(file, "PNG");
+            if (!saved) fail(true, QStringLiteral("无法写入截图文件 %1").arg(file));
+            QCoreApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return app.exec();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+#include "db/Schema.h"
+#include "history/HistoryText.h"
+
+namespace varnet {
+
+// Which `Lishi` column the history grid shows as a formula's verification
+// result: the value for the following issue or for the issue itself.
+enum class ResultColumn { PreCanshu, Canshu };
+
+// What the main window holds for the other windows to read.
+struct MainState {
+    int selectedPosition = 1;
+    bool kill = true;  // list kill formulas (else keep formulas)
+    int days = 3;      // days the online update searches back
+    bool computeSelected = true;  // "计算选中公式" (else "最优公式法")
+    ResultColumn resultColumn = ResultColumn::PreCanshu;
+    bool excludeCurrent = true;  // look-back excludes the current issue
+    bool weighted = true;        // issue-weighted hit rate
+    int issueCountIndex = 3;     // entry of the issue-count menu
+    int issueCount = 300;        // issues verification looks at; 0 = all
+    QString entryIssueText = QStringLiteral("2007001");
+    QString verificationIssueText = QStringLiteral("2007001");
+    // Date and numbers of the last draw an import handled in this run.
+    HistoryText::Carry carry;
+    bool dateFromImport = false;
+
+    std::string formulaTable() const { return Schema::formulaTable(selectedPosition); }
+};
+
+}  // namespace varnet

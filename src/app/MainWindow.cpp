@@ -1,0 +1,600 @@
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/DataFolder.h"
+#include "db/Database.h"
+#include "db/HistoryTable.h"
+#include "history/DrawEntry.h"
+#include "history/HistoryCommands.h"
+#include "history/NumericText.h"
+#include "ui/Asker.h"
+#include "ui/HistoryModel.h"
+#include "ui/HistoryView.h"
+#include "ui/Launcher.h"
+
+namespace varnet {
+
+namespace {
+
+const QString kImportTitle = QStringLiteral("读入历史");
+const QString kImportQuestion = QStringLiteral(
+    "确实要读入历史号码吗？读入后将覆盖原来所输入/读入的历史号！点击'确认'读入,点击'取消'放弃该操作。"
+    "确要读入请保证安装目录下存在历史号码的文本文件文件。读取时可能要花费一段时间,请耐心等候！");
+const QString kDaysTitle = QStringLiteral("设置天数");
+const QString kDaysPrompt =
+    QStringLiteral("请输入需要统计的历史号码的天数（2~10中的任意自然数）");
+const QString kDaysError = QStringLiteral(
+    "为了保证时效性和提高计算效率，软件只能统计10天以内的数据，请输入2到10中的自然数。");
+const QString kInputErrorTitle = QStringLiteral("输入有误");
+const QString kDeleteTitle = QStringLiteral("删除期数");
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// The busy pointer for a command that runs on this thread.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// An answer to a number question: a whole number in 32-bit range, else nothing.
+std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer) {
+    if (!answer) return std::nullopt;
+    const auto n = parseWholeInteger(answer->toStdString());
+    if (!n || *n < INT32_MIN || *n > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(*n);
+}
+
+}  // namespace
+
+QString MainWindow::otherProgramUrlKey(int i) { return QStringLiteral("OtherSoft%1Url").arg(i); }
+QString MainWindow::otherProgramNameKey(int i) { return QStringLiteral("OtherSoft%1Name").arg(i); }
+
+MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settings,
+                       Launcher& launcher, Asker& asker, QWidget* parent)
+    : QMainWindow(parent),
+      db_(db),
+      dataFolder_(std::move(dataFolder)),
+      settings_(settings),
+      launcher_(launcher),
+      asker_(asker),
+      history_(std::make_shared<History>()) {
+    setWindowTitle(QStringLiteral("Varnet"));
+    loadSettings();
+    buildWindow();
+    syncSettingsChecks();
+    state_.entryIssueText = entry_->issueText();
+
+    AddHaoma();
+    model_->setSelectedPosition(state_.selectedPosition);
+
+    // One deferred refresh after the first manual entry of the run.
+    deferredTimer_ = new QTimer(this);
+    deferredTimer_->setObjectName(QStringLiteral("Timer2"));
+    deferredTimer_->setInterval(500);
+    connect(deferredTimer_, &QTimer::timeout, this, &MainWindow::deferredRefresh);
+    deferredTimer_->start();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::loadSettings() {
+    const AppSettings::Values v = settings_.load();
+    state_.days = v.days;
+    state_.computeSelected = v.computeSelected;
+    state_.resultColumn = v.showOnCurrent ? ResultColumn::Canshu : ResultColumn::PreCanshu;
+    state_.excludeCurrent = v.excludeCurrent;
+    state_.weighted = v.weighted;
+    state_.issueCountIndex = v.issueCountIndex;
+    state_.issueCount = v.issueCount();
+    state_.selectedPosition = 1;
+    state_.kill = true;
+}
+
+void MainWindow::buildWindow() {
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+
+    commandArea_ = new QWidget(central);
+    auto* area = new QVBoxLayout(commandArea_);
+    area->setContentsMargins(0, 0, 0, 0);
+
+    // History commands.
+    auto* historyRow = new QHBoxLayout;
+    auto* readButton = new QPushButton(QStringLiteral("读取历史号码文本(&R)"));
+    readButton->setObjectName(QStringLiteral("cmdRead"));
+    connect(readButton, &QPushButton::clicked, this, &MainWindow::importHistory);
+    auto* exportButton = new QPushButton(QStringLiteral("历史号码导出文本文件(&X)"));
+    exportButton->setObjectName(QStringLiteral("cmdExport"));
+    connect(exportButton, &QPushButton::clicked, this, &MainWindow::exportHistory);
+    auto* deleteButton = new QPushButton(QStringLiteral("删除最后历史(&D)"));
+    deleteButton->setObjectName(QStringLiteral("cmdDelLast"));
+    connect(deleteButton, &QPushButton::clicked, this, &MainWindow::deleteLastDraw);
+    historyRow->addWidget(readButton);
+    historyRow->addWidget(exportButton);
+    historyRow->addWidget(deleteButton);
+    historyRow->addStretch(1);
+    area->addLayout(historyRow);
+
+    // Settings and documents.
+    auto* settingsRow = new QHBoxLayout;
+    auto* settingsButton = new QPushButton(QStringLiteral("软件设置(&T)"));
+    settingsButton->setObjectName(QStringLiteral("cmdSetting"));
+    settingsMenu_ = buildSettingsMenu();
+    connect(settingsButton, &QPushButton::clicked, this, [this, settingsButton] {
+        settingsMenu_->popup(settingsButton->mapToGlobal(QPoint(0, settingsButton->height())));
+    });
+    auto* guideButton = new QPushButton(QStringLiteral("使用说明文档下载(&L)"));
+    guideButton->setObjectName(QStringLiteral("cmdGuide"));
+    connect(guideButton, &QPushButton::clicked, this, &MainWindow::openGuide);
+    settingsRow->addWidget(settingsButton);
+    settingsRow->addWidget(guideButton);
+    settingsRow->addWidget(
+        addressButton(QStringLiteral("幻灯图示说明下载(&P)"), QLatin1String(kSlidesUrlKey)));
+    settingsRow->addWidget(
+        addressButton(QStringLiteral("演示说明录像下载(&M)"), QLatin1String(kVideoUrlKey)));
+    settingsRow->addStretch(1);
+    area->addLayout(settingsRow);
+
+    // The history grid; the formula half of the window joins this splitter.
+    auto* splitter = new QSplitter(Qt::Horizontal, commandArea_);
+    splitter->setObjectName(QStringLiteral("mainSplitter"));
+    model_ = new HistoryModel(this);
+    view_ = new HistoryView(splitter);
+    view_->setObjectName(QStringLiteral("historyGrid"));
+    view_->setModel(model_);
+    connect(view_, &HistoryView::menuRequested, this, [this](const QPoint& at) {
+        historyMenu_->popup(at);
+    });
+    splitter->addWidget(view_);
+    area->addWidget(splitter, 1);
+    buildHistoryMenu();
+
+    entry_ = new DrawEntry(commandArea_);
+    entry_->setObjectName(QStringLiteral("drawEntry"));
+    connect(entry_, &DrawEntry::drawComplete, this, &MainWindow::storeEnteredDraw);
+    connect(entry_, &DrawEntry::lastBoxEdited, view_, &HistoryView::showLastRowOnTop);
+    connect(entry_, &DrawEntry::issueTextChanged, this,
+            [this](const QString& text) { state_.entryIssueText = text; });
+    area->addWidget(entry_);
+
+    outer->addWidget(commandArea_, 1);
+
+    auto* progressRow = new QHBoxLayout;
+    progress_ = new QProgressBar(central);
+    progress_->setObjectName(QStringLiteral("ProgressBar1"));
+    progress_->hide();
+    cancelButton_ = new QPushButton(QStringLiteral("取消"), central);
+    cancelButton_->setObjectName(QStringLiteral("cmdCancel"));
+    cancelButton_->hide();
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
+    progressRow->addWidget(progress_, 1);
+    progressRow->addWidget(cancelButton_);
+    outer->addLayout(progressRow);
+
+    setCentralWidget(central);
+    int gridWidth = 0;
+    for (int c = 0; c < HistoryModel::kNumberColumns; ++c) gridWidth += HistoryModel::columnWidth(c);
+    resize(qMax(gridWidth + 120, 640), 640);
+}
+
+QPushButton* MainWindow::addressButton(const QString& caption, const QString& key) {
+    auto* button = new QPushButton(caption);
+    button->setObjectName(QStringLiteral("cmd") + key);
+    const QString address = settings_.address(key);
+    button->setVisible(!address.isEmpty());
+    connect(button, &QPushButton::clicked, this, [this, address] { openAddress(address); });
+    return button;
+}
+
+QMenu* MainWindow::buildSettingsMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("mnuSetting"));
+
+    auto* displayGroup = new QActionGroup(menu);
+    showNextAction_ = menu->addAction(QStringLiteral("历史列表公式验算结果显示在下期(&N)"));
+    showCurrentAction_ = menu->addAction(QStringLiteral("历史列表公式验算结果显示在当期(&T)"));
+    for (QAction* a : {showNextAction_, showCurrentAction_}) {
+        a->setCheckable(true);
+        displayGroup->addAction(a);
+    }
+    connect(showNextAction_, &QAction::triggered, this, [this] { chooseDisplay(false); });
+    connect(showCurrentAction_, &QAction::triggered, this, [this] { chooseDisplay(true); });
+    menu->addSeparator();
+
+    QMenu* countMenu = menu->addMenu(QStringLiteral("检索期数设置(&Q)"));
+    countMenu->setObjectName(QStringLiteral("mnuJsqs"));
+    excludeCurrentAction_ = countMenu->addAction(QStringLiteral("检索期数前溯不含当前期"));
+    excludeCurrentAction_->setCheckable(true);
+    connect(excludeCurrentAction_, &QAction::triggered, this, [this](bool on) {
+        state_.excludeCurrent = on;
+        settings_.setExcludeCurrent(on);
+    });
+    auto* countGroup = new QActionGroup(countMenu);
+    for (int i = 0; i < AppSettings::kIssueCountEntries; ++i) {
+        QAction* a = countMenu->addAction(QString::fromUtf8(AppSettings::issueCountCaption(i)));
+        a->setCheckable(true);
+        countGroup->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { chooseIssueCount(i); });
+        issueCountActions_[i] = a;
+    }
+    countMenu->addSeparator();
+
+    weightedAction_ = menu->addAction(QStringLiteral("正确率使用期数加权算法(&A)"));
+    weightedAction_->setCheckable(true);
+    connect(weightedAction_, &QAction::triggered, this, [this](bool on) {
+        state_.weighted = on;
+        settings_.setWeighted(on);
+    });
+    connect(menu->addAction(QStringLiteral("历史号码更新检索天数设置(&D)")), &QAction::triggered,
+            this, &MainWindow::setDaysToSearch);
+    connect(menu->addAction(QStringLiteral("恢复默认设置(&R)")), &QAction::triggered, this,
+            &MainWindow::restoreDefaults);
+
+    QMenu* others = menu->addMenu(QStringLiteral("其他软件下载(&S)"));
+    others->setObjectName(QStringLiteral("mnuSoft"));
+    bool anyOther = false;
+    for (int i = 1; i <= kOtherPrograms; ++i) {
+        const QString address = settings_.address(otherProgramUrlKey(i));
+        const QString name =
+            settings_.text(otherProgramNameKey(i), QStringLiteral("其他软件%1").arg(i)).trimmed();
+        QAction* a = others->addAction(name);
+        a->setVisible(!address.isEmpty());
+        anyOther = anyOther || !address.isEmpty();
+        connect(a, &QAction::triggered, this, [this, address] { openAddress(address); });
+    }
+    others->menuAction()->setVisible(anyOther);
+    return menu;
+}
+
+void MainWindow::buildHistoryMenu() {
+    historyMenu_ = new QMenu(this);
+    historyMenu_->setObjectName(QStringLiteral("mnuLishi"));
+    connect(historyMenu_->addAction(QStringLiteral("删除所有历史(&A）")), &QAction::triggered, this,
+            &MainWindow::deleteAllDraws);
+    connect(historyMenu_->addAction(QStringLiteral("删除到选定期(&D)")), &QAction::triggered, this,
+            &MainWindow::deleteDownToIssue);
+    connect(historyMenu_->addAction(QStringLiteral("删除最后指定数量期历史(&E)")),
+            &QAction::triggered, this, &MainWindow::deleteLastDraws);
+}
+
+void MainWindow::syncSettingsChecks() {
+    const bool onCurrent = state_.resultColumn == ResultColumn::Canshu;
+    showCurrentAction_->setChecked(onCurrent);
+    showNextAction_->setChecked(!onCurrent);
+    excludeCurrentAction_->setChecked(state_.excludeCurrent);
+    weightedAction_->setChecked(state_.weighted);
+    for (int i = 0; i < AppSettings::kIssueCountEntries; ++i)
+        issueCountActions_[i]->setChecked(i == state_.issueCountIndex);
+}
+
+// ---- the history grid ----
+
+void MainWindow::AddHaoma() {
+    std::shared_ptr<History> fresh;
+    try {
+        fresh = std::make_shared<History>(HistoryTable(db_).load());
+    } catch (const DbError& e) {
+        asker_.warn(this, QStringLiteral("读取历史号码"),
+                    QStringLiteral("无法读取历史号码：") + QString::fromUtf8(e.what()));
+        fresh = std::make_shared<History>();
+    }
+    history_ = fresh;
+    model_->setHistory(fresh);
+    for (int c = 0; c < HistoryModel::kNumberColumns; ++c)
+        view_->setColumnWidth(c, HistoryModel::columnWidth(c));
+    view_->showLastRowOnTop();
+    QihaoXianshi();
+}
+
+void MainWindow::QihaoXianshi() {
+    if (history_->empty()) return;
+    const qint64 last = history_->issue(history_->size() - 1);
+    state_.verificationIssueText = QString::number(last);
+    entry_->setIssueText(QString::number(last + 1));
+}
+
+void MainWindow::refreshAfterHistoryChange() {
+    AddHaoma();
+    verifyListedFormulas();
+}
+
+void MainWindow::verifyListedFormulas() {}
+
+// ---- manual entry ----
+
+void MainWindow::storeEnteredDraw() {
+    if (busy_) return;
+    Draw draw;
+    draw.issue = toInt32(numericValue(entry_->issueText().toStdString())).value_or(0);
+    draw.numbers = entry_->numbers();
+    if (state_.dateFromImport) {
+        draw.day = state_.carry.day;
+        draw.month = state_.carry.month;
+        draw.year = state_.carry.year;
+    } else {
+        const QDate today = QDate::currentDate();
+        draw.day = today.day();
+        draw.month = today.month();
+        draw.year = today.year();
+    }
+    const auto result = HistoryCommands(db_).addDraw(*history_, draw);
+    if (!result.ok) {
+        asker_.warn(this, kInputErrorTitle, qs(result.message));
+        return;
+    }
+    refreshPending_ = true;
+    refreshAfterHistoryChange();
+    entry_->focusFirstBox();
+    view_->showLastRowOnTop();
+}
+
+void MainWindow::deferredRefresh() {
+    if (!refreshPending_ || busy_) return;
+    refreshAfterHistoryChange();
+    deferredTimer_->stop();
+}
+
+// ---- import and export ----
+
+void MainWindow::importHistory() {
+    if (busy_) return;
+    if (!asker_.confirm(this, kImportTitle, kImportQuestion)) return;
+    const QString folder = qs(DataFolder::join(dataFolder_, HistoryText::kFolder));
+    QDir().mkpath(folder);
+    const QString file = asker_.openFileName(this, folder, QStringLiteral("Text(*.txt)"));
+    if (file.isEmpty()) return;
+    if (file.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+        asker_.warn(this, kImportTitle,
+                    QStringLiteral("只能读入扩展名为 txt 的历史号码文本文件，历史号码没有改变。"));
+        return;
+    }
+
+    // The worker has the database to itself until it ends; this thread
+    // only shows progress meanwhile.
+    struct Shared {
+        std::atomic<long long> done{0};
+        std::atomic<long long> total{0};
+    };
+    auto shared = std::make_shared<Shared>();
+    HistoryCommands::ImportResult result;
+    const std::string path = file.toStdString();
+    const HistoryText::Carry carry = state_.carry;
+    beginBusy(true);
+    QThread* worker = QThread::create([&, shared] {
+        result = HistoryCommands(db_).importFile(path, carry, [&, shared](long long d, long long t) {
+            shared->done = d;
+            shared->total = t;
+            return !cancelRequested_.load();
+        });
+    });
+    QEventLoop loop;
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [this, shared] {
+        const long long total = shared->total;
+        if (total <= 0) return;
+        progress_->setRange(0, 1000);
+        progress_->setValue(static_cast<int>(shared->done * 1000 / total));
+    });
+    poll.start(100);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    delete worker;
+    poll.stop();
+    endBusy();
+
+    if (!result.ok) {
+        if (result.cancelled)
+            asker_.inform(this, kImportTitle, qs(result.message));
+        else
+            asker_.warn(this, kImportTitle, qs(result.message));
+        return;
+    }
+    state_.carry = result.carry;
+    state_.dateFromImport = true;
+    refreshAfterHistoryChange();
+    if (!result.message.empty()) asker_.inform(this, kImportTitle, qs(result.message));
+}
+
+void MainWindow::exportHistory() {
+    if (busy_) return;
+    const std::string name = HistoryText::exportFileName(state_.verificationIssueText.toStdString());
+    const std::string path =
+        DataFolder::join(DataFolder::join(dataFolder_, HistoryText::kFolder), name);
+    const auto result = HistoryCommands::exportFile(*history_, path);
+    if (reportFailure(QStringLiteral("导出历史"), result.ok, result.message)) return;
+    if (!launcher_.open(QUrl::fromLocalFile(qs(path))))
+        asker_.inform(this, QStringLiteral("导出历史"),
+                      QStringLiteral("历史号码已导出到 %1，但无法用文本编辑器打开它。").arg(qs(path)));
+}
+
+// ---- deletion ----
+
+void MainWindow::deleteLastDraw() {
+    if (busy_) return;
+    const auto result = HistoryCommands(db_).deleteLast();
+    reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
+    refreshAfterHistoryChange();
+    entry_->focusFirstBox();
+}
+
+void MainWindow::deleteAllDraws() {
+    if (busy_) return;
+    BusyCursor busy;
+    const auto result = HistoryCommands(db_).deleteAll();
+    reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
+    AddHaoma();
+}
+
+void MainWindow::deleteDownToIssue() {
+    if (busy_) return;
+    const QString proposal =
+        history_->empty() ? QString()
+                          : QString::number(qint64(history_->issue(history_->size() - 1)) - 1);
+    const auto issue = wholeAnswer(asker_.askText(
+        this, kDeleteTitle,
+        QStringLiteral("请输入需要删除到的期数(保留到该期），例如‘545550’"), proposal));
+    if (!issue || *issue == 0) return;
+    BusyCursor busy;
+    const auto result = HistoryCommands(db_).deleteDownTo(*issue);
+    reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
+    refreshAfterHistoryChange();
+}
+
+void MainWindow::deleteLastDraws() {
+    if (busy_) return;
+    const auto n = wholeAnswer(asker_.askText(
+        this, kDeleteTitle,
+        QStringLiteral("请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）"),
+        QStringLiteral("1")));
+    if (!n || *n == 0) return;
+    BusyCursor busy;
+    const auto result = HistoryCommands(db_).deleteLastN(*n);
+    reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
+    refreshAfterHistoryChange();
+}
+
+// ---- settings ----
+
+void MainWindow::chooseDisplay(bool onCurrent) {
+    state_.resultColumn = onCurrent ? ResultColumn::Canshu : ResultColumn::PreCanshu;
+    settings_.setShowOnCurrent(onCurrent);
+    syncSettingsChecks();
+}
+
+void MainWindow::chooseIssueCount(int index) {
+    if (index == 10) {
+        const int proposal = state_.issueCount != 0 ? state_.issueCount : history_->size();
+        const auto answer = asker_.askText(this, QStringLiteral("期数检索"),
+                                           QStringLiteral("设置检索的最近期数"),
+                                           QString::number(proposal));
+        if (!answer) {
+            syncSettingsChecks();  // cancelled: the previous entry stays checked
+            return;
+        }
+        const auto count = wholeAnswer(answer);
+        if (!count || *count < 0) {
+            asker_.warn(this, kInputErrorTitle,
+                        QStringLiteral("请输入一个不小于0的整数（0表示所有期），检索期数没有改变。"));
+            syncSettingsChecks();
+            return;
+        }
+        state_.issueCount = *count;
+        // 0 (all issues) is kept too, so the next start uses what is shown now.
+        settings_.setOwnIssueCount(*count);
+    } else {
+        state_.issueCount = AppSettings::issueCountFor(index, 0);
+    }
+    state_.issueCountIndex = index;
+    settings_.setIssueCountIndex(index);
+    syncSettingsChecks();
+    verifyListedFormulas();
+}
+
+void MainWindow::setDaysToSearch() {
+    state_.days = settings_.days();
+    for (;;) {
+        const auto answer =
+            asker_.askText(this, kDaysTitle, kDaysPrompt, QString::number(state_.days));
+        if (!answer || answer->trimmed().isEmpty()) return;
+        if (const auto days = AppSettings::acceptDays(*answer)) {
+            state_.days = *days;
+            settings_.setDays(*days);
+            return;
+        }
+        asker_.warn(this, kInputErrorTitle, kDaysError);
+    }
+}
+
+void MainWindow::restoreDefaults() {
+    // The days held now stay until the next start, which reads the stored 6.
+    settings_.restoreDefaults();
+    state_.resultColumn = ResultColumn::PreCanshu;
+    state_.excludeCurrent = true;
+    state_.weighted = true;
+    state_.issueCountIndex = 3;
+    state_.issueCount = AppSettings::issueCountFor(3, 0);
+    syncSettingsChecks();
+}
+
+// ---- documents ----
+
+void MainWindow::openGuide() {
+    const QString guide = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                          QString::fromUtf8(kGuideFile);
+    if (!QFileInfo::exists(guide)) {
+        asker_.warn(this, QStringLiteral("使用说明"),
+                    QStringLiteral("找不到使用说明文档 %1。").arg(guide));
+        return;
+    }
+    if (!launcher_.open(QUrl::fromLocalFile(guide)))
+        asker_.warn(this, QStringLiteral("使用说明"), QStringLiteral("无法打开 %1。").arg(guide));
+}
+
+void MainWindow::openAddress(const QString& address) {
+    if (address.isEmpty()) return;
+    if (!launcher_.open(QUrl::fromUserInput(address)))
+        asker_.warn(this, QStringLiteral("打开"), QStringLiteral("无法打开 %1。").arg(address));
+}
+
+bool MainWindow::reportFailure(const QString& title, bool ok, const std::string& message) {
+    if (ok) return false;
+    asker_.warn(this, title, qs(message));
+    return true;
+}
+
+// ---- long operations ----
+
+void MainWindow::beginBusy(bool cancellable) {
+    busy_ = true;
+    cancelRequested_ = false;
+    commandArea_->setEnabled(false);
+    progress_->setRange(0, 0);
+    progress_->show();
+    cancelButton_->setVisible(cancellable);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+void MainWindow::endBusy() {
+    QApplication::restoreOverrideCursor();
+    progress_->hide();
+    cancelButton_->hide();
+    commandArea_->setEnabled(true);
+    busy_ = false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        // The worker still holds the database; let it stop first.
+        cancelRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace varnet

@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/AppSettings.h"
+#include "app/MainState.h"
+#include "history/History.h"
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace varnet {
+
+class Asker;
+class Database;
+class DrawEntry;
+class HistoryModel;
+class HistoryView;
+class Launcher;
+
+// The main window: owns the shared state, shows the history grid and the
+// manual entry, and offers the history, settings and document commands.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Settings keys of the addresses behind the document buttons and the
+    // other-programs menu; an empty address hides its entry.
+    static constexpr const char* kSlidesUrlKey = "SlideDocUrl";
+    static constexpr const char* kVideoUrlKey = "VideoDocUrl";
+    static constexpr int kOtherPrograms = 3;
+    static QString otherProgramUrlKey(int i);   // "OtherSoft1Url" ..
+    static QString otherProgramNameKey(int i);  // "OtherSoft1Name" ..
+    static constexpr const char* kGuideFile = "使用说明.html";
+
+    MainWindow(Database& db, std::string dataFolder, AppSettings& settings, Launcher& launcher,
+               Asker& asker, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Reloads the history from the database into the grid, shows its end and
+    // proposes the next issue.
+    void AddHaoma();
+    // Sets the verification issue to the greatest stored issue and the entry
+    // issue box to the one after it; an empty history changes neither.
+    void QihaoXianshi();
+
+    const MainState& state() const { return state_; }
+    const History& history() const { return *history_; }
+    HistoryModel* historyModel() const { return model_; }
+    HistoryView* historyView() const { return view_; }
+    DrawEntry* drawEntry() const { return entry_; }
+    QMenu* settingsMenu() const { return settingsMenu_; }
+    QMenu* historyMenu() const { return historyMenu_; }
+
+    // The commands.
+    void importHistory();
+    void exportHistory();
+    void deleteLastDraw();
+    void deleteAllDraws();
+    void deleteDownToIssue();
+    void deleteLastDraws();
+    void setDaysToSearch();
+    void restoreDefaults();
+    void openGuide();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void loadSettings();
+    void buildWindow();
+    QMenu* buildSettingsMenu();
+    void buildHistoryMenu();
+    QPushButton* addressButton(const QString& caption, const QString& key);
+
+    void storeEnteredDraw();
+    void deferredRefresh();
+    void refreshAfterHistoryChange();
+    // Re-verification of the listed formulas attaches here once formulas
+    // exist; the settings that affect it call it already.
+    void verifyListedFormulas();
+
+    void chooseDisplay(bool onCurrent);
+    void chooseIssueCount(int index);
+    void syncSettingsChecks();
+    void openAddress(const QString& address);
+    bool reportFailure(const QString& title, bool ok, const std::string& message);
+
+    void beginBusy(bool cancellable);
+    void endBusy();
+
+    Database& db_;
+    std::string dataFolder_;
+    AppSettings& settings_;
+    Launcher& launcher_;
+    Asker& asker_;
+
+    MainState state_;
+    std::shared_ptr<const History> history_;
+
+    HistoryModel* model_ = nullptr;
+    HistoryView* view_ = nullptr;
+    DrawEntry* entry_ = nullptr;
+    QWidget* commandArea_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QMenu* settingsMenu_ = nullptr;
+    QMenu* historyMenu_ = nullptr;
+    QAction* showNextAction_ = nullptr;
+    QAction* showCurrentAction_ = nullptr;
+    QAction* excludeCurrentAction_ = nullptr;
+    QAction* weightedAction_ = nullptr;
+    std::array<QAction*, AppSettings::kIssueCountEntries> issueCountActions_{};
+
+    QTimer* deferredTimer_ = nullptr;
+    bool refreshPending_ = false;
+    bool busy_ = false;
+    std::atomic<bool> cancelRequested_{false};
+};
+
+}  // namespace varnet

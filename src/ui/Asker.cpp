@@ -1,0 +1,35 @@
+#include "ui/Asker.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace varnet {
+
+bool DialogAsker::confirm(QWidget* parent, const QString& title, const QString& text) {
+    return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                                 QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+void DialogAsker::inform(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::information(parent, title, text);
+}
+
+void DialogAsker::warn(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::warning(parent, title, text);
+}
+
+std::optional<QString> DialogAsker::askText(QWidget* parent, const QString& title,
+                                            const QString& prompt, const QString& proposal) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, proposal, &ok);
+    if (!ok) return std::nullopt;
+    return answer;
+}
+
+QString DialogAsker::openFileName(QWidget* parent, const QString& folder, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+}
+
+}  // namespace varnet

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+namespace varnet {
+
+// The questions and messages a window puts to the user. The program uses
+// the standard dialogs; tests answer from a script.
+class Asker {
+public:
+    virtual ~Asker() = default;
+    // A question with OK and Cancel; true for OK.
+    virtual bool confirm(QWidget* parent, const QString& title, const QString& text) = 0;
+    virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
+    virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A line of text; nothing when cancelled.
+    virtual std::optional<QString> askText(QWidget* parent, const QString& title,
+                                           const QString& prompt, const QString& proposal) = 0;
+    // A file to open; empty when cancelled.
+    virtual QString openFileName(QWidget* parent, const QString& folder,
+                                 const QString& filter) = 0;
+};
+
+class DialogAsker : public Asker {
+public:
+    bool confirm(QWidget* parent, const QString& title, const QString& text) override;
+    void inform(QWidget* parent, const QString& title, const QString& text) override;
+    void warn(QWidget* parent, const QString& title, const QString& text) override;
+    std::optional<QString> askText(QWidget* parent, const QString& title, const QString& prompt,
+                                   const QString& proposal) override;
+    QString openFileName(QWidget* parent, const QString& folder, const QString& filter) override;
+};
+
+}  // namespace varnet

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QTableView>
+
+namespace varnet {
+
+// The history grid's view. After a refresh of a long history the last draw
+// becomes the top visible row, so the scroll range reaches past the usual
+// end; the wheel moves one row per step.
+class HistoryView : public QTableView {
+    Q_OBJECT
+public:
+    // The grid scrolls its last row to the top once it has more rows than
+    // this, counting its header row as the original grid did.
+    static constexpr int kScrollRows = 29;
+
+    explicit HistoryView(QWidget* parent = nullptr);
+
+    // Scrolls the last row to the top when the grid is long enough.
+    void showLastRowOnTop();
+    int topRow() const;
+
+signals:
+    void menuRequested(const QPoint& globalPos);
+
+protected:
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void alignTopRow();
+};
+
+}  // namespace varnet
