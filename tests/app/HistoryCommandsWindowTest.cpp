@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QTimer>
 
 #include "GuiFixture.h"
 
@@ -150,6 +151,29 @@ TEST_F(ImportTest, CancelOrBadFilesLeaveTheHistory) {
     EXPECT_EQ(storedIssues(), (std::vector<int>{100, 101}));
     EXPECT_EQ(window->historyModel()->rowCount(), 2);
     EXPECT_FALSE(window->state().dateFromImport);
+}
+
+TEST_F(ImportTest, CancelDuringTheImportKeepsTheOldHistory) {
+    store({100, 101});
+    open();
+    QByteArray text;
+    for (int i = 0; i < 20000; ++i)
+        text += QByteArray::number(1000000 + i) + " 2016-03-15 03 07 01 10 04 02 09 05 08 06 \r\n";
+    asker.confirms = {true};
+    asker.files = {writeFile("big.txt", text)};
+    auto* cancel = window->findChild<QPushButton*>("cmdCancel");
+    ASSERT_NE(cancel, nullptr);
+    // Runs inside the import's wait, while the worker still parses.
+    QTimer::singleShot(0, cancel, [cancel] {
+        EXPECT_TRUE(cancel->isVisible());
+        cancel->click();
+    });
+    clickRead();
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_TRUE(asker.messages[0].text.contains("取消"));
+    EXPECT_EQ(storedIssues(), (std::vector<int>{100, 101}));
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_TRUE(window->drawEntry()->isEnabled());
 }
 
 TEST_F(CommandsTest, DocumentButtons) {
