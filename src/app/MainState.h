@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <string>
 
 #include "db/Schema.h"
@@ -16,8 +15,8 @@ enum class ResultColumn { PreCanshu, Canshu };
 // What the main window holds for the other windows to read.
 struct MainState {
     int selectedPosition = 1;
-    bool kill = true;  // list kill formulas (else keep formulas)
-    int days = 3;      // days the online update searches back
+    bool kill = true;             // list kill formulas (else keep formulas)
+    int days = 3;                 // days the online update searches back
     bool computeSelected = true;  // "计算选中公式" (else "最优公式法")
     ResultColumn resultColumn = ResultColumn::PreCanshu;
     bool excludeCurrent = true;  // look-back excludes the current issue

@@ -38,11 +38,11 @@ namespace {
 
 const QString kImportTitle = QStringLiteral("读入历史");
 const QString kImportQuestion = QStringLiteral(
-    "确实要读入历史号码吗？读入后将覆盖原来所输入/读入的历史号！点击'确认'读入,点击'取消'放弃该操作。"
+    "确实要读入历史号码吗？读入后将覆盖原来所输入/"
+    "读入的历史号！点击'确认'读入,点击'取消'放弃该操作。"
     "确要读入请保证安装目录下存在历史号码的文本文件文件。读取时可能要花费一段时间,请耐心等候！");
 const QString kDaysTitle = QStringLiteral("设置天数");
-const QString kDaysPrompt =
-    QStringLiteral("请输入需要统计的历史号码的天数（2~10中的任意自然数）");
+const QString kDaysPrompt = QStringLiteral("请输入需要统计的历史号码的天数（2~10中的任意自然数）");
 const QString kDaysError = QStringLiteral(
     "为了保证时效性和提高计算效率，软件只能统计10天以内的数据，请输入2到10中的自然数。");
 const QString kInputErrorTitle = QStringLiteral("输入有误");
@@ -52,7 +52,7 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // The busy pointer for a command that runs on this thread.
 class BusyCursor {
-public:
+  public:
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }
     BusyCursor(const BusyCursor&) = delete;
@@ -165,9 +165,8 @@ void MainWindow::buildWindow() {
     view_ = new HistoryView(splitter);
     view_->setObjectName(QStringLiteral("historyGrid"));
     view_->setModel(model_);
-    connect(view_, &HistoryView::menuRequested, this, [this](const QPoint& at) {
-        historyMenu_->popup(at);
-    });
+    connect(view_, &HistoryView::menuRequested, this,
+            [this](const QPoint& at) { historyMenu_->popup(at); });
     splitter->addWidget(view_);
     area->addWidget(splitter, 1);
     buildHistoryMenu();
@@ -196,7 +195,8 @@ void MainWindow::buildWindow() {
 
     setCentralWidget(central);
     int gridWidth = 0;
-    for (int c = 0; c < HistoryModel::kNumberColumns; ++c) gridWidth += HistoryModel::columnWidth(c);
+    for (int c = 0; c < HistoryModel::kNumberColumns; ++c)
+        gridWidth += HistoryModel::columnWidth(c);
     resize(qMax(gridWidth + 120, 640), 640);
 }
 
@@ -384,11 +384,12 @@ void MainWindow::importHistory() {
     const HistoryText::Carry carry = state_.carry;
     beginBusy(true);
     QThread* worker = QThread::create([&, shared] {
-        result = HistoryCommands(db_).importFile(path, carry, [&, shared](long long d, long long t) {
-            shared->done = d;
-            shared->total = t;
-            return !cancelRequested_.load();
-        });
+        result =
+            HistoryCommands(db_).importFile(path, carry, [&, shared](long long d, long long t) {
+                shared->done = d;
+                shared->total = t;
+                return !cancelRequested_.load();
+            });
     });
     QEventLoop loop;
     connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
@@ -422,14 +423,16 @@ void MainWindow::importHistory() {
 
 void MainWindow::exportHistory() {
     if (busy_) return;
-    const std::string name = HistoryText::exportFileName(state_.verificationIssueText.toStdString());
+    const std::string name =
+        HistoryText::exportFileName(state_.verificationIssueText.toStdString());
     const std::string path =
         DataFolder::join(DataFolder::join(dataFolder_, HistoryText::kFolder), name);
     const auto result = HistoryCommands::exportFile(*history_, path);
     if (reportFailure(QStringLiteral("导出历史"), result.ok, result.message)) return;
     if (!launcher_.open(QUrl::fromLocalFile(qs(path))))
-        asker_.inform(this, QStringLiteral("导出历史"),
-                      QStringLiteral("历史号码已导出到 %1，但无法用文本编辑器打开它。").arg(qs(path)));
+        asker_.inform(
+            this, QStringLiteral("导出历史"),
+            QStringLiteral("历史号码已导出到 %1，但无法用文本编辑器打开它。").arg(qs(path)));
 }
 
 // ---- deletion ----
@@ -456,8 +459,8 @@ void MainWindow::deleteDownToIssue() {
         history_->empty() ? QString()
                           : QString::number(qint64(history_->issue(history_->size() - 1)) - 1);
     const auto issue = wholeAnswer(asker_.askText(
-        this, kDeleteTitle,
-        QStringLiteral("请输入需要删除到的期数(保留到该期），例如‘545550’"), proposal));
+        this, kDeleteTitle, QStringLiteral("请输入需要删除到的期数(保留到该期），例如‘545550’"),
+        proposal));
     if (!issue || *issue == 0) return;
     BusyCursor busy;
     const auto result = HistoryCommands(db_).deleteDownTo(*issue);
@@ -469,7 +472,8 @@ void MainWindow::deleteLastDraws() {
     if (busy_) return;
     const auto n = wholeAnswer(asker_.askText(
         this, kDeleteTitle,
-        QStringLiteral("请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）"),
+        QStringLiteral(
+            "请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）"),
         QStringLiteral("1")));
     if (!n || *n == 0) return;
     BusyCursor busy;
@@ -489,17 +493,18 @@ void MainWindow::chooseDisplay(bool onCurrent) {
 void MainWindow::chooseIssueCount(int index) {
     if (index == 10) {
         const int proposal = state_.issueCount != 0 ? state_.issueCount : history_->size();
-        const auto answer = asker_.askText(this, QStringLiteral("期数检索"),
-                                           QStringLiteral("设置检索的最近期数"),
-                                           QString::number(proposal));
+        const auto answer =
+            asker_.askText(this, QStringLiteral("期数检索"), QStringLiteral("设置检索的最近期数"),
+                           QString::number(proposal));
         if (!answer) {
             syncSettingsChecks();  // cancelled: the previous entry stays checked
             return;
         }
         const auto count = wholeAnswer(answer);
         if (!count || *count < 0) {
-            asker_.warn(this, kInputErrorTitle,
-                        QStringLiteral("请输入一个不小于0的整数（0表示所有期），检索期数没有改变。"));
+            asker_.warn(
+                this, kInputErrorTitle,
+                QStringLiteral("请输入一个不小于0的整数（0表示所有期），检索期数没有改变。"));
             syncSettingsChecks();
             return;
         }
@@ -544,8 +549,8 @@ void MainWindow::restoreDefaults() {
 // ---- documents ----
 
 void MainWindow::openGuide() {
-    const QString guide = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                          QString::fromUtf8(kGuideFile);
+    const QString guide =
+        QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromUtf8(kGuideFile);
     if (!QFileInfo::exists(guide)) {
         asker_.warn(this, QStringLiteral("使用说明"),
                     QStringLiteral("找不到使用说明文档 %1。").arg(guide));

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-
 #include <array>
 #include <atomic>
 #include <memory>
@@ -31,7 +30,7 @@ class Launcher;
 // manual entry, and offers the history, settings and document commands.
 class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // Settings keys of the addresses behind the document buttons and the
     // other-programs menu; an empty address hides its entry.
     static constexpr const char* kSlidesUrlKey = "SlideDocUrl";
@@ -71,10 +70,10 @@ public:
     void restoreDefaults();
     void openGuide();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void loadSettings();
     void buildWindow();
     QMenu* buildSettingsMenu();

@@ -3,7 +3,6 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QTimer>
-
 #include <cstdio>
 #include <string>
 

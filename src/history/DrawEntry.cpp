@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
-
 #include <functional>
 
 #include "history/NumericText.h"
@@ -15,13 +14,13 @@ namespace varnet {
 
 // A number box that lets its owner see each key before the box inserts it.
 class EntryBox : public QLineEdit {
-public:
+  public:
     using QLineEdit::QLineEdit;
     std::function<bool(const QString&)> beforeKey;  // true: the key is used up
     std::function<void()> afterKey;
     std::function<void()> focused;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override {
         if (beforeKey && beforeKey(event->text())) {
             event->accept();
@@ -39,8 +38,8 @@ protected:
 DrawEntry::DrawEntry(QWidget* parent) : QWidget(parent) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    outer->addWidget(
-        new QLabel(QStringLiteral("手工输入已经开出的历史号码记录下一期:（号码10输入0，自动变为10）")));
+    outer->addWidget(new QLabel(
+        QStringLiteral("手工输入已经开出的历史号码记录下一期:（号码10输入0，自动变为10）")));
 
     auto* row = new QHBoxLayout;
     for (int i = 0; i < kPositions; ++i) {

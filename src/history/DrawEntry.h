@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-
 #include <array>
 
 #include "history/Draw.h"
@@ -17,7 +16,7 @@ class EntryBox;
 // for the draw to be stored. Giving box 1 the focus empties all ten.
 class DrawEntry : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit DrawEntry(QWidget* parent = nullptr);
 
     QString issueText() const;
@@ -31,14 +30,14 @@ public:
     // Focus on box 1, which empties the boxes.
     void focusFirstBox();
 
-signals:
+  signals:
     // A digit completed the tenth box.
     void drawComplete();
     // Some other key went into the tenth box.
     void lastBoxEdited();
     void issueTextChanged(const QString& text);
 
-private:
+  private:
     bool handleKey(int position, const QString& text);
 
     std::array<EntryBox*, kPositions> boxes_{};

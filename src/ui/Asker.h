@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 class QWidget;
@@ -11,7 +10,7 @@ namespace varnet {
 // The questions and messages a window puts to the user. The program uses
 // the standard dialogs; tests answer from a script.
 class Asker {
-public:
+  public:
     virtual ~Asker() = default;
     // A question with OK and Cancel; true for OK.
     virtual bool confirm(QWidget* parent, const QString& title, const QString& text) = 0;
@@ -21,12 +20,11 @@ public:
     virtual std::optional<QString> askText(QWidget* parent, const QString& title,
                                            const QString& prompt, const QString& proposal) = 0;
     // A file to open; empty when cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& folder,
-                                 const QString& filter) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& folder, const QString& filter) = 0;
 };
 
 class DialogAsker : public Asker {
-public:
+  public:
     bool confirm(QWidget* parent, const QString& title, const QString& text) override;
     void inform(QWidget* parent, const QString& title, const QString& text) override;
     void warn(QWidget* parent, const QString& title, const QString& text) override;

@@ -28,9 +28,7 @@ void HistoryModel::setSelectedPosition(int position) {
                          {Qt::FontRole, Qt::ForegroundRole});
 }
 
-int HistoryModel::columnWidth(int column) {
-    return (column == 0 ? 1500 : 600) / kTwipsPerPixel;
-}
+int HistoryModel::columnWidth(int column) { return (column == 0 ? 1500 : 600) / kTwipsPerPixel; }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : history_->size();
@@ -44,23 +42,23 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= history_->size()) return {};
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole:
-        if (column == 0) return QString::number(history_->issue(index.row()));
-        return QString::number(history_->number(index.row(), column));
-    case Qt::FontRole:
-        if (column == selectedPosition_) {
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
-        return {};
-    case Qt::ForegroundRole:
-        if (column == 0) return {};
-        return QBrush(column == selectedPosition_ ? Qt::blue : Qt::black);
-    case Qt::TextAlignmentRole:
-        return int(Qt::AlignCenter);
-    default:
-        return {};
+        case Qt::DisplayRole:
+            if (column == 0) return QString::number(history_->issue(index.row()));
+            return QString::number(history_->number(index.row(), column));
+        case Qt::FontRole:
+            if (column == selectedPosition_) {
+                QFont bold;
+                bold.setBold(true);
+                return bold;
+            }
+            return {};
+        case Qt::ForegroundRole:
+            if (column == 0) return {};
+            return QBrush(column == selectedPosition_ ? Qt::blue : Qt::black);
+        case Qt::TextAlignmentRole:
+            return int(Qt::AlignCenter);
+        default:
+            return {};
     }
 }
 
@@ -68,7 +66,8 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Vertical) return section + 1;
     if (section == 0) return QStringLiteral("期号");
-    if (section >= 1 && section <= kPositions) return QString::fromUtf8(kPositionNames[section - 1]);
+    if (section >= 1 && section <= kPositions)
+        return QString::fromUtf8(kPositionNames[section - 1]);
     return {};
 }
 

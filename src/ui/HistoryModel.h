@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-
 #include <memory>
 
 #include "history/History.h"
@@ -14,7 +13,7 @@ namespace varnet {
 // from the history on demand, so a grid of 100,000 draws costs nothing extra.
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     // Issue column plus the ten positions; formula result columns go after them.
     static constexpr int kNumberColumns = 1 + kPositions;
 
@@ -34,7 +33,7 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-private:
+  private:
     std::shared_ptr<const History> history_;
     int selectedPosition_ = 1;
 };

@@ -9,7 +9,7 @@ namespace varnet {
 // end; the wheel moves one row per step.
 class HistoryView : public QTableView {
     Q_OBJECT
-public:
+  public:
     // The grid scrolls its last row to the top once it has more rows than
     // this, counting its header row as the original grid did.
     static constexpr int kScrollRows = 29;
@@ -20,16 +20,16 @@ public:
     void showLastRowOnTop();
     int topRow() const;
 
-signals:
+  signals:
     void menuRequested(const QPoint& globalPos);
 
-protected:
+  protected:
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     void alignTopRow();
 };
 

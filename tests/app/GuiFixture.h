@@ -8,7 +8,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -32,7 +31,7 @@ namespace varnet::test {
 
 // Answers the window's questions from a script and records what it was shown.
 class ScriptedAsker : public Asker {
-public:
+  public:
     struct Shown {
         QString title;
         QString text;
@@ -77,7 +76,7 @@ public:
 };
 
 class RecordingLauncher : public Launcher {
-public:
+  public:
     std::vector<QUrl> opened;
     bool open(const QUrl& url) override {
         opened.push_back(url);
@@ -87,7 +86,7 @@ public:
 
 // A main window over a fresh data folder and settings store of its own.
 class GuiTest : public ::testing::Test {
-protected:
+  protected:
     GuiTest() {
         folder = dir.path().toStdString() + "/data";
         std::string error;

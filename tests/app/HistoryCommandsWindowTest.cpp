@@ -95,7 +95,7 @@ TEST_F(CommandsTest, ExportWritesTheFileAndOpensIt) {
 }
 
 class ImportTest : public GuiTest {
-protected:
+  protected:
     QString writeFile(const QString& name, const QByteArray& bytes) {
         const QString path = QString::fromStdString(folder) + "/历史号码/" + name;
         QFile f(path);

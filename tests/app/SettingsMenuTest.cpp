@@ -103,8 +103,9 @@ TEST_F(SettingsTest, DaysAcceptTwoToTenAndAskAgainOtherwise) {
     ASSERT_EQ(asker.messages.size(), 3u);
     for (const auto& m : asker.messages) {
         EXPECT_EQ(m.title, "输入有误");
-        EXPECT_EQ(m.text,
-                  "为了保证时效性和提高计算效率，软件只能统计10天以内的数据，请输入2到10中的自然数。");
+        EXPECT_EQ(
+            m.text,
+            "为了保证时效性和提高计算效率，软件只能统计10天以内的数据，请输入2到10中的自然数。");
     }
     ASSERT_EQ(asker.questions.size(), 4u);
     EXPECT_EQ(asker.questions[0].title, "设置天数");
