@@ -89,6 +89,9 @@ MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settin
 
     AddHaoma();
     model_->setSelectedPosition(state_.selectedPosition);
+    // Wide enough for the grid's columns (set by the refresh) without a
+    // horizontal scroll bar.
+    resize(sizeHint().width(), 640);
 
     // One deferred refresh after the first manual entry of the run.
     deferredTimer_ = new QTimer(this);
@@ -194,10 +197,6 @@ void MainWindow::buildWindow() {
     outer->addLayout(progressRow);
 
     setCentralWidget(central);
-    int gridWidth = 0;
-    for (int c = 0; c < HistoryModel::kNumberColumns; ++c)
-        gridWidth += HistoryModel::columnWidth(c);
-    resize(qMax(gridWidth + 120, 640), 640);
 }
 
 QPushButton* MainWindow::addressButton(const QString& caption, const QString& key) {

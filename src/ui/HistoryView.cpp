@@ -44,6 +44,14 @@ void HistoryView::alignTopRow() {
     }
 }
 
+QSize HistoryView::sizeHint() const {
+    int width = 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+    if (model())
+        for (int c = 0; c < model()->columnCount(); ++c)
+            width += horizontalHeader()->sectionSize(c);
+    return {width, QTableView::sizeHint().height()};
+}
+
 int HistoryView::topRow() const { return verticalScrollBar()->value(); }
 
 void HistoryView::showLastRowOnTop() {

@@ -19,6 +19,8 @@ class HistoryView : public QTableView {
     // Scrolls the last row to the top when the grid is long enough.
     void showLastRowOnTop();
     int topRow() const;
+    // Room for every column and the vertical scroll bar.
+    QSize sizeHint() const override;
 
   signals:
     void menuRequested(const QPoint& globalPos);

@@ -2,6 +2,7 @@
 #include <QFont>
 #include <QScrollBar>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "GuiFixture.h"
 
@@ -120,8 +121,24 @@ TEST_F(EntryTest, LongHistoryShowsItsLastDrawOnTop) {
     EXPECT_EQ(w.historyView()->topRow(), 39);
     EXPECT_EQ(w.historyView()->rowAt(1), 39) << "the last draw is the top visible row";
 
-    // Scrolling back and storing a draw shows the end again.
-    w.historyView()->verticalScrollBar()->setValue(0);
+    // The wheel moves one row per step and stops at the first row.
+    HistoryView* view = w.historyView();
+    view->verticalScrollBar()->setValue(0);
+    auto wheel = [view](int delta) {
+        const QPointF at(10, 10);
+        QWheelEvent e(at, view->viewport()->mapToGlobal(at), {}, {0, delta}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view->viewport(), &e);
+    };
+    wheel(-120);
+    wheel(-120);
+    EXPECT_EQ(view->topRow(), 2);
+    wheel(120);
+    wheel(120);
+    wheel(120);
+    EXPECT_EQ(view->topRow(), 0);
+
+    // Storing a draw shows the end again.
     box(1)->setFocus();
     type("3710429586");
     EXPECT_EQ(w.historyView()->topRow(), 40);
