@@ -22,6 +22,7 @@
 #include "db/Schema.h"
 #include "history/DrawEntry.h"
 #include "history/HistoryCommands.h"
+#include "support/Draws.h"
 #include "ui/Asker.h"
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
@@ -123,13 +124,7 @@ class GuiTest : public ::testing::Test {
         Numbers n{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
         for (int issue : issues) {
             std::rotate(n.begin(), n.begin() + 1, n.end());
-            Draw d;
-            d.issue = issue;
-            d.numbers = n;
-            d.year = 2016;
-            d.month = 3;
-            d.day = 15;
-            ASSERT_TRUE(HistoryCommands(db).addDraw(HistoryTable(db).load(), d).ok);
+            ASSERT_TRUE(HistoryCommands(db).addDraw(HistoryTable(db).load(), makeDraw(issue, n)).ok);
         }
     }
     std::vector<int> storedIssues() {

@@ -3,6 +3,7 @@
 #include "history/Draw.h"
 #include "history/NumericText.h"
 #include "history/ParameterNames.h"
+#include "support/Draws.h"
 
 namespace varnet {
 namespace {
@@ -12,15 +13,7 @@ int at(const ParamValues& v, char letter, int position) {
     return v[paramIndex(letter - 'A', position) - 1];
 }
 
-Draw drawOf(Numbers n, int issue = 545550) {
-    Draw d;
-    d.issue = issue;
-    d.numbers = n;
-    d.day = 15;
-    d.month = 3;
-    d.year = 2016;
-    return d;
-}
+Draw drawOf(Numbers n) { return test::makeDraw(545550, n); }
 
 TEST(DrawParameters, WorkedExampleGivesTheWholeTable) {
     const Numbers previous{3, 1, 7, 10, 5, 2, 4, 9, 8, 6};
