@@ -267,12 +267,12 @@ private:
         if (!a.words.empty()) throw UsageError{"history generate takes only options"};
         auto draws = a.option("--draws");
         if (!draws) throw UsageError{"history generate needs --draws N"};
-        const auto n = integerArg(*draws, "--draws", 1, 9999999);
+        const auto n = integerArg(*draws, "--draws", 1, HistoryText::kMaxIssue);
         const auto first = integerArg(a.option("--first-issue").value_or("1000001"),
-                                      "--first-issue", 1, 9999999);
-        // Issues are written with seven digits; an eighth could not be read back.
-        if (first + n - 1 > 9999999)
-            throw UsageError{"--first-issue + --draws - 1 must stay below 10000000"};
+                                      "--first-issue", 1, HistoryText::kMaxIssue);
+        if (first + n - 1 > HistoryText::kMaxIssue)
+            throw UsageError{"--first-issue + --draws - 1 must not pass " +
+                             std::to_string(HistoryText::kMaxIssue)};
         std::uint64_t seed = std::random_device{}();
         if (auto s = a.option("--seed"))
             seed = static_cast<std::uint64_t>(integerArg(*s, "--seed", 0, INT64_MAX));

@@ -41,7 +41,9 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 }  // namespace
 
 HistoryCommands::Result HistoryCommands::addDraw(const History& history, const Draw& draw) {
-    if (draw.issue < 1) return failure("期号必须是正整数，这一期没有保存。");
+    if (draw.issue < 1 || draw.issue > HistoryText::kMaxIssue)
+        return failure("期号必须是1到" + std::to_string(HistoryText::kMaxIssue) +
+                       "之间的整数，这一期没有保存。");
     if (!isValidNumbers(draw.numbers))
         return failure("十个号码必须是1到10，每个号码各一次。这一期的号码有误，没有保存。");
     if (history.findIssue(draw.issue) >= 0)

@@ -15,6 +15,8 @@ namespace varnet {
 class HistoryText {
 public:
     static constexpr const char* kFolder = "历史号码";
+    // Issues are written with seven digits; a longer one could not be read back.
+    static constexpr int kMaxIssue = 9999999;
 
     // One line, without its line end.
     static std::string formatLine(const Draw& draw);

@@ -56,7 +56,9 @@ TEST_F(HistoryCommandsTest, AddDrawRejectsBadDrawsAndStoresNothing) {
     for (const auto& bad : {draw(101, {1, 1, 3, 4, 5, 6, 7, 8, 9, 10}),
                             draw(101, {0, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
                             draw(100, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
-                            draw(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
+                            draw(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+                            // Eight digits would not survive the text file.
+                            draw(10000000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
         const auto r = commands.addDraw(load(), bad);
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.message.empty());
