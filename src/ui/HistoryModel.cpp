@@ -3,12 +3,12 @@
 #include <QBrush>
 #include <QFont>
 
+#include "history/ParameterNames.h"
+
 namespace varnet {
 
 namespace {
 constexpr int kTwipsPerPixel = 15;
-const char* const kPositionNames[kPositions] = {"第一", "第二", "第三", "第四", "第五",
-                                                "第六", "第七", "第八", "第九", "第十"};
 }  // namespace
 
 HistoryModel::HistoryModel(QObject* parent)
@@ -67,7 +67,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     if (orientation == Qt::Vertical) return section + 1;
     if (section == 0) return QStringLiteral("期号");
     if (section >= 1 && section <= kPositions)
-        return QString::fromUtf8(kPositionNames[section - 1]);
+        return QString::fromStdString(ParameterNames::positionName(section));
     return {};
 }
 
