@@ -300,12 +300,31 @@ void MainWindow::AddHaoma() {
                     QStringLiteral("无法读取历史号码：") + QString::fromUtf8(e.what()));
         fresh = std::make_shared<History>();
     }
-    history_ = fresh;
-    model_->setHistory(fresh);
+    showHistory(std::move(fresh));
+}
+
+void MainWindow::showHistory(std::shared_ptr<const History> history) {
+    history_ = std::move(history);
+    model_->setHistory(history_);
     for (int c = 0; c < HistoryModel::kNumberColumns; ++c)
         view_->setColumnWidth(c, HistoryModel::columnWidth(c));
     view_->showLastRowOnTop();
     QihaoXianshi();
+}
+
+void MainWindow::followHistoryChange(const std::function<void(History&)>& change) {
+    auto next = std::make_shared<History>(*history_);
+    change(*next);
+    int stored = -1;
+    try {
+        stored = HistoryTable(db_).count();
+    } catch (const DbError&) {
+    }
+    if (stored == next->size())
+        showHistory(std::move(next));
+    else
+        AddHaoma();
+    verifyListedFormulas();
 }
 
 void MainWindow::QihaoXianshi() {
@@ -339,13 +358,17 @@ void MainWindow::storeEnteredDraw() {
         draw.month = today.month();
         draw.year = today.year();
     }
-    const auto result = HistoryCommands(db_).addDraw(*history_, draw);
+    ParamValues params{};
+    const auto result = HistoryCommands(db_).addDraw(draw, &params);
     if (!result.ok) {
         asker_.warn(this, kInputErrorTitle, qs(result.message));
         return;
     }
     refreshPending_ = true;
-    refreshAfterHistoryChange();
+    if (history_->empty() || draw.issue > history_->issue(history_->size() - 1))
+        followHistoryChange([&](History& h) { h.append(draw.issue, params); });
+    else
+        refreshAfterHistoryChange();  // an issue before the last: it goes in between
     entry_->focusFirstBox();
     view_->showLastRowOnTop();
 }
@@ -440,7 +463,8 @@ void MainWindow::deleteLastDraw() {
     if (busy_) return;
     const auto result = HistoryCommands(db_).deleteLast();
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
-    refreshAfterHistoryChange();
+    // Deletions take rows from the end of the issue order.
+    followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
     entry_->focusFirstBox();
 }
 
@@ -464,7 +488,7 @@ void MainWindow::deleteDownToIssue() {
     BusyCursor busy;
     const auto result = HistoryCommands(db_).deleteDownTo(*issue);
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
-    refreshAfterHistoryChange();
+    followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
 }
 
 void MainWindow::deleteLastDraws() {
@@ -478,7 +502,7 @@ void MainWindow::deleteLastDraws() {
     BusyCursor busy;
     const auto result = HistoryCommands(db_).deleteLastN(*n);
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
-    refreshAfterHistoryChange();
+    followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
 }
 
 // ---- settings ----

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -83,6 +84,13 @@ class MainWindow : public QMainWindow {
     void storeEnteredDraw();
     void deferredRefresh();
     void refreshAfterHistoryChange();
+    // Shows a history in the grid, shows its end and proposes the next issue.
+    void showHistory(std::shared_ptr<const History> history);
+    // After a change whose effect on the rows is known, the history in memory
+    // follows it instead of reading every row again; when the row count then
+    // disagrees with the file (another program wrote to it), everything is
+    // read again. Then verification runs.
+    void followHistoryChange(const std::function<void(History&)>& change);
     // Re-verification of the listed formulas attaches here once formulas
     // exist; the settings that affect it call it already.
     void verifyListedFormulas();

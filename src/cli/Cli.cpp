@@ -231,8 +231,7 @@ private:
         } else {
             today(d.day, d.month, d.year);
         }
-        const History h = HistoryTable(db()).load();
-        const auto r = HistoryCommands(db()).addDraw(h, d);
+        const auto r = HistoryCommands(db()).addDraw(d);
         if (!r.ok) {
             err_ << "varnet-cli: " << r.message << '\n';
             return kFailed;

@@ -90,6 +90,23 @@ int HistoryTable::count() {
     return st.integer(0);
 }
 
+bool HistoryTable::containsIssue(std::int32_t issue) {
+    auto st = db_.prepare("SELECT 1 FROM Lishi WHERE strQQH = ?1 LIMIT 1");
+    st.bind(1, static_cast<std::int64_t>(issue));
+    return st.step();
+}
+
+Numbers HistoryTable::lastNumbers() {
+    std::string sql = "SELECT ";
+    for (int p = 1; p <= kPositions; ++p)
+        sql += (p > 1 ? ", " : "") + ParameterNames::code(paramIndex(0, p));
+    auto st = db_.prepare(sql + " FROM Lishi ORDER BY strQQH DESC, rowid DESC LIMIT 1");
+    Numbers n{};
+    if (st.step())
+        for (int p = 0; p < kPositions; ++p) n[p] = st.integer(p);
+    return n;
+}
+
 int HistoryTable::deleteLast() { return deleteLastN(1); }
 
 int HistoryTable::Delrec() {

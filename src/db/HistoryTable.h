@@ -28,6 +28,10 @@ public:
     // The history ordered by issue, ties in stored order.
     History load();
     int count();
+    bool containsIssue(std::int32_t issue);
+    // Numbers of the draw with the greatest issue (the later stored of equal
+    // ones); all zero for an empty table.
+    Numbers lastNumbers();
 
     // The deletions. Each returns the number of rows deleted.
     int deleteLast();

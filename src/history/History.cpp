@@ -27,6 +27,12 @@ void History::append(std::int32_t issue, const ParamValues& params) {
     for (int k = 0; k < kParamCount; ++k) columns_[k].push_back(params[k]);
 }
 
+void History::truncate(int rows) {
+    if (rows < 0 || rows >= size()) return;
+    issues_.resize(rows);
+    for (auto& c : columns_) c.resize(rows);
+}
+
 Numbers History::numbers(int row) const {
     Numbers n{};
     for (int p = 1; p <= kPositions; ++p) n[p - 1] = number(row, p);

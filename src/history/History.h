@@ -20,6 +20,8 @@ public:
     void reserve(int rows);
     void clear();
     void append(std::int32_t issue, const ParamValues& params);
+    // Keeps the first `rows` rows.
+    void truncate(int rows);
 
     std::int32_t issue(int row) const { return issues_[row]; }
     // Parameter k (1..132) of a row.

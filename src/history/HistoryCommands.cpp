@@ -40,23 +40,25 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
-HistoryCommands::Result HistoryCommands::addDraw(const History& history, const Draw& draw) {
+HistoryCommands::Result HistoryCommands::addDraw(const Draw& draw, ParamValues* stored) {
     if (draw.issue < 1 || draw.issue > HistoryText::kMaxIssue)
         return failure("期号必须是1到" + std::to_string(HistoryText::kMaxIssue) +
                        "之间的整数，这一期没有保存。");
     if (!isValidNumbers(draw.numbers))
         return failure("十个号码必须是1到10，每个号码各一次。这一期的号码有误，没有保存。");
-    if (history.findIssue(draw.issue) >= 0)
-        return failure("期号 " + std::to_string(draw.issue) + " 已经存在，这一期没有保存。");
-    Numbers previous{};
-    if (!history.empty()) previous = history.numbers(history.size() - 1);
+    ParamValues params{};
     try {
         Transaction tx(db_);
-        HistoryTable(db_).append(draw.issue, computeParameters(draw, previous));
+        HistoryTable table(db_);
+        if (table.containsIssue(draw.issue))
+            return failure("期号 " + std::to_string(draw.issue) + " 已经存在，这一期没有保存。");
+        params = computeParameters(draw, table.lastNumbers());
+        table.append(draw.issue, params);
         tx.commit();
     } catch (const DbError& e) {
         return failure(std::string("保存失败：") + e.what());
     }
+    if (stored) *stored = params;
     return success(1);
 }
 

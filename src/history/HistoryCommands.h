@@ -31,8 +31,10 @@ public:
 
     // Manual entry: stores a draw. The numbers must be 1..10 each once and the
     // issue a new positive number; the previous draw is the stored draw with
-    // the greatest issue (none for an empty history).
-    Result addDraw(const History& history, const Draw& draw);
+    // the greatest issue (none for an empty history). Both are read from the
+    // file inside the transaction, so another writer cannot slip in between.
+    // `stored`, when given, receives the parameters written with the draw.
+    Result addDraw(const Draw& draw, ParamValues* stored = nullptr);
 
     struct ImportResult : Result {
         HistoryText::Carry carry;               // values of the last line read

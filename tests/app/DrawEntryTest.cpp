@@ -44,6 +44,50 @@ TEST_F(EntryTest, TypingTenDigitsStoresTheDrawUnderTheProposedIssue) {
     for (int i = 1; i <= 10; ++i) EXPECT_TRUE(box(i)->text().isEmpty()) << i;
 }
 
+// The window follows entries and deletions in memory; what it shows must be
+// what the file holds, also when another program wrote to the file meanwhile.
+TEST_F(EntryTest, HistoryInMemoryFollowsTheFile) {
+    store({545548, 545549});
+    MainWindow& w = open();
+    auto sameAsFile = [&] {
+        const History file = HistoryTable(db).load();
+        ASSERT_EQ(w.history().size(), file.size());
+        for (int r = 0; r < file.size(); ++r) {
+            EXPECT_EQ(w.history().issue(r), file.issue(r));
+            EXPECT_EQ(w.history().params(r), file.params(r));
+        }
+        EXPECT_EQ(w.historyModel()->rowCount(), file.size());
+    };
+    box(1)->setFocus();
+    type("3710429586");
+    sameAsFile();
+
+    // Another program adds a draw: the next entry reads the file again.
+    Database other = Schema::openDataFile(DataFolder::join(folder, Schema::kFileName));
+    ASSERT_TRUE(
+        HistoryCommands(other).addDraw(makeDraw(545551, {2, 3, 4, 5, 6, 7, 8, 9, 10, 1})).ok);
+    issueBox()->setText("545552");
+    box(1)->setFocus();
+    type("2345678901");
+    sameAsFile();
+    EXPECT_EQ(w.history().param(w.history().size() - 1, 132), 10)
+        << "the previous draw of 545552 is 545551, written by the other program";
+
+    // An issue before the last goes in between.
+    issueBox()->setText("545547");
+    box(1)->setFocus();
+    type("1234567890");
+    sameAsFile();
+    EXPECT_EQ(w.history().issue(0), 545547);
+
+    w.deleteLastDraw();
+    sameAsFile();
+    asker.answers.push_back(QStringLiteral("2"));
+    w.deleteLastDraws();
+    sameAsFile();
+    EXPECT_EQ(w.history().issue(w.history().size() - 1), 545549);
+}
+
 TEST_F(EntryTest, FirstDrawOfAnEmptyHistoryTakesTheInitialIssue) {
     MainWindow& w = open();
     EXPECT_EQ(issueBox()->text(), "2007001");

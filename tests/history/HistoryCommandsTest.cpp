@@ -25,7 +25,7 @@ protected:
         Numbers n{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
         for (int issue : issues) {
             std::rotate(n.begin(), n.begin() + 1, n.end());
-            ASSERT_TRUE(commands.addDraw(load(), draw(issue, n)).ok);
+            ASSERT_TRUE(commands.addDraw(draw(issue, n)).ok);
         }
     }
 
@@ -40,9 +40,9 @@ protected:
 };
 
 TEST_F(HistoryCommandsTest, AddDrawStoresParametersAgainstTheGreatestIssue) {
-    ASSERT_TRUE(commands.addDraw(load(), draw(545549, {3, 1, 7, 10, 5, 2, 4, 9, 8, 6})).ok);
-    ASSERT_TRUE(commands.addDraw(load(), draw(545548, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})).ok);
-    ASSERT_TRUE(commands.addDraw(load(), draw(545550, {3, 7, 1, 10, 4, 2, 9, 5, 8, 6})).ok);
+    ASSERT_TRUE(commands.addDraw(draw(545549, {3, 1, 7, 10, 5, 2, 4, 9, 8, 6})).ok);
+    ASSERT_TRUE(commands.addDraw(draw(545548, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})).ok);
+    ASSERT_TRUE(commands.addDraw(draw(545550, {3, 7, 1, 10, 4, 2, 9, 5, 8, 6})).ok);
     const History h = load();
     ASSERT_EQ(h.size(), 3);
     EXPECT_EQ(h.issue(0), 545548) << "shown in issue order";
@@ -59,7 +59,7 @@ TEST_F(HistoryCommandsTest, AddDrawRejectsBadDrawsAndStoresNothing) {
                             draw(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
                             // Eight digits would not survive the text file.
                             draw(10000000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
-        const auto r = commands.addDraw(load(), bad);
+        const auto r = commands.addDraw(bad);
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.message.empty());
     }
