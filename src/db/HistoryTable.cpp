@@ -28,10 +28,13 @@ const std::string& insertSql() {
         int n = 0;
         for (int k : appendOrder()) {
             cols += ParameterNames::code(k) + ", ";
-            marks += "?" + std::to_string(++n) + ", ";
+            marks += '?';
+            marks += std::to_string(++n);
+            marks += ", ";
         }
-        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + marks + "?" +
-               std::to_string(n + 1) + ")";
+        marks += '?';
+        marks += std::to_string(n + 1);
+        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + marks + ")";
     }();
     return sql;
 }

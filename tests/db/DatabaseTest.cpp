@@ -62,7 +62,7 @@ TEST(DataFile, ForeignFilesAreNeverOverwritten) {
     TempDir dir;
     const std::string path = dir.file("formula.mdb");
     // The start of an Access database, and a plain text file.
-    for (const std::string bytes : {std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20),
+    for (const std::string& bytes : {std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20),
                                     std::string("just some text that is long enough")}) {
         test::writeFile(path, bytes);
         EXPECT_THROW(Schema::openDataFile(path), DbError);

@@ -115,7 +115,8 @@ TEST_F(HistoryCommandsTest, ImportSkipsLinesThatAreNoValidDraw) {
 TEST_F(HistoryCommandsTest, CancelledImportChangesNothing) {
     store({1, 2});
     std::string text;
-    for (int i = 0; i < 5000; ++i) text += "1" + std::to_string(100000 + i) + " 2016-01-01 01 02 03 04 05 06 07 08 09 10\n";
+    for (int i = 0; i < 5000; ++i)
+        text += std::to_string(1100000 + i) + " 2016-01-01 01 02 03 04 05 06 07 08 09 10\n";
     test::writeFile(dir.file("big.txt"), text);
     const auto r = commands.importFile(dir.file("big.txt"), {},
                                        [](long long done, long long) { return done < 4000; });
