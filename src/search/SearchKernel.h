@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "formula/Scoring.h"
+#include "search/Thresholds.h"
+
+namespace varnet {
+
+class History;
+
+// Scores search candidates (sums of parameters plus a constant) over the
+// counted rows of one position and kind, far faster than evaluating each
+// as a general formula. Each parameter is kept as a byte column holding its
+// number (0 for 0, else 1..10): the sum of those bytes has the same remainder
+// modulo 10 as the sum of the parameters and is zero exactly when that sum is,
+// which is all the hit test needs. The scores equal referenceScore() under
+// the search rules.
+class SearchKernel {
+  public:
+    SearchKernel(const History& history, int position, bool kill, const CountRule& rule);
+
+    // True when this kernel can score the candidate: 1..kMaxOperands
+    // parameters whose columns hold no negative value in the rows used, and a
+    // constant of at least 0. Anything else goes to the general engine.
+    bool accepts(const int* params, int count, int constant) const;
+
+    // All statistics; `calcValue` is left empty. Requires accepts().
+    Score score(const int* params, int count, int constant) const;
+
+    // The qualification test: the same answer as QualifyCandidate(score(..)),
+    // but the longest runs are worked out only for candidates whose rate and
+    // last runs already pass. `full` receives the whole score when qualified.
+    bool qualifies(const int* params, int count, int constant, const Thresholds& thresholds,
+                   Score* full) const;
+
+    int countedRows() const { return rows_; }
+    // Uses the plain loop even where the vector one could run (tests).
+    void usePortable() { avx2_ = false; }
+
+    static constexpr int kMaxOperands = 24;
+
+    // Adds the byte columns of each candidate and nothing else: the least
+    // work any way of scoring must do. Returns a checksum so that the work
+    // is not optimised away. For the benchmark.
+    std::uint64_t addOnly(const int* params, int count) const;
+
+  private:
+    struct Pass;
+    // Fills the hit bits and the hit sums of one candidate.
+    void hitBits(const int* params, int count, int constant, std::uint64_t* words,
+                 Score& score) const;
+
+    int rows_ = 0;    // counted rows
+    int stride_ = 0;  // bytes per column, a multiple of 64
+    bool kill_ = true;
+    bool weighted_ = true;
+    bool avx2_ = false;
+    std::vector<std::uint8_t> columns_;  // 132 columns of stride_ bytes
+    std::vector<bool> negative_;         // per parameter 1..132 (index k - 1)
+    std::vector<std::uint8_t> target_;   // drawn number modulo 10; padding 0xFF
+};
+
+}  // namespace varnet

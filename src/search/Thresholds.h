@@ -1,0 +1,23 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "formula/Scoring.h"
+
+namespace varnet {
+
+// The ten threshold values: (lower, upper) pairs for the rate, the longest
+// miss run, the longest hit run, the last miss run and the last hit run.
+struct Thresholds {
+    std::array<double, 10> th{};
+};
+
+// Each text read as its leading number (0 when there is none).
+Thresholds thresholdsFromTexts(const std::array<std::string, 10>& texts);
+
+// Every statistic within its bounds, with a tolerance of 0.0001; the rate
+// bounds are rounded to single precision first.
+bool QualifyCandidate(const Score& score, const Thresholds& thresholds);
+
+}  // namespace varnet
