@@ -15,15 +15,23 @@
 #include <string>
 #include <vector>
 
+#include "app/AppSettings.h"
 #include "app/DataFolder.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
+#include "formula/Engine.h"
+#include "formula/Expression.h"
+#include "formula/FormulaLine.h"
+#include "formula/Translate.h"
 #include "history/HistoryCommands.h"
 #include "history/HistoryText.h"
 #include "history/NumericText.h"
 #include "history/ParameterNames.h"
 #include "history/TextCodec.h"
+#include "search/Generator.h"
+#include "search/SearchRun.h"
+#include "search/Thresholds.h"
 
 namespace varnet {
 
@@ -42,7 +50,13 @@ const char* const kUsageText =
     "  history add ISSUE N1 N2 ... N10 [--date YYYY-MM-DD]\n"
     "  history delete --last N | --down-to ISSUE | --all\n"
     "  history generate --draws N [--first-issue I] [--seed S] [--out FILE]\n"
-    "  params ISSUE\n";
+    "  params ISSUE\n"
+    "  formula translate TEXT\n"
+    "  formula score --position P --kind kill|keep [--count R] [--exclude-current yes|no]\n"
+    "                [--weighting yes|no] FORMULA...\n"
+    "  search --position P --kind kill|keep --operands K --constant C|random --candidates N\n"
+    "         [--seed S] [--count N] [--weighting yes|no] [--shape prefix|suffix]\n"
+    "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n";
 
 struct UsageError {
     std::string message;
@@ -114,6 +128,43 @@ void today(int& day, int& month, int& year) {
     year = tm.tm_year + 1900;
 }
 
+bool yesNo(const std::string& text, const std::string& what) {
+    if (text == "yes") return true;
+    if (text == "no") return false;
+    throw UsageError{what + " must be yes or no, not '" + text + "'"};
+}
+
+bool killKind(const Args& a) {
+    const auto kind = a.option("--kind");
+    if (!kind) throw UsageError{"--kind kill|keep is needed"};
+    if (*kind == "kill") return true;
+    if (*kind == "keep") return false;
+    throw UsageError{"--kind must be kill or keep, not '" + *kind + "'"};
+}
+
+int positionArg(const Args& a) {
+    const auto p = a.option("--position");
+    if (!p) throw UsageError{"--position P (1..10) is needed"};
+    return static_cast<int>(integerArg(*p, "--position", 1, kPositions));
+}
+
+// The code form of a formula given either way: a code form as it is; a
+// Chinese form (a whole line, or a bare Chinese expression) translated.
+std::string codeFormOf(const std::string& text) {
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) return text;
+    const std::string line = cutAtLianzhun(text);
+    if (line.find("下期") != std::string::npos || (!line.empty() && line[0] == '[')) {
+        if (const auto parts = takeApartFormulaLine(line, BracketRule::Import))
+            return translateChinese(parts->expression);
+        return translateChinese(line);
+    }
+    return translateChinese(line);
+}
+
+std::string runText(std::optional<int> v) { return v ? std::to_string(*v) : "-"; }
+
 bool parseDate(const std::string& text, int& day, int& month, int& year) {
     int y = 0, m = 0, d = 0;
     char tail = 0;
@@ -129,7 +180,7 @@ bool parseDate(const std::string& text, int& day, int& month, int& year) {
 }
 
 class Session {
-public:
+  public:
     Session(std::string dataDir, std::ostream& out, std::ostream& err)
         : dataDir_(std::move(dataDir)), out_(out), err_(err) {}
 
@@ -171,7 +222,136 @@ public:
         return 0;
     }
 
-private:
+    int formula(const std::vector<std::string>& raw) {
+        if (raw.empty()) throw UsageError{"formula needs a subcommand"};
+        const std::vector<std::string> rest(raw.begin() + 1, raw.end());
+        if (raw[0] == "translate") {
+            const Args a = splitArgs(rest, {});
+            onlyOptions(a, {});
+            if (a.words.size() != 1) throw UsageError{"formula translate needs one TEXT"};
+            out_ << codeFormOf(a.words[0]) << '\n';
+            return 0;
+        }
+        if (raw[0] == "score") return score(splitArgs(rest, {}));
+        throw UsageError{"unknown formula subcommand '" + raw[0] + "'"};
+    }
+
+    int search(const Args& a) {
+        onlyOptions(a,
+                    {"--position", "--kind", "--operands", "--constant", "--candidates", "--seed",
+                     "--count", "--weighting", "--thresholds", "--print-all", "--shape"});
+        if (!a.words.empty()) throw UsageError{"search takes only options"};
+        SearchRequest r;
+        r.generator.position = positionArg(a);
+        r.generator.kill = killKind(a);
+        const auto operands = a.option("--operands");
+        if (!operands) throw UsageError{"--operands K (2..24) is needed"};
+        r.generator.operands = static_cast<int>(integerArg(*operands, "--operands", 2, 24));
+        const auto constant = a.option("--constant");
+        if (!constant) throw UsageError{"--constant C|random is needed"};
+        if (*constant != "random") {
+            const auto c = specifiedConstant(*constant);
+            if (!c) throw UsageError{"--constant must lie within -1000000..1000000"};
+            r.generator.constant = *c;
+        }
+        if (const auto shape = a.option("--shape")) {
+            if (*shape != "prefix" && *shape != "suffix")
+                throw UsageError{"--shape must be prefix or suffix"};
+            r.generator.shape = *shape == "prefix" ? FormulaShape::Prefix : FormulaShape::Suffix;
+        }
+        const auto candidates = a.option("--candidates");
+        if (!candidates) throw UsageError{"--candidates N is needed"};
+        r.candidates = integerArg(*candidates, "--candidates", 1, INT64_MAX);
+        r.seed = clockSeed();
+        if (const auto seed = a.option("--seed"))
+            r.seed = static_cast<std::uint64_t>(integerArg(*seed, "--seed", 0, INT64_MAX));
+        const AppSettings::Values settings = AppSettings().load();
+        r.rule.retrieval = settings.issueCount();
+        r.rule.weighted = settings.weighted;
+        r.rule.search = true;
+        if (const auto c = a.option("--count"))
+            r.rule.retrieval = static_cast<int>(integerArg(*c, "--count", 0, INT32_MAX));
+        if (const auto w = a.option("--weighting")) r.rule.weighted = yesNo(*w, "--weighting");
+        r.thresholds = defaultThresholds(r.generator.kill);
+        if (const auto t = a.option("--thresholds")) {
+            std::vector<std::string> parts;
+            std::string part;
+            for (char c : *t + ",") {
+                if (c == ',') {
+                    parts.push_back(part);
+                    part.clear();
+                } else {
+                    part += c;
+                }
+            }
+            if (parts.size() != 10) throw UsageError{"--thresholds needs ten numbers"};
+            for (int i = 0; i < 10; ++i) r.thresholds.th[i] = numericValue(parts[i]);
+        }
+        r.everyCandidate = a.option("--print-all").has_value();
+        const History h = HistoryTable(db()).load();
+        const auto summary = runSearch(h, r, [&](const SearchFind& f) {
+            if (!r.everyCandidate) {
+                out_ << f.candidate.chinese << '\n';
+                return true;
+            }
+            char rate[32];
+            std::snprintf(rate, sizeof rate, "%.4f", static_cast<double>(f.score.rate));
+            out_ << f.candidate.code << '\t' << rate << '\t' << f.score.longestMiss << '\t'
+                 << f.score.longestHit << '\t' << f.score.lastMiss << '\t' << f.score.lastHit
+                 << '\t' << (f.qualified ? "yes" : "no") << '\n';
+            return true;
+        });
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "evaluated %lld candidates in %.3f s (%.0f per second), %lld qualified\n",
+                      summary.evaluated, summary.seconds,
+                      summary.seconds > 0 ? summary.evaluated / summary.seconds : 0.0,
+                      summary.qualified);
+        out_ << line;
+        return 0;
+    }
+
+  private:
+    int score(const Args& a) {
+        onlyOptions(a, {"--position", "--kind", "--count", "--exclude-current", "--weighting"});
+        if (a.words.empty()) throw UsageError{"formula score needs at least one FORMULA"};
+        const int position = positionArg(a);
+        const bool kill = killKind(a);
+        const AppSettings::Values settings = AppSettings().load();
+        CountRule rule;
+        rule.retrieval = settings.issueCount();
+        rule.excludeCurrent = settings.excludeCurrent;
+        rule.weighted = settings.weighted;
+        if (const auto c = a.option("--count"))
+            rule.retrieval = static_cast<int>(integerArg(*c, "--count", 0, INT32_MAX));
+        if (const auto e = a.option("--exclude-current"))
+            rule.excludeCurrent = yesNo(*e, "--exclude-current");
+        if (const auto w = a.option("--weighting")) rule.weighted = yesNo(*w, "--weighting");
+
+        std::vector<ParseResult> parsed;
+        for (const auto& f : a.words) parsed.push_back(parseFormula(codeFormOf(f)));
+        std::vector<FormulaJob> jobs;
+        for (const auto& p : parsed)
+            if (p.program) jobs.push_back({&*p.program, kill});
+        const History h = HistoryTable(db()).load();
+        const auto scores = FormulaEngine(h).score(jobs, position, rule);
+        std::size_t next = 0;
+        for (const auto& p : parsed) {
+            if (!p.program) {
+                out_ << "invalid\t" << p.error << '\n';
+                continue;
+            }
+            const Score& s = scores[next++];
+            if (!s.valid) {
+                out_ << "invalid\t" << s.error << '\n';
+                continue;
+            }
+            out_ << runText(s.calcValue) << '\t' << rateText(s) << '\t' << s.longestMiss << '\t'
+                 << s.longestHit << '\t' << s.lastMiss << '\t' << s.lastHit << '\n';
+        }
+        return 0;
+    }
+
     int import(const Args& a) {
         onlyOptions(a, {});
         if (a.words.size() != 1) throw UsageError{"history import needs one FILE"};
@@ -212,7 +392,8 @@ private:
         const History h = HistoryTable(db()).load();
         int from = 0;
         if (auto last = a.option("--last"))
-            from = std::max(0, h.size() - static_cast<int>(integerArg(*last, "--last", 0, INT32_MAX)));
+            from =
+                std::max(0, h.size() - static_cast<int>(integerArg(*last, "--last", 0, INT32_MAX)));
         for (int r = from; r < h.size(); ++r) out_ << HistoryText::formatLine(h.draw(r)) << '\n';
         return 0;
     }
@@ -243,7 +424,8 @@ private:
     int remove(const Args& a) {
         onlyOptions(a, {"--last", "--down-to", "--all"});
         if (!a.words.empty() || a.options.size() != 1)
-            throw UsageError{"history delete needs exactly one of --last N, --down-to ISSUE, --all"};
+            throw UsageError{
+                "history delete needs exactly one of --last N, --down-to ISSUE, --all"};
         HistoryCommands commands(db());
         HistoryCommands::Result r;
         if (auto n = a.option("--last"))
@@ -341,6 +523,8 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         const std::vector<std::string> rest(args.begin() + 1, args.end());
         if (args[0] == "history") return session.history(rest);
         if (args[0] == "params") return session.params(splitArgs(rest, {}));
+        if (args[0] == "formula") return session.formula(rest);
+        if (args[0] == "search") return session.search(splitArgs(rest, {"--print-all"}));
         throw UsageError{"unknown command '" + args[0] + "'"};
     } catch (const UsageError& e) {
         err << "varnet-cli: " << e.message << '\n' << kUsageText;

@@ -44,80 +44,102 @@ std::uint64_t* wordBuffer(int words) {
 
 SearchKernel::SearchKernel(const History& history, int position, bool kill, const CountRule& rule)
     : kill_(kill), weighted_(rule.weighted), avx2_(cpuHasAvx2()) {
-    CountRule r = rule;
-    r.search = true;
     const int n = history.size();
-    const int first = firstCountedRow(n, r);
+    const int first = firstCountedRow(n, rule);
     rows_ = n - first;
     stride_ = (rows_ + kBlock - 1) / kBlock * kBlock;
-    columns_.assign(static_cast<std::size_t>(kParamCount) * stride_, 0);
+    const std::size_t size = static_cast<std::size_t>(kParamCount) * stride_;
+    numbers_.assign(size, 0);
+    residues_.assign(size, 0);
     negative_.assign(kParamCount, false);
-    target_.assign(stride_, 0xFF);
+    largest_.assign(kParamCount, 0);
     for (int k = 1; k <= kParamCount; ++k) {
         const auto& col = history.column(k);
-        std::uint8_t* out = columns_.data() + static_cast<std::size_t>(k - 1) * stride_;
+        for (std::int32_t v : col) largest_[k - 1] = std::max<std::int64_t>(largest_[k - 1], v);
+        const std::size_t at = static_cast<std::size_t>(k - 1) * stride_;
         for (int t = 0; t < rows_; ++t) {
             // The value two rows before the counted row decides its hit.
             const std::int32_t v = col[first - 2 + t];
             if (v < 0) negative_[k - 1] = true;
-            out[t] = v < 0 ? 0 : numberByte(v);
+            numbers_[at + t] = v < 0 ? 0 : numberByte(v);
+            residues_[at + t] = v < 0 ? 0 : static_cast<std::uint8_t>(v % 10);
         }
     }
-    for (int t = 0; t < rows_; ++t)
-        target_[t] = static_cast<std::uint8_t>(history.number(first + t, position) % 10);
+    target_.assign(stride_, 0xFF);
+    offsets_.assign(static_cast<std::size_t>(10) * stride_, 1);
+    for (int t = 0; t < rows_; ++t) {
+        const int e = history.number(first + t, position) % 10;
+        target_[t] = static_cast<std::uint8_t>(e);
+        for (int c = 0; c < 10; ++c)
+            offsets_[static_cast<std::size_t>(c) * stride_ + t] =
+                static_cast<std::uint8_t>((c - e + 10) % 10);
+    }
 }
 
 bool SearchKernel::accepts(const int* params, int count, int constant) const {
     if (count < 1 || count > kMaxOperands || constant < 0) return false;
+    std::int64_t largest = constant;
     for (int i = 0; i < count; ++i) {
         if (params[i] < 1 || params[i] > kParamCount || negative_[params[i] - 1]) return false;
+        largest += largest_[params[i] - 1];
     }
-    return true;
+    return largest <= 2147483647;
 }
 
 struct SearchKernel::Pass {
+    // One candidate over all counted rows, 32 rows at a time. With a constant
+    // of at least 1 the sum is at least 1, and only its remainder matters:
+    // residues are summed. With 0 a zero sum must be told apart (its number
+    // is 0, never drawn), so the numbers 0..10 are summed and zero checked.
+    template <bool ZeroConstant, bool Weighted>
     __attribute__((target("avx2"))) static void avx2(const SearchKernel& kn, const int* params,
                                                      int count, int constant, std::uint64_t* words,
                                                      Score& s) {
+        const std::uint8_t* base = ZeroConstant ? kn.numbers_.data() : kn.residues_.data();
         const std::uint8_t* cols[kMaxOperands];
         for (int i = 0; i < count; ++i)
-            cols[i] = kn.columns_.data() + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+            cols[i] = base + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+        const std::uint8_t* offset =
+            kn.offsets_.data() + static_cast<std::size_t>(constant % 10) * kn.stride_;
         const __m256i zero = _mm256_setzero_si256();
-        const __m256i ones = _mm256_set1_epi8(-1);
         const __m256i low4 = _mm256_set1_epi8(0x0F);
-        const __m256i ten = _mm256_set1_epi8(10);
-        const __m256i cv = _mm256_set1_epi8(static_cast<char>(constantByte(constant)));
-        // (16 * h) mod 10 for the high nibble h.
-        const __m256i sixteens = _mm256_setr_epi8(0, 6, 2, 8, 4, 0, 6, 2, 8, 4, 0, 6, 2, 8, 4, 0, 0,
-                                                  6, 2, 8, 4, 0, 6, 2, 8, 4, 0, 6, 2, 8, 4, 0);
+        // 16h + l is a multiple of 10 exactly when l is (4h mod 10) or that
+        // plus 10.
+        const __m256i fours = _mm256_setr_epi8(0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0,  //
+                                               0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0);
+        const __m256i fourteens =
+            _mm256_setr_epi8(10, 14, -1, 12, -1, 10, 14, -1, 12, -1, 10, 14, -1, 12, -1, 10,  //
+                             10, 14, -1, 12, -1, 10, 14, -1, 12, -1, 10, 14, -1, 12, -1, 10);
         const __m256i iota =
             _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
                              20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
         const __m256i ones16 = _mm256_set1_epi16(1);
-        const __m256i flip = kn.kill_ ? ones : zero;
-        __m256i accFirst = zero;   // sum of J * (sum of t over hits), 64-bit lanes
-        __m256i accSecond = zero;  // sum of t^2 over hits, 32-bit lanes
-        std::int64_t hitsScalar = 0;
+        const __m256i flip = kn.kill_ ? _mm256_set1_epi8(-1) : zero;
+        // Hits of block b (rows 32b + t, counted row j = 32b + 1 + t) weigh
+        // (32b + 1)^2 + 2 (32b + 1) t + t^2; the sums over t are kept per
+        // block in `tSum` and folded with the block numbers at the end.
+        __m256i tSum = zero;     // running sum of t over hits (64-bit lanes)
+        __m256i tSumSum = zero;  // sum over blocks of tSum after each block
+        __m256i tSquares = zero;
+        std::int64_t hitCount = 0, hitCountSum = 0, hitCountSumSum = 0;
         auto* words32 = reinterpret_cast<std::uint32_t*>(words);
         const int rows = kn.rows_;
         const int blocks = (rows + 31) / 32;
         for (int b = 0; b < blocks; ++b) {
             const int off = 32 * b;
-            __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols[0] + off));
+            __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offset + off));
+            __m256i raw = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols[0] + off));
             for (int i = 1; i < count; ++i)
-                sum = _mm256_add_epi8(
-                    sum, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols[i] + off)));
-            const __m256i x = _mm256_add_epi8(sum, cv);
-            // x mod 10: fold the high nibble in, then take 10 away twice.
-            const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(x, 4), low4);
-            __m256i y =
-                _mm256_add_epi8(_mm256_shuffle_epi8(sixteens, hi), _mm256_and_si256(x, low4));
-            y = _mm256_min_epu8(y, _mm256_sub_epi8(y, ten));
-            y = _mm256_min_epu8(y, _mm256_sub_epi8(y, ten));
-            const __m256i target =
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kn.target_.data() + off));
-            const __m256i same =
-                _mm256_andnot_si256(_mm256_cmpeq_epi8(x, zero), _mm256_cmpeq_epi8(y, target));
+                raw = _mm256_add_epi8(
+                    raw, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols[i] + off)));
+            sum = _mm256_add_epi8(sum, raw);
+            const __m256i hi = _mm256_and_si256(_mm256_srli_epi16(sum, 4), low4);
+            const __m256i lo = _mm256_and_si256(sum, low4);
+            __m256i same =
+                _mm256_or_si256(_mm256_cmpeq_epi8(lo, _mm256_shuffle_epi8(fours, hi)),
+                                _mm256_cmpeq_epi8(lo, _mm256_shuffle_epi8(fourteens, hi)));
+            if constexpr (ZeroConstant)
+                same = _mm256_andnot_si256(_mm256_cmpeq_epi8(raw, zero), same);
             __m256i hit = _mm256_xor_si256(same, flip);
             if (off + 32 > rows) {
                 // Padding rows are never hits.
@@ -127,32 +149,44 @@ struct SearchKernel::Pass {
             }
             const auto mask = static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
             words32[b] = mask;
-            if (kn.weighted_) {
-                // Counted row j = J + t weighs J^2 + 2 J t + t^2.
-                const std::int64_t J = off + 1;
-                hitsScalar += J * J * std::popcount(mask);
+            const int c = std::popcount(mask);
+            if constexpr (Weighted) {
                 const __m256i ht = _mm256_and_si256(hit, iota);
-                accFirst = _mm256_add_epi64(
-                    accFirst, _mm256_mul_epu32(_mm256_sad_epu8(ht, zero), _mm256_set1_epi64x(J)));
-                accSecond = _mm256_add_epi32(
-                    accSecond, _mm256_madd_epi16(_mm256_maddubs_epi16(ht, iota), ones16));
+                tSum = _mm256_add_epi64(tSum, _mm256_sad_epu8(ht, zero));
+                tSumSum = _mm256_add_epi64(tSumSum, tSum);
+                tSquares = _mm256_add_epi32(
+                    tSquares, _mm256_madd_epi16(_mm256_maddubs_epi16(ht, iota), ones16));
+                hitCount += c;
+                hitCountSum += hitCount;
+                hitCountSumSum += hitCountSum;
             } else {
-                hitsScalar += std::popcount(mask);
+                hitCount += c;
             }
         }
         if (blocks % 2) words32[blocks] = 0;
-        if (kn.weighted_) {
-            alignas(32) std::uint64_t f[4];
+        if constexpr (Weighted) {
+            alignas(32) std::int64_t f[4], g[4];
             alignas(32) std::int32_t q[8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(f), accFirst);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(q), accSecond);
-            std::int64_t first = 0, second = 0;
-            for (auto v : f) first += static_cast<std::int64_t>(v);
-            for (auto v : q) second += v;
-            s.hits = hitsScalar + 2 * first + second;
+            _mm256_store_si256(reinterpret_cast<__m256i*>(f), tSum);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(g), tSumSum);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(q), tSquares);
+            const std::int64_t B = blocks;
+            // With T_b the sum of t over the hits of block b:
+            // sum T_b = f, sum (B - b) T_b = g, so sum b T_b = B f - g.
+            std::int64_t sumT = 0, sumTb = 0, sumT2 = 0;
+            for (int i = 0; i < 4; ++i) sumT += f[i], sumTb += g[i];
+            sumTb = B * sumT - sumTb;
+            for (auto v : q) sumT2 += v;
+            // Counts c_b: sum c_b = C1, sum (B - b) c_b = C2,
+            // sum (B - b)(B - b + 1) / 2 c_b = C3.
+            const std::int64_t c1 = hitCount, c2 = hitCountSum, c3 = hitCountSumSum;
+            const std::int64_t cb = B * c1 - c2;                                  // sum b c_b
+            const std::int64_t cbb = B * B * c1 - (2 * B + 1) * c2 + 2 * c3 + 0;  // sum b^2 c_b
+            // sum over hits of (32b + 1)^2 + 2 (32b + 1) t + t^2
+            s.hits = 1024 * cbb + 64 * cb + c1 + 64 * sumTb + 2 * sumT + sumT2;
             s.total = sumOfSquares(rows);
         } else {
-            s.hits = hitsScalar;
+            s.hits = hitCount;
             s.total = rows;
         }
     }
@@ -165,7 +199,7 @@ struct SearchKernel::Pass {
         for (int t = 0; t < rows; ++t) {
             int x = cb;
             for (int i = 0; i < count; ++i)
-                x += kn.columns_[static_cast<std::size_t>(params[i] - 1) * kn.stride_ + t];
+                x += kn.numbers_[static_cast<std::size_t>(params[i] - 1) * kn.stride_ + t];
             const bool same = x != 0 && x % 10 == kn.target_[t];
             if (same != kn.kill_) words[t / 64] |= 1ULL << (t % 64);
         }
@@ -176,7 +210,7 @@ struct SearchKernel::Pass {
                                                                      const int* params, int count) {
         const std::uint8_t* cols[kMaxOperands];
         for (int i = 0; i < count; ++i)
-            cols[i] = kn.columns_.data() + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+            cols[i] = kn.residues_.data() + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
         __m256i acc = _mm256_setzero_si256();
         for (int off = 0; off < kn.rows_; off += 32) {
             __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols[0] + off));
@@ -193,9 +227,14 @@ struct SearchKernel::Pass {
 
 void SearchKernel::hitBits(const int* params, int count, int constant, std::uint64_t* words,
                            Score& score) const {
-    if (avx2_)
-        Pass::avx2(*this, params, count, constant, words, score);
-    else
+    if (avx2_) {
+        if (constant == 0)
+            weighted_ ? Pass::avx2<true, true>(*this, params, count, constant, words, score)
+                      : Pass::avx2<true, false>(*this, params, count, constant, words, score);
+        else
+            weighted_ ? Pass::avx2<false, true>(*this, params, count, constant, words, score)
+                      : Pass::avx2<false, false>(*this, params, count, constant, words, score);
+    } else
         Pass::portable(*this, params, count, constant, words, score);
     score.rate = rateOf(score.hits, score.total);
 }
@@ -235,7 +274,7 @@ std::uint64_t SearchKernel::addOnly(const int* params, int count) const {
     for (int t = 0; t < rows_; ++t) {
         std::uint8_t x = 0;
         for (int i = 0; i < count; ++i)
-            x += columns_[static_cast<std::size_t>(params[i] - 1) * stride_ + t];
+            x += residues_[static_cast<std::size_t>(params[i] - 1) * stride_ + t];
         acc = acc * 31 + x;
     }
     return acc;

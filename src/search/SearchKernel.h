@@ -22,8 +22,9 @@ class SearchKernel {
     SearchKernel(const History& history, int position, bool kill, const CountRule& rule);
 
     // True when this kernel can score the candidate: 1..kMaxOperands
-    // parameters whose columns hold no negative value in the rows used, and a
-    // constant of at least 0. Anything else goes to the general engine.
+    // parameters whose columns hold no negative value in the rows used, a
+    // constant of at least 0, and a sum that stays a 32-bit value on every
+    // row. Anything else goes to the general engine.
     bool accepts(const int* params, int count, int constant) const;
 
     // All statistics; `calcValue` is left empty. Requires accepts().
@@ -57,9 +58,17 @@ class SearchKernel {
     bool kill_ = true;
     bool weighted_ = true;
     bool avx2_ = false;
-    std::vector<std::uint8_t> columns_;  // 132 columns of stride_ bytes
-    std::vector<bool> negative_;         // per parameter 1..132 (index k - 1)
+    // 132 columns of stride_ bytes each: the number of each value (0 for 0,
+    // else 1..10), and its remainder modulo 10.
+    std::vector<std::uint8_t> numbers_;
+    std::vector<std::uint8_t> residues_;
+    // For each constant remainder c = 0..9: (c - drawn number) mod 10, so
+    // that a sum plus it is a multiple of 10 exactly on the rows where the
+    // candidate names the drawn number.
+    std::vector<std::uint8_t> offsets_;
     std::vector<std::uint8_t> target_;   // drawn number modulo 10; padding 0xFF
+    std::vector<bool> negative_;         // per parameter 1..132 (index k - 1)
+    std::vector<std::int64_t> largest_;  // greatest value of each parameter on any row
 };
 
 }  // namespace varnet

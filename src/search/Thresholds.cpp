@@ -4,6 +4,11 @@
 
 namespace varnet {
 
+Thresholds defaultThresholds(bool kill) {
+    if (kill) return Thresholds{{93.6, 100, 0, 1, 32, 32768, 0, 0, 24, 32768}};
+    return Thresholds{{12, 100, 0, 36, 2, 32768, 0, 0, 2, 32768}};
+}
+
 Thresholds thresholdsFromTexts(const std::array<std::string, 10>& texts) {
     Thresholds t;
     for (int i = 0; i < 10; ++i) t.th[i] = numericValue(texts[i]);

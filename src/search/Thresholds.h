@@ -13,6 +13,9 @@ struct Thresholds {
     std::array<double, 10> th{};
 };
 
+// The thresholds a search starts from on a fresh installation.
+Thresholds defaultThresholds(bool kill);
+
 // Each text read as its leading number (0 when there is none).
 Thresholds thresholdsFromTexts(const std::array<std::string, 10>& texts);
 

@@ -1,0 +1,198 @@
+// Speed of formula scoring, side by side in one run on generated histories.
+// Prints one `key: value` line per figure at the end.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/Database.h"
+#include "db/HistoryTable.h"
+#include "db/Schema.h"
+#include "formula/Engine.h"
+#include "formula/Expression.h"
+#include "formula/Parallel.h"
+#include "formula/Reference.h"
+#include "history/ParameterNames.h"
+#include "search/Generator.h"
+#include "search/SearchKernel.h"
+#include "search/StatementSearch.h"
+#include "support/RandomHistory.h"
+
+using namespace varnet;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Batch {
+    int k = 8;
+    std::vector<int> params;  // k per candidate
+    std::vector<int> constants;
+    int size() const { return static_cast<int>(constants.size()); }
+    const int* at(int i) const { return params.data() + static_cast<std::size_t>(i) * k; }
+};
+
+Batch candidates(int count, int k, std::uint64_t seed) {
+    CandidateGenerator gen(seed);
+    GeneratorSettings s;
+    s.operands = k;
+    Batch b;
+    b.k = k;
+    b.params.resize(static_cast<std::size_t>(count) * k);
+    b.constants.resize(count);
+    for (int i = 0; i < count; ++i)
+        gen.draw(s, b.params.data() + static_cast<std::size_t>(i) * k, b.constants[i]);
+    return b;
+}
+
+std::vector<int> asVector(const Batch& b, int i) { return {b.at(i), b.at(i) + b.k}; }
+
+// Runs `fn` over the batch on every core, repeating until at least `minSeconds`
+// have passed; returns candidates per second.
+template <class Fn>
+double perSecondOnAllCores(const Batch& b, double minSeconds, Fn fn) {
+    std::atomic<std::uint64_t> sink{0};
+    long long done = 0;
+    const auto start = Clock::now();
+    do {
+        parallelFor(b.size(), 256, [&](int begin, int end) {
+            std::uint64_t local = 0;
+            for (int i = begin; i < end; ++i) local += fn(i);
+            sink += local;
+        });
+        done += b.size();
+    } while (secondsSince(start) < minSeconds);
+    const double s = secondsSince(start);
+    if (sink.load() == 42) std::puts("");  // keeps the work observable
+    return done / s;
+}
+
+// General formulas with *, /, MOD and parentheses, as users write them.
+std::vector<std::string> generalFormulas(int count, std::uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    // Shapes with a "%" placeholder for a random parameter name.
+    const char* const shapes[] = {"(%+%)*% MOD 7+%-3", "%*%/(%+1)+%", "((%-%)*(%+%)) mod 9+4",
+                                  "%+%*2-%+(% MOD 3)"};
+    std::vector<std::string> out;
+    for (int i = 0; i < count; ++i) {
+        std::string f;
+        for (const char* c = shapes[i % 4]; *c; ++c) {
+            if (*c == '%')
+                f.append(ParameterNames::code(1 + static_cast<int>(rng() % 132)));
+            else
+                f.push_back(*c);
+        }
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+}  // namespace
+
+int main() {
+    const int k = 8;
+    const int position = 1;
+    const bool kill = true;
+    CountRule searchRule{0, false, true, true};  // all draws, weighted
+    const History h3000 = test::randomHistory(3000, 1);
+    const Batch batch = candidates(20000, k, 99);
+
+    // The statement-per-candidate way, on a data file.
+    double specWay = 0;
+    {
+        const fs::path dir =
+            fs::temp_directory_path() / ("varnet-bench-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        {
+            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            std::vector<Draw> draws;
+            std::vector<ParamValues> params;
+            for (int r = 0; r < h3000.size(); ++r) {
+                draws.push_back(h3000.draw(r));
+                params.push_back(h3000.params(r));
+            }
+            HistoryTable(db).appendAll(draws, params);
+            std::vector<std::string> codes;
+            for (int i = 0; i < 20; ++i)
+                codes.push_back(candidateCode(asVector(batch, i), batch.constants[i]));
+            const auto start = Clock::now();
+            statementSearchScores(db, codes, position, kill, searchRule);
+            specWay = codes.size() / secondsSince(start);
+        }
+        fs::remove_all(dir);
+    }
+
+    // The plain evaluation, one candidate after another.
+    double reference = 0;
+    {
+        const int n = 300;
+        std::vector<Program> programs;
+        for (int i = 0; i < n; ++i)
+            programs.push_back(
+                *parseFormula(candidateCode(asVector(batch, i), batch.constants[i])).program);
+        const auto start = Clock::now();
+        std::int64_t sink = 0;
+        for (const auto& p : programs)
+            sink += referenceScore(p, h3000, position, kill, searchRule).hits;
+        reference = n / secondsSince(start);
+        if (sink == 42) std::puts("");
+    }
+
+    const SearchKernel kernel(h3000, position, kill, searchRule);
+    const double floorRate =
+        perSecondOnAllCores(batch, 1.0, [&](int i) { return kernel.addOnly(batch.at(i), k); });
+    const double full = perSecondOnAllCores(batch, 1.0, [&](int i) {
+        return static_cast<std::uint64_t>(kernel.score(batch.at(i), k, batch.constants[i]).hits);
+    });
+    const Thresholds defaults{{93.6, 100, 0, 1, 32, 32768, 0, 0, 24, 32768}};
+    const double searchPath = perSecondOnAllCores(batch, 1.0, [&](int i) {
+        return static_cast<std::uint64_t>(
+            kernel.qualifies(batch.at(i), k, batch.constants[i], defaults, nullptr));
+    });
+
+    const History h100k = test::randomHistory(100000, 2);
+    const SearchKernel big(h100k, position, kill, searchRule);
+    const Batch small = candidates(2000, k, 7);
+    const double full100k = perSecondOnAllCores(small, 1.0, [&](int i) {
+        return static_cast<std::uint64_t>(big.score(small.at(i), k, small.constants[i]).hits);
+    });
+
+    // 1,000 general formulas verified over 100,000 draws.
+    double general = 0;
+    {
+        std::vector<Program> programs;
+        for (const auto& f : generalFormulas(1000, 3)) programs.push_back(*parseFormula(f).program);
+        std::vector<FormulaJob> jobs;
+        for (const auto& p : programs) jobs.push_back({&p, true});
+        CountRule verify{0, true, true, false};
+        const FormulaEngine engine(h100k);
+        const auto start = Clock::now();
+        const auto scores = engine.score(jobs, position, verify);
+        general = secondsSince(start);
+        if (scores.size() != jobs.size()) return 1;
+    }
+
+    std::printf("cores: %u\n", std::thread::hardware_concurrency());
+    std::printf("spec_way_candidates_per_s: %.1f\n", specWay);
+    std::printf("reference_candidates_per_s: %.0f\n", reference);
+    std::printf("fast_candidates_per_s: %.0f\n", full);
+    std::printf("fast_search_qualify_candidates_per_s: %.0f\n", searchPath);
+    std::printf("floor_candidates_per_s: %.0f\n", floorRate);
+    std::printf("fast_candidates_per_s_h100000: %.0f\n", full100k);
+    std::printf("verify_general_1000_h100000_s: %.3f\n", general);
+    std::printf("fast_over_spec_way: %.0f\n", full / specWay);
+    std::printf("fast_over_reference: %.1f\n", full / reference);
+    std::printf("fast_over_floor: %.3f\n", full / floorRate);
+    return 0;
+}

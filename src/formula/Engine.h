@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "formula/Expression.h"
+#include "formula/Scoring.h"
+
+namespace varnet {
+
+class History;
+
+struct FormulaJob {
+    const Program* program = nullptr;
+    bool kill = true;
+};
+
+// Scores formulas over the whole history in memory: a formula's program runs
+// column-wise over blocks of rows that stay in the cache, plain sums of
+// parameters go through the byte-column kernel, and the formulas are spread
+// over every core. Its scores equal referenceScore() field for field.
+class FormulaEngine {
+  public:
+    // The history must outlive the engine.
+    explicit FormulaEngine(const History& history) : history_(history) {}
+
+    // `progress(done)` is called now and then from worker threads with the
+    // number of formulas scored; returning false stops the run early (the
+    // scores not yet computed are then left default and invalid).
+    std::vector<Score> score(const std::vector<FormulaJob>& jobs, int position,
+                             const CountRule& rule, const std::function<bool(int)>& progress = {},
+                             int threads = 0) const;
+
+    Score scoreOne(const Program& program, int position, bool kill, const CountRule& rule) const;
+
+    // The value of a program on every row (empty with the reason in `error`
+    // when it cannot be evaluated on some row).
+    std::vector<double> values(const Program& program, std::string* error) const;
+
+  private:
+    std::vector<Score> run(const std::vector<FormulaJob>& jobs, int position, const CountRule& rule,
+                           const std::function<bool(int)>& progress, int threads,
+                           bool useKernel) const;
+
+    const History& history_;
+};
+
+}  // namespace varnet

@@ -1,0 +1,115 @@
+#include "search/SearchRun.h"
+
+#include <chrono>
+#include <vector>
+
+#include "formula/Engine.h"
+#include "formula/Expression.h"
+#include "formula/Parallel.h"
+#include "search/SearchKernel.h"
+
+namespace varnet {
+
+namespace {
+
+// Candidates per batch; each batch has a generator of its own, seeded from
+// the search's generator, so batches can be drawn on any core in any order.
+constexpr int kBatch = 4096;
+
+}  // namespace
+
+SearchSummary runSearch(const History& history, const SearchRequest& request,
+                        const std::function<bool(const SearchFind&)>& report,
+                        const std::atomic<bool>* cancel) {
+    const auto start = std::chrono::steady_clock::now();
+    CountRule rule = request.rule;
+    rule.search = true;
+    const GeneratorSettings& gs = request.generator;
+    const SearchKernel kernel(history, gs.position, gs.kill, rule);
+    const FormulaEngine engine(history);
+    CandidateGenerator master(request.seed);
+    const int k = gs.operands;
+
+    SearchSummary summary;
+    const int threads = request.threads > 0
+                            ? request.threads
+                            : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // Several batches per core per round keep every core busy while the
+    // finds are reported in order between rounds.
+    const int perRound = threads * 4;
+    bool stop = false;
+    while (!stop && summary.evaluated < request.candidates) {
+        const long long left = request.candidates - summary.evaluated;
+        const int batches =
+            static_cast<int>(std::min<long long>(perRound, (left + kBatch - 1) / kBatch));
+        std::vector<std::uint64_t> seeds(batches);
+        for (auto& s : seeds) s = master.split();
+        std::vector<std::vector<SearchFind>> finds(batches);
+        std::vector<int> sizes(batches);
+        parallelFor(
+            batches, 1,
+            [&](int begin, int end) {
+                std::vector<int> params(k);
+                for (int b = begin; b < end; ++b) {
+                    const long long first = summary.evaluated + static_cast<long long>(b) * kBatch;
+                    const int size =
+                        static_cast<int>(std::min<long long>(kBatch, request.candidates - first));
+                    sizes[b] = size;
+                    CandidateGenerator gen(seeds[b]);
+                    for (int i = 0; i < size; ++i) {
+                        if (cancel && cancel->load(std::memory_order_relaxed)) {
+                            sizes[b] = i;
+                            break;
+                        }
+                        int constant = 0;
+                        gen.draw(gs, params.data(), constant);
+                        SearchFind f;
+                        if (kernel.accepts(params.data(), k, constant)) {
+                            if (request.everyCandidate) {
+                                f.score = kernel.score(params.data(), k, constant);
+                                f.qualified = QualifyCandidate(f.score, request.thresholds);
+                            } else {
+                                f.qualified = kernel.qualifies(params.data(), k, constant,
+                                                               request.thresholds, &f.score);
+                            }
+                        } else {
+                            // A negative constant: scored as a general formula.
+                            const auto parsed = parseFormula(candidateCode(params, constant));
+                            f.score = engine.scoreOne(*parsed.program, gs.position, gs.kill, rule);
+                            f.score.calcValue.reset();
+                            f.qualified =
+                                f.score.valid && QualifyCandidate(f.score, request.thresholds);
+                        }
+                        if (f.qualified || request.everyCandidate) {
+                            f.candidate.params = params;
+                            f.candidate.constant = constant;
+                            f.candidate.code = candidateCode(params, constant);
+                            f.candidate.chinese = candidateChinese(params, constant, gs);
+                            finds[b].push_back(std::move(f));
+                        }
+                    }
+                }
+            },
+            threads);
+        for (int b = 0; b < batches && !stop; ++b) {
+            summary.evaluated += sizes[b];
+            for (const auto& f : finds[b]) {
+                summary.qualified += f.qualified;
+                if (!report(f)) {
+                    stop = true;
+                    break;
+                }
+            }
+            if (sizes[b] < kBatch && summary.evaluated < request.candidates) stop = true;
+        }
+        if (cancel && cancel->load()) {
+            stop = true;
+            summary.cancelled = true;
+        }
+    }
+    summary.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return summary;
+}
+
+}  // namespace varnet

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "formula/Scoring.h"
+#include "search/Generator.h"
+#include "search/Thresholds.h"
+
+namespace varnet {
+
+class History;
+
+struct SearchRequest {
+    GeneratorSettings generator;
+    CountRule rule;  // the search rules are applied whatever `rule.search` says
+    Thresholds thresholds;
+    long long candidates = 0;
+    std::uint64_t seed = 0;
+    // Report every candidate with all its statistics, not only those that
+    // qualify (slower: the longest runs are then worked out for all).
+    bool everyCandidate = false;
+    int threads = 0;  // 0: every core
+};
+
+struct SearchFind {
+    Candidate candidate;
+    Score score;
+    bool qualified = false;
+};
+
+struct SearchSummary {
+    long long evaluated = 0;
+    long long qualified = 0;
+    double seconds = 0.0;
+    bool cancelled = false;
+};
+
+// Generates and scores candidates on every core. `report` is called on the
+// calling thread, in the order the candidates were drawn, for each qualified
+// candidate (or each candidate with everyCandidate); it may return false to
+// stop. The same seed gives the same candidates and finds on any machine.
+SearchSummary runSearch(const History& history, const SearchRequest& request,
+                        const std::function<bool(const SearchFind&)>& report,
+                        const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace varnet
