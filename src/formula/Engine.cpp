@@ -174,7 +174,7 @@ std::vector<Score> FormulaEngine::run(const std::vector<FormulaJob>& jobs, int p
                 Score& s = out[idx];
                 const SearchKernel* kernel = kernels[kill].get();
                 const int count = static_cast<int>(p.sumParams.size());
-                if (p.paramSum &&
+                if (kernel && p.paramSum &&
                     kernel->accepts(p.sumParams.data(), count, static_cast<int>(p.sumConstant))) {
                     s = kernel->score(p.sumParams.data(), count, static_cast<int>(p.sumConstant));
                     if (n >= 2) {
