@@ -21,6 +21,7 @@ test: build
 
 bench: build
 	bash bench/scale.sh $(BUILD_DIR)
+	./$(BUILD_DIR)/varnet-bench
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -19,6 +19,17 @@ inline bool hasRun(std::uint64_t x, int length) {
     return x != 0;
 }
 
+// True when x may hold `length` set bits in a row; exact for length <= 32.
+// Past 32 such a run must cover the middle bits 64 - length .. length - 1,
+// which rules out almost every word at the cost of one test.
+inline bool mayHaveRun(std::uint64_t x, int length) {
+    if (length > 32) {
+        const std::uint64_t middle = (~0ULL >> (64 - (2 * length - 64))) << (64 - length);
+        if ((x & middle) != middle) return false;
+    }
+    return hasRun(x, length);
+}
+
 inline std::uint64_t validBits(int bits) { return bits >= 64 ? ~0ULL : (1ULL << bits) - 1; }
 
 // Length of the run that ends at the top valid bit of x (bits 0..bits-1).
@@ -80,8 +91,8 @@ void runsFromHitBits(const std::uint64_t* words, int rows, Score& s) {
             maxMiss = std::max(maxMiss, curMiss);
         }
         // Runs inside the word matter only when longer than the longest so far.
-        while (maxHit < bits && hasRun(hit, maxHit + 1)) ++maxHit;
-        while (maxMiss < bits && hasRun(miss, maxMiss + 1)) ++maxMiss;
+        while (maxHit < bits && mayHaveRun(hit, maxHit + 1)) ++maxHit;
+        while (maxMiss < bits && mayHaveRun(miss, maxMiss + 1)) ++maxMiss;
         // The run at the top end is carried on.
         if (hit >> (bits - 1) & 1) {
             curHit = topRun(hit, bits);
