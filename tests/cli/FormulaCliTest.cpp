@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "support/Process.h"
+#include "support/TempDir.h"
+
+namespace varnet {
+namespace {
+
+using test::TempDir;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) out.push_back(l);
+    return out;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::string f;
+    for (char c : line + "\t") {
+        if (c == '\t') {
+            out.push_back(f);
+            f.clear();
+        } else {
+            f += c;
+        }
+    }
+    return out;
+}
+
+// The formula and search commands on a generated history. The child's
+// settings store lives in a temp folder, so the user's own settings neither
+// affect the results nor get touched.
+class FormulaCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfig_ = old, hadConfig_ = true;
+        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+        const std::string file = scratch.file("draws.txt");
+        ASSERT_EQ(
+            cli({"history", "generate", "--draws", "500", "--seed", "11", "--out", file}).exitCode,
+            0);
+        const auto r = cli({"history", "import", file});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+    void TearDown() override {
+        hadConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    }
+
+    test::ProcessResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(),
+                    {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
+        return test::run(args, scratch.path());
+    }
+
+    // The output lines of a command that must succeed.
+    std::vector<std::string> ok(const std::vector<std::string>& args) {
+        const auto r = cli(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return lines(r.out);
+    }
+
+    std::vector<std::string> score(std::vector<std::string> formulas,
+                                   const std::vector<std::string>& options) {
+        std::vector<std::string> args{"formula", "score", "--position", "1", "--kind", "kill"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), formulas.begin(), formulas.end());
+        return ok(args);
+    }
+
+    std::vector<std::string> search(const std::vector<std::string>& options) {
+        std::vector<std::string> args{"search",       "--position", "1",      "--kind", "kill",
+                                      "--candidates", "200",        "--seed", "3"};
+        args.insert(args.end(), options.begin(), options.end());
+        return ok(args);
+    }
+
+    TempDir data, scratch, config;
+
+  private:
+    std::string oldConfig_;
+    bool hadConfig_ = false;
+};
+
+TEST_F(FormulaCliTest, TranslateGivesTheCodeForm) {
+    EXPECT_EQ(ok({"formula", "translate", "第三码+第五大小+7=下期杀第一"}),
+              std::vector<std::string>{"L3A+L5B+7"});
+}
+
+TEST_F(FormulaCliTest, ScoreCodeAndChineseFormsAlike) {
+    const auto out = score({"L3A+L5B+7", "第三码+第五大小+7=下期杀第一",
+                            "[第一杀]第三码+第五大小+7", "L1A*L2B+L3C MOD 4", "第三码+第五大小+7"},
+                           {});
+    ASSERT_EQ(out.size(), 5u);
+    const std::regex rate(R"(\d{2,3}\.\d{4}% \(\d+/\d+\))");
+    for (const auto& line : out) {
+        const auto f = fields(line);
+        ASSERT_EQ(f.size(), 6u) << line;
+        EXPECT_TRUE(std::regex_match(f[1], rate)) << line;
+    }
+    EXPECT_EQ(out[1], out[0]);
+    EXPECT_EQ(out[2], out[0]);
+    EXPECT_EQ(out[4], out[0]);
+}
+
+TEST_F(FormulaCliTest, InvalidFormulasAreMarkedAndTheOthersStillScore) {
+    const auto out = score({"L1A", "L1A/(L1B-L1B)", "L1A+ZZZ", "L1A+", "L2A"}, {});
+    ASSERT_EQ(out.size(), 5u);
+    for (int i : {1, 2, 3}) {
+        const auto f = fields(out[i]);
+        ASSERT_EQ(f.size(), 2u) << out[i];
+        EXPECT_EQ(f[0], "invalid");
+        EXPECT_FALSE(f[1].empty()) << "a reason";
+    }
+    EXPECT_EQ(fields(out[0]).size(), 6u);
+    EXPECT_EQ(fields(out[4]).size(), 6u);
+    EXPECT_EQ(out[0], score({"L1A"}, {}).at(0)) << "the invalid ones do not disturb the others";
+}
+
+TEST_F(FormulaCliTest, CountingOptionsAndStoredSettings) {
+    auto totalOf = [](const std::string& line) {
+        const std::string rate = fields(line).at(1);
+        return rate.substr(rate.find('/') + 1);
+    };
+    const std::vector<std::string> f{"L3A+L5B+7"};
+    EXPECT_EQ(
+        totalOf(
+            score(f, {"--count", "100", "--exclude-current", "yes", "--weighting", "no"}).at(0)),
+        "100)");
+    const std::string withCurrent =
+        score(f, {"--count", "100", "--exclude-current", "no", "--weighting", "no"}).at(0);
+    EXPECT_EQ(totalOf(withCurrent), "101)");
+
+    // Without options the stored settings decide.
+    std::filesystem::create_directories(config.file("ZO10DI"));
+    test::writeFile(config.file("ZO10DI/ZO10DI.ini"),
+                    "[IniSetting]\nJSQS=1\nSyBq=False\nZqlJq=False\n");
+    EXPECT_EQ(score(f, {}).at(0), withCurrent);
+}
+
+TEST_F(FormulaCliTest, BadUsageExitsWithTwo) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"formula", "score", "--kind", "kill", "L1A"},
+             {"formula", "score", "--position", "1", "L1A"},
+             {"formula", "score", "--position", "1", "--kind", "maybe", "L1A"},
+             {"formula", "score", "--position", "11", "--kind", "kill", "L1A"},
+             {"formula", "score", "--position", "1", "--kind", "kill"},
+             {"formula", "translate"},
+             {"search", "--position", "1", "--kind", "kill", "--operands", "1", "--constant", "0",
+              "--candidates", "5"},
+             {"search", "--position", "1", "--kind", "kill", "--operands", "3", "--constant",
+              "2000000", "--candidates", "5"},
+             {"search", "--position", "1", "--kind", "kill", "--operands", "3", "--constant", "0",
+              "--candidates", "5", "--thresholds", "1,2,3"}}) {
+        const auto r = cli(args);
+        EXPECT_EQ(r.exitCode, 2) << args[0] << ' ' << args.back();
+        EXPECT_NE(r.err.find("varnet-cli:"), std::string::npos);
+    }
+}
+
+TEST_F(FormulaCliTest, SearchPrintsEveryCandidateReproducibly) {
+    const auto out = search({"--operands", "8", "--constant", "random", "--print-all"});
+    ASSERT_EQ(out.size(), 201u);
+    EXPECT_EQ(out.back().rfind("evaluated 200 candidates", 0), 0u) << out.back();
+    for (std::size_t i = 0; i < 200; ++i) {
+        const auto f = fields(out[i]);
+        ASSERT_EQ(f.size(), 7u) << out[i];
+        EXPECT_TRUE(f[6] == "yes" || f[6] == "no") << out[i];
+    }
+    const auto again = search({"--operands", "8", "--constant", "random", "--print-all"});
+    ASSERT_EQ(again.size(), 201u);
+    EXPECT_TRUE(std::equal(out.begin(), out.end() - 1, again.begin()));
+}
+
+TEST_F(FormulaCliTest, OpenThresholdsQualifyEveryCandidate) {
+    const auto out = search({"--operands", "5", "--constant", "random", "--thresholds",
+                             "0,100,0,32768,0,32768,0,32768,0,32768"});
+    ASSERT_EQ(out.size(), 201u);
+    for (std::size_t i = 0; i < 200; ++i) EXPECT_EQ(out[i].rfind("[第一杀]", 0), 0u) << out[i];
+    EXPECT_NE(out.back().find(", 200 qualified"), std::string::npos) << out.back();
+}
+
+// The search's statistics of a candidate equal the scoring of its code form
+// over the same rows, for the fast path (constant 3) and for the general
+// engine a negative constant falls back to.
+TEST_F(FormulaCliTest, SearchStatisticsMatchScoring) {
+    for (const std::string constant : {"3", "-3"}) {
+        const auto out = search({"--operands", "2", "--constant", constant, "--print-all",
+                                 "--count", "0", "--weighting", "no"});
+        ASSERT_EQ(out.size(), 201u);
+        const std::regex shape("L[0-9][A-N]\\+L[0-9][A-N]\\+" + constant);
+        std::vector<std::string> codes;
+        for (std::size_t i = 0; i < 200; ++i) {
+            const auto f = fields(out[i]);
+            ASSERT_EQ(f.size(), 7u);
+            EXPECT_TRUE(std::regex_match(f[0], shape)) << f[0];
+            if (i < 20) codes.push_back(f[0]);
+        }
+        const auto scored = score(codes, {"--count", "0", "--weighting", "no"});
+        ASSERT_EQ(scored.size(), codes.size());
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            const auto s = fields(out[i]), v = fields(scored[i]);
+            ASSERT_EQ(v.size(), 6u) << scored[i];
+            EXPECT_DOUBLE_EQ(std::stod(s[1]), std::stod(v[1])) << codes[i];
+            EXPECT_EQ(std::vector<std::string>(s.begin() + 2, s.begin() + 6),
+                      std::vector<std::string>(v.begin() + 2, v.end()))
+                << codes[i];
+        }
+    }
+}
+
+}  // namespace
+}  // namespace varnet
