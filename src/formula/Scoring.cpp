@@ -34,6 +34,5 @@ std::string rateText(const Score& score) {
     return buf;
 }
 
-std::int64_t numberOf(std::int64_t roundedValue) { return (roundedValue - 1) % 10 + 1; }
 
 }  // namespace varnet

@@ -52,6 +52,6 @@ float rateOf(std::int64_t hits, std::int64_t total);
 
 // The number of a value: ((x - 1) MOD 10) + 1 with the engine's MOD
 // (operands rounded half to even, remainder with the sign of the dividend).
-std::int64_t numberOf(std::int64_t roundedValue);
+inline std::int64_t numberOf(std::int64_t roundedValue) { return (roundedValue - 1) % 10 + 1; }
 
 }  // namespace varnet

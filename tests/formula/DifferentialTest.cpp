@@ -33,9 +33,9 @@ class FormulaMaker {
             case 2:
                 return constant();
             case 3:
-                return "(" + general(depth + 1) + ")";
+                return std::string("(") + general(depth + 1) + ")";
             case 4:
-                return "-" + general(depth + 1);
+                return std::string("-") + general(depth + 1);
             default: {
                 static const char* const ops[] = {"+", "-", "*", "/", " MOD ", " mod "};
                 const int op = static_cast<int>(rng_() % 6);
@@ -51,15 +51,21 @@ class FormulaMaker {
     std::string sum() {
         const int k = 1 + static_cast<int>(rng_() % 24);
         std::string s;
-        for (int i = 0; i < k; ++i) s += (i ? "+" : "") + name();
+        for (int i = 0; i < k; ++i) {
+            if (i) s += '+';
+            s += name();
+        }
         const int c = static_cast<int>(rng_() % 40) - 15;
-        if (c < 0) return s + (rng_() % 2 ? "-" + std::to_string(-c) : "+-" + std::to_string(-c));
-        return s + "+" + std::to_string(c);
+        if (c < 0)
+            return s + (rng_() % 2 ? std::string("-") + std::to_string(-c)
+                                   : std::string("+-") + std::to_string(-c));
+        return s + std::string("+") + std::to_string(c);
     }
 
     std::string deep() {
         std::string s = name();
-        for (int i = 0; i < 30; ++i) s = "(" + s + (rng_() % 2 ? "+" : "*") + constant() + ")";
+        for (int i = 0; i < 30; ++i)
+            s = std::string("(") + s + (rng_() % 2 ? "+" : "*") + constant() + ")";
         return s + " MOD 11";
     }
 

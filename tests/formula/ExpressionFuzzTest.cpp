@@ -47,9 +47,9 @@ std::string wellFormedText(std::mt19937_64& rng, int depth = 0) {
         case 0:
             return leaves[rng() % 8];
         case 1:
-            return "(" + wellFormedText(rng, depth + 1) + ")";
+            return std::string("(") + wellFormedText(rng, depth + 1) + ")";
         case 2:
-            return "-" + wellFormedText(rng, depth + 1);
+            return std::string("-") + wellFormedText(rng, depth + 1);
         default:
             return wellFormedText(rng, depth + 1) + ops[rng() % 6] + wellFormedText(rng, depth + 1);
     }

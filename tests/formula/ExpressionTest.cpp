@@ -94,7 +94,10 @@ TEST(Expression, ValuesThatCannotBeEvaluated) {
 }
 
 TEST(Expression, RecognisesPlainSums) {
-    auto sum = [](const char* code) { return parseFormula(code).program->paramSum; };
+    auto sum = [](const char* code) {
+        const ParseResult r = parseFormula(code);
+        return r.program && r.program->paramSum;
+    };
     const auto p = parseFormula("L1A+l2b+7").program;
     EXPECT_TRUE(p->paramSum);
     EXPECT_EQ(p->sumParams, (std::vector<int>{1, 12}));
