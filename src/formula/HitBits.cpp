@@ -8,6 +8,12 @@ namespace varnet {
 
 namespace {
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define VARNET_BITS __attribute__((target_clones("avx2", "default")))
+#else
+#define VARNET_BITS
+#endif
+
 // True when x holds `length` (1..64) set bits in a row.
 inline bool hasRun(std::uint64_t x, int length) {
     int have = 1;
@@ -17,17 +23,6 @@ inline bool hasRun(std::uint64_t x, int length) {
     }
     if (have < length) x &= x >> (length - have);
     return x != 0;
-}
-
-// True when x may hold `length` set bits in a row; exact for length <= 32.
-// Past 32 such a run must cover the middle bits 64 - length .. length - 1,
-// which rules out almost every word at the cost of one test.
-inline bool mayHaveRun(std::uint64_t x, int length) {
-    if (length > 32) {
-        const std::uint64_t middle = (~0ULL >> (64 - (2 * length - 64))) << (64 - length);
-        if ((x & middle) != middle) return false;
-    }
-    return hasRun(x, length);
 }
 
 inline std::uint64_t validBits(int bits) { return bits >= 64 ? ~0ULL : (1ULL << bits) - 1; }
@@ -62,45 +57,90 @@ const ByteWeights& byteWeights() {
 
 }  // namespace
 
+namespace {
+
+// Shifts that test a word for `length` set bits in a row: x &= x >> shift
+// for each, then any bit left marks such a run.
+struct RunTest {
+    int steps = 0;
+    int shift[7] = {};
+    explicit RunTest(int length) {
+        int have = 1;
+        while (2 * have <= length) shift[steps++] = have, have *= 2;
+        if (have < length) shift[steps++] = length - have;
+    }
+    bool holds(std::uint64_t x) const {
+        for (int i = 0; i < steps; ++i) x &= x >> shift[i];
+        return x != 0;
+    }
+};
+
+// The longest run of set bits inside one word.
+int longestInside(std::uint64_t x) {
+    int n = 0;
+    while (x) x &= x << 1, ++n;
+    return n;
+}
+
+// First of words[0..count) (each inverted when `invert`) holding `length`
+// set bits in a row, or -1. Past 32 such a run covers the middle bits
+// 64 - length .. length - 1, a test of one mask per word.
+VARNET_BITS int firstWithRun(const std::uint64_t* words, int count, bool invert, int length) {
+    const std::uint64_t flip = invert ? ~0ULL : 0;
+    if (length > 32) {
+        const std::uint64_t middle = (~0ULL >> (64 - (2 * length - 64))) << (64 - length);
+        for (int w = 0; w < count; ++w) {
+            const std::uint64_t x = words[w] ^ flip;
+            if ((x & middle) == middle && hasRun(x, length)) return w;
+        }
+        return -1;
+    }
+    const RunTest test(length);
+    for (int w = 0; w < count; ++w)
+        if (test.holds(words[w] ^ flip)) return w;
+    return -1;
+}
+
+// Raises `longest` to the longest run inside any of the words.
+void longestInsideAll(const std::uint64_t* words, int count, bool invert, int& longest) {
+    int from = 0;
+    while (longest < 64) {
+        const int w = firstWithRun(words + from, count - from, invert, longest + 1);
+        if (w < 0) return;
+        from += w;
+        longest = std::max(longest, longestInside(invert ? ~words[from] : words[from]));
+        ++from;
+    }
+}
+
+}  // namespace
+
 void runsFromHitBits(const std::uint64_t* words, int rows, Score& s) {
+    // First the runs that reach across words, word by word without branches;
+    // cur*: the run reaching the top of the last word seen (one is zero).
     int curHit = 0, curMiss = 0, maxHit = 0, maxMiss = 0;
-    const int nWords = (rows + 63) / 64;
-    for (int w = 0; w < nWords; ++w) {
-        const int bits = std::min(64, rows - 64 * w);
+    const int full = rows / 64;
+    auto step = [&](std::uint64_t hit, std::uint64_t miss, int bits) {
+        maxHit = std::max(maxHit, curHit + std::countr_one(hit));
+        maxMiss = std::max(maxMiss, curMiss + std::countr_one(miss));
+        curHit = miss == 0 ? curHit + bits : topRun(hit, bits);
+        curMiss = hit == 0 ? curMiss + bits : topRun(miss, bits);
+    };
+    for (int w = 0; w < full; ++w) step(words[w], ~words[w], 64);
+    std::uint64_t last[2] = {0, 0};
+    if (const int bits = rows - 64 * full; bits > 0) {
         const std::uint64_t valid = validBits(bits);
-        const std::uint64_t hit = words[w] & valid;
-        const std::uint64_t miss = ~words[w] & valid;
-        if (miss == 0) {
-            curHit += bits;
-            curMiss = 0;
-            maxHit = std::max(maxHit, curHit);
-            continue;
-        }
-        if (hit == 0) {
-            curMiss += bits;
-            curHit = 0;
-            maxMiss = std::max(maxMiss, curMiss);
-            continue;
-        }
-        // The run at the low end continues the one carried in.
-        if (hit & 1) {
-            curHit += std::countr_one(hit);
-            maxHit = std::max(maxHit, curHit);
-        } else {
-            curMiss += std::countr_one(miss);
-            maxMiss = std::max(maxMiss, curMiss);
-        }
-        // Runs inside the word matter only when longer than the longest so far.
-        while (maxHit < bits && mayHaveRun(hit, maxHit + 1)) ++maxHit;
-        while (maxMiss < bits && mayHaveRun(miss, maxMiss + 1)) ++maxMiss;
-        // The run at the top end is carried on.
-        if (hit >> (bits - 1) & 1) {
-            curHit = topRun(hit, bits);
-            curMiss = 0;
-        } else {
-            curMiss = topRun(miss, bits);
-            curHit = 0;
-        }
+        last[0] = words[full] & valid;
+        last[1] = ~words[full] & valid;
+        step(last[0], last[1], bits);
+    }
+    // Then runs inside single words, which matter only when longer; the
+    // lengths found so far rule out nearly every word at once.
+    longestInsideAll(words, full, false, maxHit);
+    longestInsideAll(words, full, true, maxMiss);
+    if (rows > 64 * full) {
+        maxHit = std::max(maxHit, longestInside(last[0]));
+        maxMiss = std::max(maxMiss, longestInside(last[1]));
     }
     s.longestHit = maxHit;
     s.longestMiss = maxMiss;
