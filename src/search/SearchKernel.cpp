@@ -25,12 +25,12 @@ inline std::uint8_t numberByte(std::int32_t v) {
 // the byte sum plus it is zero only when the whole sum is.
 inline int constantByte(int c) { return c == 0 ? 0 : (c - 1) % 10 + 1; }
 
-bool cpuHasAvx2() {
+SearchKernel::Level cpuLevel() {
 #if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
+    if (__builtin_cpu_supports("avx512bw")) return SearchKernel::Level::Avx512;
+    if (__builtin_cpu_supports("avx2")) return SearchKernel::Level::Avx2;
 #endif
+    return SearchKernel::Level::Portable;
 }
 
 thread_local std::vector<std::uint64_t> tlsWords;
@@ -43,7 +43,7 @@ std::uint64_t* wordBuffer(int words) {
 }  // namespace
 
 SearchKernel::SearchKernel(const History& history, int position, bool kill, const CountRule& rule)
-    : kill_(kill), weighted_(rule.weighted), avx2_(cpuHasAvx2()) {
+    : kill_(kill), weighted_(rule.weighted), level_(cpuLevel()) {
     const int n = history.size();
     const int first = firstCountedRow(n, rule);
     rows_ = n - first;
@@ -191,6 +191,109 @@ struct SearchKernel::Pass {
         }
     }
 
+    // The same with 64 rows a step and the hit flags straight in mask registers.
+    template <bool ZeroConstant, bool Weighted>
+    __attribute__((target("avx512f,avx512bw"))) static void avx512(const SearchKernel& kn,
+                                                                   const int* params, int count,
+                                                                   int constant,
+                                                                   std::uint64_t* words, Score& s) {
+        const std::uint8_t* base = ZeroConstant ? kn.numbers_.data() : kn.residues_.data();
+        const std::uint8_t* cols[kMaxOperands];
+        for (int i = 0; i < count; ++i)
+            cols[i] = base + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+        const std::uint8_t* offset =
+            kn.offsets_.data() + static_cast<std::size_t>(constant % 10) * kn.stride_;
+        const __m512i zero = _mm512_setzero_si512();
+        const __m512i low4 = _mm512_set1_epi8(0x0F);
+        // The two nibble tables, repeated in each 128-bit lane.
+        alignas(64) static const std::uint8_t kFours[64] = {
+            0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 0, 4, 8, 2, 6, 0,
+            4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 4,
+            8, 2, 6, 0, 0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0, 4, 8, 2, 6, 0};
+        alignas(64) static const std::uint8_t kFourteens[64] = {
+            10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10,
+            10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10,
+            10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10,
+            10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10, 14, 255, 12, 255, 10};
+        const __m512i fours = _mm512_load_si512(kFours);
+        const __m512i fourteens = _mm512_load_si512(kFourteens);
+        alignas(64) static const std::uint8_t kIota[64] = {
+            0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+            22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+            44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+        const __m512i iota = _mm512_load_si512(kIota);
+        const __m512i ones16 = _mm512_set1_epi16(1);
+        const std::uint64_t flip = kn.kill_ ? ~0ULL : 0;
+        __m512i tSum = zero, tSumSum = zero, tSquares = zero;
+        std::int64_t hitCount = 0, hitCountSum = 0, hitCountSumSum = 0;
+        const int rows = kn.rows_;
+        const int blocks = (rows + 63) / 64;
+        for (int b = 0; b < blocks; ++b) {
+            const int off = 64 * b;
+            __m512i raw = _mm512_loadu_si512(cols[0] + off);
+            for (int i = 1; i < count; ++i)
+                raw = _mm512_add_epi8(raw, _mm512_loadu_si512(cols[i] + off));
+            const __m512i sum = _mm512_add_epi8(raw, _mm512_loadu_si512(offset + off));
+            const __m512i hi = _mm512_and_si512(_mm512_srli_epi16(sum, 4), low4);
+            const __m512i lo = _mm512_and_si512(sum, low4);
+            std::uint64_t same = _mm512_cmpeq_epi8_mask(lo, _mm512_shuffle_epi8(fours, hi)) |
+                                 _mm512_cmpeq_epi8_mask(lo, _mm512_shuffle_epi8(fourteens, hi));
+            if constexpr (ZeroConstant) same &= _mm512_test_epi8_mask(raw, raw);
+            std::uint64_t hit = same ^ flip;
+            if (off + 64 > rows) hit &= ~0ULL >> (off + 64 - rows);  // padding rows never hit
+            words[b] = hit;
+            const int c = std::popcount(hit);
+            hitCount += c;
+            if constexpr (Weighted) {
+                const __m512i ht = _mm512_maskz_mov_epi8(hit, iota);
+                tSum = _mm512_add_epi64(tSum, _mm512_sad_epu8(ht, zero));
+                tSumSum = _mm512_add_epi64(tSumSum, tSum);
+                tSquares = _mm512_add_epi32(
+                    tSquares, _mm512_madd_epi16(_mm512_maddubs_epi16(ht, iota), ones16));
+                hitCountSum += hitCount;
+                hitCountSumSum += hitCountSum;
+            }
+        }
+        if constexpr (Weighted) {
+            const std::int64_t B = blocks;
+            alignas(64) std::int64_t f[8], g[8];
+            alignas(64) std::int32_t q[16];
+            _mm512_store_si512(f, tSum);
+            _mm512_store_si512(g, tSumSum);
+            _mm512_store_si512(q, tSquares);
+            std::int64_t sumT = 0, sumTb = 0, sumT2 = 0;
+            for (int i = 0; i < 8; ++i) sumT += f[i], sumTb += g[i];
+            sumTb = B * sumT - sumTb;
+            for (auto v : q) sumT2 += v;
+            const std::int64_t c1 = hitCount, c2 = hitCountSum, c3 = hitCountSumSum;
+            const std::int64_t cb = B * c1 - c2;
+            const std::int64_t cbb = B * B * c1 - (2 * B + 1) * c2 + 2 * c3;
+            // Counted row j = 64b + 1 + t weighs (64b + 1)^2 + 2 (64b + 1) t + t^2.
+            s.hits = 4096 * cbb + 128 * cb + c1 + 128 * sumTb + 2 * sumT + sumT2;
+            s.total = sumOfSquares(rows);
+        } else {
+            s.hits = hitCount;
+            s.total = rows;
+        }
+    }
+
+    __attribute__((target("avx512f,avx512bw"))) static std::uint64_t addOnlyAvx512(
+        const SearchKernel& kn, const int* params, int count) {
+        const std::uint8_t* cols[kMaxOperands];
+        for (int i = 0; i < count; ++i)
+            cols[i] = kn.residues_.data() + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+        __m512i acc = _mm512_setzero_si512();
+        for (int off = 0; off < kn.rows_; off += 64) {
+            __m512i sum = _mm512_loadu_si512(cols[0] + off);
+            for (int i = 1; i < count; ++i)
+                sum = _mm512_add_epi8(sum, _mm512_loadu_si512(cols[i] + off));
+            acc = _mm512_xor_si512(acc, sum);
+        }
+        alignas(64) std::uint64_t v[8];
+        _mm512_store_si512(v, acc);
+        return v[0] ^ v[1] ^ v[2] ^ v[3] ^ v[4] ^ v[5] ^ v[6] ^ v[7];
+    }
+
     static void portable(const SearchKernel& kn, const int* params, int count, int constant,
                          std::uint64_t* words, Score& s) {
         const int rows = kn.rows_;
@@ -227,7 +330,14 @@ struct SearchKernel::Pass {
 
 void SearchKernel::hitBits(const int* params, int count, int constant, std::uint64_t* words,
                            Score& score) const {
-    if (avx2_) {
+    if (level_ == Level::Avx512) {
+        if (constant == 0)
+            weighted_ ? Pass::avx512<true, true>(*this, params, count, constant, words, score)
+                      : Pass::avx512<true, false>(*this, params, count, constant, words, score);
+        else
+            weighted_ ? Pass::avx512<false, true>(*this, params, count, constant, words, score)
+                      : Pass::avx512<false, false>(*this, params, count, constant, words, score);
+    } else if (level_ == Level::Avx2) {
         if (constant == 0)
             weighted_ ? Pass::avx2<true, true>(*this, params, count, constant, words, score)
                       : Pass::avx2<true, false>(*this, params, count, constant, words, score);
@@ -269,7 +379,8 @@ bool SearchKernel::qualifies(const int* params, int count, int constant,
 }
 
 std::uint64_t SearchKernel::addOnly(const int* params, int count) const {
-    if (avx2_) return Pass::addOnlyAvx2(*this, params, count);
+    if (level_ == Level::Avx512) return Pass::addOnlyAvx512(*this, params, count);
+    if (level_ == Level::Avx2) return Pass::addOnlyAvx2(*this, params, count);
     std::uint64_t acc = 0;
     for (int t = 0; t < rows_; ++t) {
         std::uint8_t x = 0;

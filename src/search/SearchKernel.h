@@ -37,8 +37,14 @@ class SearchKernel {
                    Score* full) const;
 
     int countedRows() const { return rows_; }
-    // Uses the plain loop even where the vector one could run (tests).
-    void usePortable() { avx2_ = false; }
+    // The vector instructions the kernel uses: the widest the processor has,
+    // or fewer when asked (tests hold every level equal).
+    enum class Level { Portable, Avx2, Avx512 };
+    Level level() const { return level_; }
+    // Lowers the level to `level` (never above what the processor has).
+    void limitLevel(Level level) {
+        if (level < level_) level_ = level;
+    }
 
     static constexpr int kMaxOperands = 24;
 
@@ -57,7 +63,7 @@ class SearchKernel {
     int stride_ = 0;  // bytes per column, a multiple of 64
     bool kill_ = true;
     bool weighted_ = true;
-    bool avx2_ = false;
+    Level level_ = Level::Portable;
     // 132 columns of stride_ bytes each: the number of each value (0 for 0,
     // else 1..10), and its remainder modulo 10.
     std::vector<std::uint8_t> numbers_;

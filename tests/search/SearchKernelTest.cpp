@@ -31,20 +31,24 @@ TEST(SearchKernel, EqualsReferenceOnRandomCandidates) {
                 for (int retrieval : {0, 1, 31, 100, 1000}) {
                     for (bool weighted : {true, false}) {
                         CountRule rule{retrieval, true, weighted, true};
-                        SearchKernel fast(h, position, kill, rule);
-                        SearchKernel plain(h, position, kill, rule);
-                        plain.usePortable();
+                        // Every instruction level this processor has.
+                        std::vector<SearchKernel> kernels;
+                        for (auto level : {SearchKernel::Level::Portable, SearchKernel::Level::Avx2,
+                                           SearchKernel::Level::Avx512}) {
+                            kernels.emplace_back(h, position, kill, rule);
+                            kernels.back().limitLevel(level);
+                        }
                         for (int n = 0; n < 6; ++n) {
                             const int k = 1 + static_cast<int>(rng() % 24);
                             std::vector<int> params(k);
                             for (int& p : params) p = 1 + static_cast<int>(rng() % 132);
                             const int c = static_cast<int>(rng() % 25);
-                            ASSERT_TRUE(fast.accepts(params.data(), k, c));
+                            ASSERT_TRUE(kernels[0].accepts(params.data(), k, c));
                             const Score want = referenceOf(params, c, h, position, kill, rule);
-                            EXPECT_EQ(fast.score(params.data(), k, c), want)
-                                << candidateCode(params, c) << " rows " << rows;
-                            EXPECT_EQ(plain.score(params.data(), k, c), want)
-                                << candidateCode(params, c) << " rows " << rows;
+                            for (const auto& kernel : kernels)
+                                ASSERT_EQ(kernel.score(params.data(), k, c), want)
+                                    << candidateCode(params, c) << " rows " << rows << " level "
+                                    << static_cast<int>(kernel.level());
                         }
                     }
                 }
