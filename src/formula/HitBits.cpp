@@ -59,27 +59,40 @@ const ByteWeights& byteWeights() {
 
 namespace {
 
-// Shifts that test a word for `length` set bits in a row: x &= x >> shift
-// for each, then any bit left marks such a run.
+// Shifts that test a word for `length` (1..32) set bits in a row:
+// x &= x >> shift for each (0 leaves x as it is), then any bit left marks
+// such a run.
 struct RunTest {
-    int steps = 0;
-    int shift[7] = {};
+    std::uint64_t shift[6] = {};
     explicit RunTest(int length) {
-        int have = 1;
+        int have = 1, steps = 0;
         while (2 * have <= length) shift[steps++] = have, have *= 2;
         if (have < length) shift[steps++] = length - have;
     }
     bool holds(std::uint64_t x) const {
-        for (int i = 0; i < steps; ++i) x &= x >> shift[i];
+        for (int i = 0; i < 6; ++i) x &= x >> shift[i];
         return x != 0;
     }
 };
 
-// The longest run of set bits inside one word.
+// The longest run of set bits inside one word, by binary lifting: r[a]
+// marks where 2^a set bits in a row start, and the length is built from the
+// largest steps down.
 int longestInside(std::uint64_t x) {
-    int n = 0;
-    while (x) x &= x << 1, ++n;
-    return n;
+    if (x == ~0ULL) return 64;
+    std::uint64_t r[6];
+    r[0] = x;
+    for (int a = 1; a < 6; ++a) r[a] = r[a - 1] & (r[a - 1] >> (1 << (a - 1)));
+    std::uint64_t starts = ~0ULL;
+    int length = 0;
+    for (int a = 5; a >= 0; --a) {
+        const std::uint64_t z = starts & (r[a] >> length);
+        if (z) {
+            starts = z;
+            length += 1 << a;
+        }
+    }
+    return length;
 }
 
 // First of words[0..count) (each inverted when `invert`) holding `length`
@@ -115,37 +128,28 @@ void longestInsideAll(const std::uint64_t* words, int count, bool invert, int& l
 
 }  // namespace
 
-void runsFromHitBits(const std::uint64_t* words, int rows, Score& s) {
-    // First the runs that reach across words, word by word without branches;
-    // cur*: the run reaching the top of the last word seen (one is zero).
-    int curHit = 0, curMiss = 0, maxHit = 0, maxMiss = 0;
+void insideRuns(const std::uint64_t* words, int rows, const EdgeRuns& edges, Score& s) {
+    // Runs inside single words matter only when longer than those found so
+    // far, which rules out nearly every word at once.
+    int maxHit = edges.maxHit, maxMiss = edges.maxMiss;
     const int full = rows / 64;
-    auto step = [&](std::uint64_t hit, std::uint64_t miss, int bits) {
-        maxHit = std::max(maxHit, curHit + std::countr_one(hit));
-        maxMiss = std::max(maxMiss, curMiss + std::countr_one(miss));
-        curHit = miss == 0 ? curHit + bits : topRun(hit, bits);
-        curMiss = hit == 0 ? curMiss + bits : topRun(miss, bits);
-    };
-    for (int w = 0; w < full; ++w) step(words[w], ~words[w], 64);
-    std::uint64_t last[2] = {0, 0};
-    if (const int bits = rows - 64 * full; bits > 0) {
-        const std::uint64_t valid = validBits(bits);
-        last[0] = words[full] & valid;
-        last[1] = ~words[full] & valid;
-        step(last[0], last[1], bits);
-    }
-    // Then runs inside single words, which matter only when longer; the
-    // lengths found so far rule out nearly every word at once.
     longestInsideAll(words, full, false, maxHit);
     longestInsideAll(words, full, true, maxMiss);
-    if (rows > 64 * full) {
-        maxHit = std::max(maxHit, longestInside(last[0]));
-        maxMiss = std::max(maxMiss, longestInside(last[1]));
+    if (const int bits = rows - 64 * full; bits > 0) {
+        const std::uint64_t valid = validBits(bits);
+        maxHit = std::max(maxHit, longestInside(words[full] & valid));
+        maxMiss = std::max(maxMiss, longestInside(~words[full] & valid));
     }
     s.longestHit = maxHit;
     s.longestMiss = maxMiss;
-    s.lastHit = curHit;
-    s.lastMiss = curMiss;
+    s.lastHit = edges.curHit;
+    s.lastMiss = edges.curMiss;
+}
+
+void runsFromHitBits(const std::uint64_t* words, int rows, Score& s) {
+    EdgeRuns edges;
+    for (int w = 0; 64 * w < rows; ++w) edges.add(words[w], std::min(64, rows - 64 * w));
+    insideRuns(words, rows, edges, s);
 }
 
 void lastRunsFromHitBits(const std::uint64_t* words, int rows, Score& s) {

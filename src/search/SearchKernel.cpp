@@ -192,7 +192,7 @@ struct SearchKernel::Pass {
     }
 
     // The same with 64 rows a step and the hit flags straight in mask registers.
-    template <bool ZeroConstant, bool Weighted>
+    template <bool ZeroConstant, bool Weighted, bool Runs>
     __attribute__((target("avx512f,avx512bw"))) static void avx512(const SearchKernel& kn,
                                                                    const int* params, int count,
                                                                    int constant,
@@ -226,6 +226,7 @@ struct SearchKernel::Pass {
         const std::uint64_t flip = kn.kill_ ? ~0ULL : 0;
         __m512i tSum = zero, tSumSum = zero, tSquares = zero;
         std::int64_t hitCount = 0, hitCountSum = 0, hitCountSumSum = 0;
+        EdgeRuns edges;
         const int rows = kn.rows_;
         const int blocks = (rows + 63) / 64;
         for (int b = 0; b < blocks; ++b) {
@@ -242,6 +243,7 @@ struct SearchKernel::Pass {
             std::uint64_t hit = same ^ flip;
             if (off + 64 > rows) hit &= ~0ULL >> (off + 64 - rows);  // padding rows never hit
             words[b] = hit;
+            if constexpr (Runs) edges.add(hit, std::min(64, rows - off));
             const int c = std::popcount(hit);
             hitCount += c;
             if constexpr (Weighted) {
@@ -275,6 +277,7 @@ struct SearchKernel::Pass {
             s.hits = hitCount;
             s.total = rows;
         }
+        if constexpr (Runs) insideRuns(words, rows, edges, s);
     }
 
     __attribute__((target("avx512f,avx512bw"))) static std::uint64_t addOnlyAvx512(
@@ -328,32 +331,35 @@ struct SearchKernel::Pass {
     }
 };
 
-void SearchKernel::hitBits(const int* params, int count, int constant, std::uint64_t* words,
-                           Score& score) const {
+bool SearchKernel::hitBits(const int* params, int count, int constant, std::uint64_t* words,
+                           Score& score, bool runs) const {
+    using Fn = void (*)(const SearchKernel&, const int*, int, int, std::uint64_t*, Score&);
+    const bool zero = constant == 0;
+    bool runsDone = false;
     if (level_ == Level::Avx512) {
-        if (constant == 0)
-            weighted_ ? Pass::avx512<true, true>(*this, params, count, constant, words, score)
-                      : Pass::avx512<true, false>(*this, params, count, constant, words, score);
-        else
-            weighted_ ? Pass::avx512<false, true>(*this, params, count, constant, words, score)
-                      : Pass::avx512<false, false>(*this, params, count, constant, words, score);
+        // [zero constant][weighted][runs]
+        static constexpr Fn kPass[2][2][2] = {
+            {{&Pass::avx512<false, false, false>, &Pass::avx512<false, false, true>},
+             {&Pass::avx512<false, true, false>, &Pass::avx512<false, true, true>}},
+            {{&Pass::avx512<true, false, false>, &Pass::avx512<true, false, true>},
+             {&Pass::avx512<true, true, false>, &Pass::avx512<true, true, true>}}};
+        kPass[zero][weighted_][runs](*this, params, count, constant, words, score);
+        runsDone = runs;
     } else if (level_ == Level::Avx2) {
-        if (constant == 0)
-            weighted_ ? Pass::avx2<true, true>(*this, params, count, constant, words, score)
-                      : Pass::avx2<true, false>(*this, params, count, constant, words, score);
-        else
-            weighted_ ? Pass::avx2<false, true>(*this, params, count, constant, words, score)
-                      : Pass::avx2<false, false>(*this, params, count, constant, words, score);
-    } else
+        static constexpr Fn kPass[2][2] = {{&Pass::avx2<false, false>, &Pass::avx2<false, true>},
+                                           {&Pass::avx2<true, false>, &Pass::avx2<true, true>}};
+        kPass[zero][weighted_](*this, params, count, constant, words, score);
+    } else {
         Pass::portable(*this, params, count, constant, words, score);
+    }
     score.rate = rateOf(score.hits, score.total);
+    return runsDone;
 }
 
 Score SearchKernel::score(const int* params, int count, int constant) const {
     Score s;
     std::uint64_t* words = wordBuffer(stride_ / 64 + 1);
-    hitBits(params, count, constant, words, s);
-    runsFromHitBits(words, rows_, s);
+    if (!hitBits(params, count, constant, words, s, true)) runsFromHitBits(words, rows_, s);
     return s;
 }
 
@@ -361,7 +367,7 @@ bool SearchKernel::qualifies(const int* params, int count, int constant,
                              const Thresholds& thresholds, Score* full) const {
     Score s;
     std::uint64_t* words = wordBuffer(stride_ / 64 + 1);
-    hitBits(params, count, constant, words, s);
+    hitBits(params, count, constant, words, s, false);
     // The rate and the last runs are cheap; most candidates fail on them.
     lastRunsFromHitBits(words, rows_, s);
     Score probe = s;

@@ -55,9 +55,10 @@ class SearchKernel {
 
   private:
     struct Pass;
-    // Fills the hit bits and the hit sums of one candidate.
-    void hitBits(const int* params, int count, int constant, std::uint64_t* words,
-                 Score& score) const;
+    // Fills the hit bits and the hit sums of one candidate, and the runs too
+    // when `runs` and the pass can do it on the way (then returns true).
+    bool hitBits(const int* params, int count, int constant, std::uint64_t* words, Score& score,
+                 bool runs) const;
 
     int rows_ = 0;    // counted rows
     int stride_ = 0;  // bytes per column, a multiple of 64
