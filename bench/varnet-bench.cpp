@@ -122,13 +122,7 @@ int main() {
         fs::create_directories(dir);
         {
             Database db = Schema::openDataFile((dir / Schema::kFileName).string());
-            std::vector<Draw> draws;
-            std::vector<ParamValues> params;
-            for (int r = 0; r < h3000.size(); ++r) {
-                draws.push_back(h3000.draw(r));
-                params.push_back(h3000.params(r));
-            }
-            HistoryTable(db).appendAll(draws, params);
+            test::storeHistory(db, h3000);
             std::vector<std::string> codes;
             for (int i = 0; i < 20; ++i)
                 codes.push_back(candidateCode(asVector(batch, i), batch.constants[i]));

@@ -87,6 +87,22 @@ bool SearchKernel::accepts(const int* params, int count, int constant) const {
 }
 
 struct SearchKernel::Pass {
+    // The weighted hits of a pass over `blocks` blocks of `size` rows, from
+    // sums it keeps as it goes. Counted row j = size b + 1 + t (t = 0 ..
+    // size - 1) of block b weighs (size b + 1)^2 + 2 (size b + 1) t + t^2.
+    // With T_b the sum of t and c_b the count of the hits of block b, and
+    // u = blocks - b: sumT = sum T_b, sumTSum = sum u T_b, sumT2 = the sum
+    // of t^2; c1 = sum c_b, c2 = sum u c_b, c3 = sum u (u + 1) / 2 c_b.
+    static std::int64_t foldWeights(std::int64_t size, std::int64_t blocks, std::int64_t sumT,
+                                    std::int64_t sumTSum, std::int64_t sumT2, std::int64_t c1,
+                                    std::int64_t c2, std::int64_t c3) {
+        const std::int64_t B = blocks;
+        const std::int64_t sumTb = B * sumT - sumTSum;                    // sum b T_b
+        const std::int64_t cb = B * c1 - c2;                              // sum b c_b
+        const std::int64_t cbb = B * B * c1 - (2 * B + 1) * c2 + 2 * c3;  // sum b^2 c_b
+        return size * size * cbb + 2 * size * cb + c1 + 2 * size * sumTb + 2 * sumT + sumT2;
+    }
+
     // One candidate over all counted rows, 32 rows at a time. With a constant
     // of at least 1 the sum is at least 1, and only its remainder matters:
     // residues are summed. With 0 a zero sum must be told apart (its number
@@ -95,12 +111,9 @@ struct SearchKernel::Pass {
     __attribute__((target("avx2"))) static void avx2(const SearchKernel& kn, const int* params,
                                                      int count, int constant, std::uint64_t* words,
                                                      Score& s) {
-        const std::uint8_t* base = ZeroConstant ? kn.numbers_.data() : kn.residues_.data();
         const std::uint8_t* cols[kMaxOperands];
-        for (int i = 0; i < count; ++i)
-            cols[i] = base + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
-        const std::uint8_t* offset =
-            kn.offsets_.data() + static_cast<std::size_t>(constant % 10) * kn.stride_;
+        kn.columnsOf(ZeroConstant ? kn.numbers_ : kn.residues_, params, count, cols);
+        const std::uint8_t* offset = kn.offsetsFor(constant);
         const __m256i zero = _mm256_setzero_si256();
         const __m256i low4 = _mm256_set1_epi8(0x0F);
         // 16h + l is a multiple of 10 exactly when l is (4h mod 10) or that
@@ -170,20 +183,11 @@ struct SearchKernel::Pass {
             _mm256_store_si256(reinterpret_cast<__m256i*>(f), tSum);
             _mm256_store_si256(reinterpret_cast<__m256i*>(g), tSumSum);
             _mm256_store_si256(reinterpret_cast<__m256i*>(q), tSquares);
-            const std::int64_t B = blocks;
-            // With T_b the sum of t over the hits of block b:
-            // sum T_b = f, sum (B - b) T_b = g, so sum b T_b = B f - g.
-            std::int64_t sumT = 0, sumTb = 0, sumT2 = 0;
-            for (int i = 0; i < 4; ++i) sumT += f[i], sumTb += g[i];
-            sumTb = B * sumT - sumTb;
+            std::int64_t sumT = 0, sumTSum = 0, sumT2 = 0;
+            for (int i = 0; i < 4; ++i) sumT += f[i], sumTSum += g[i];
             for (auto v : q) sumT2 += v;
-            // Counts c_b: sum c_b = C1, sum (B - b) c_b = C2,
-            // sum (B - b)(B - b + 1) / 2 c_b = C3.
-            const std::int64_t c1 = hitCount, c2 = hitCountSum, c3 = hitCountSumSum;
-            const std::int64_t cb = B * c1 - c2;                                  // sum b c_b
-            const std::int64_t cbb = B * B * c1 - (2 * B + 1) * c2 + 2 * c3 + 0;  // sum b^2 c_b
-            // sum over hits of (32b + 1)^2 + 2 (32b + 1) t + t^2
-            s.hits = 1024 * cbb + 64 * cb + c1 + 64 * sumTb + 2 * sumT + sumT2;
+            s.hits = foldWeights(32, blocks, sumT, sumTSum, sumT2, hitCount, hitCountSum,
+                                 hitCountSumSum);
             s.total = sumOfSquares(rows);
         } else {
             s.hits = hitCount;
@@ -197,12 +201,9 @@ struct SearchKernel::Pass {
                                                                    const int* params, int count,
                                                                    int constant,
                                                                    std::uint64_t* words, Score& s) {
-        const std::uint8_t* base = ZeroConstant ? kn.numbers_.data() : kn.residues_.data();
         const std::uint8_t* cols[kMaxOperands];
-        for (int i = 0; i < count; ++i)
-            cols[i] = base + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
-        const std::uint8_t* offset =
-            kn.offsets_.data() + static_cast<std::size_t>(constant % 10) * kn.stride_;
+        kn.columnsOf(ZeroConstant ? kn.numbers_ : kn.residues_, params, count, cols);
+        const std::uint8_t* offset = kn.offsetsFor(constant);
         const __m512i zero = _mm512_setzero_si512();
         const __m512i low4 = _mm512_set1_epi8(0x0F);
         // The two nibble tables, repeated in each 128-bit lane.
@@ -257,21 +258,16 @@ struct SearchKernel::Pass {
             }
         }
         if constexpr (Weighted) {
-            const std::int64_t B = blocks;
             alignas(64) std::int64_t f[8], g[8];
             alignas(64) std::int32_t q[16];
             _mm512_store_si512(f, tSum);
             _mm512_store_si512(g, tSumSum);
             _mm512_store_si512(q, tSquares);
-            std::int64_t sumT = 0, sumTb = 0, sumT2 = 0;
-            for (int i = 0; i < 8; ++i) sumT += f[i], sumTb += g[i];
-            sumTb = B * sumT - sumTb;
+            std::int64_t sumT = 0, sumTSum = 0, sumT2 = 0;
+            for (int i = 0; i < 8; ++i) sumT += f[i], sumTSum += g[i];
             for (auto v : q) sumT2 += v;
-            const std::int64_t c1 = hitCount, c2 = hitCountSum, c3 = hitCountSumSum;
-            const std::int64_t cb = B * c1 - c2;
-            const std::int64_t cbb = B * B * c1 - (2 * B + 1) * c2 + 2 * c3;
-            // Counted row j = 64b + 1 + t weighs (64b + 1)^2 + 2 (64b + 1) t + t^2.
-            s.hits = 4096 * cbb + 128 * cb + c1 + 128 * sumTb + 2 * sumT + sumT2;
+            s.hits = foldWeights(64, blocks, sumT, sumTSum, sumT2, hitCount, hitCountSum,
+                                 hitCountSumSum);
             s.total = sumOfSquares(rows);
         } else {
             s.hits = hitCount;
@@ -283,8 +279,7 @@ struct SearchKernel::Pass {
     __attribute__((target("avx512f,avx512bw"))) static std::uint64_t addOnlyAvx512(
         const SearchKernel& kn, const int* params, int count) {
         const std::uint8_t* cols[kMaxOperands];
-        for (int i = 0; i < count; ++i)
-            cols[i] = kn.residues_.data() + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+        kn.columnsOf(kn.residues_, params, count, cols);
         __m512i acc = _mm512_setzero_si512();
         for (int off = 0; off < kn.rows_; off += 64) {
             __m512i sum = _mm512_loadu_si512(cols[0] + off);
@@ -315,8 +310,7 @@ struct SearchKernel::Pass {
     __attribute__((target("avx2"))) static std::uint64_t addOnlyAvx2(const SearchKernel& kn,
                                                                      const int* params, int count) {
         const std::uint8_t* cols[kMaxOperands];
-        for (int i = 0; i < count; ++i)
-            cols[i] = kn.residues_.data() + static_cast<std::size_t>(params[i] - 1) * kn.stride_;
+        kn.columnsOf(kn.residues_, params, count, cols);
         __m256i acc = _mm256_setzero_si256();
         for (int off = 0; off < kn.rows_; off += 32) {
             __m256i sum = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols[0] + off));

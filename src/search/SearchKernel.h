@@ -55,6 +55,15 @@ class SearchKernel {
 
   private:
     struct Pass;
+    // The byte columns of the candidate's parameters.
+    void columnsOf(const std::vector<std::uint8_t>& columns, const int* params, int count,
+                   const std::uint8_t** out) const {
+        for (int i = 0; i < count; ++i)
+            out[i] = columns.data() + static_cast<std::size_t>(params[i] - 1) * stride_;
+    }
+    const std::uint8_t* offsetsFor(int constant) const {
+        return offsets_.data() + static_cast<std::size_t>(constant % 10) * stride_;
+    }
     // Fills the hit bits and the hit sums of one candidate, and the runs too
     // when `runs` and the pass can do it on the way (then returns true).
     bool hitBits(const int* params, int count, int constant, std::uint64_t* words, Score& score,

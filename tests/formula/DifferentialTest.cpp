@@ -151,13 +151,7 @@ TEST(Differential, StatementWayEqualsReference) {
     test::TempDir dir;
     Database db = Schema::openDataFile(dir.path() + "/formula.mdb");
     const History h = test::randomHistory(150, 77);
-    std::vector<Draw> draws;
-    std::vector<ParamValues> params;
-    for (int r = 0; r < h.size(); ++r) {
-        draws.push_back(h.draw(r));
-        params.push_back(h.params(r));
-    }
-    HistoryTable(db).appendAll(draws, params);
+    test::storeHistory(db, h);
     CandidateGenerator gen(3);
     GeneratorSettings gs;
     gs.operands = 5;

@@ -98,12 +98,17 @@ TEST(Expression, RecognisesPlainSums) {
         const ParseResult r = parseFormula(code);
         return r.program && r.program->paramSum;
     };
-    const auto p = parseFormula("L1A+l2b+7").program;
+    const ParseResult r = parseFormula("L1A+l2b+7");
+    ASSERT_TRUE(r.program);
+    const Program* p = &*r.program;
     EXPECT_TRUE(p->paramSum);
     EXPECT_EQ(p->sumParams, (std::vector<int>{1, 12}));
     EXPECT_EQ(p->sumConstant, 7);
-    EXPECT_EQ(parseFormula("L1A+L2B+-3").program->sumConstant, -3);
-    EXPECT_EQ(parseFormula("L1A+2-5+L2B").program->sumConstant, -3);
+    for (const char* code : {"L1A+L2B+-3", "L1A+2-5+L2B"}) {
+        const ParseResult minus = parseFormula(code);
+        ASSERT_TRUE(minus.program);
+        EXPECT_EQ(minus.program->sumConstant, -3) << code;
+    }
     EXPECT_TRUE(sum("(L1A+L2B)+3"));
     EXPECT_TRUE(sum("L1A"));
     EXPECT_FALSE(sum("L1A-L2B"));

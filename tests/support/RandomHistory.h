@@ -4,6 +4,8 @@
 #include <numeric>
 #include <random>
 
+#include "db/Database.h"
+#include "db/HistoryTable.h"
 #include "history/Draw.h"
 #include "history/History.h"
 
@@ -26,6 +28,17 @@ inline History randomHistory(int rows, std::uint64_t seed, std::int32_t firstIss
         prev = d.numbers;
     }
     return h;
+}
+
+// Stores every draw of `h` in the history table of `db`.
+inline void storeHistory(Database& db, const History& h) {
+    std::vector<Draw> draws;
+    std::vector<ParamValues> params;
+    for (int r = 0; r < h.size(); ++r) {
+        draws.push_back(h.draw(r));
+        params.push_back(h.params(r));
+    }
+    HistoryTable(db).appendAll(draws, params);
 }
 
 }  // namespace varnet::test
