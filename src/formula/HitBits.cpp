@@ -1,5 +1,9 @@
 #include "formula/HitBits.h"
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -114,11 +118,52 @@ VARNET_BITS int firstWithRun(const std::uint64_t* words, int count, bool invert,
     return -1;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same eight words at a time. The middle test only rules words out, so
+// the words it leaves are checked in order.
+__attribute__((target("avx512f"))) int firstWithRun512(const std::uint64_t* words, int count,
+                                                       bool invert, int length) {
+    const std::uint64_t flipBits = invert ? ~0ULL : 0;
+    const __m512i flip = _mm512_set1_epi64(static_cast<long long>(flipBits));
+    const bool long_ = length > 32;
+    const __m512i middle = _mm512_set1_epi64(
+        static_cast<long long>(long_ ? (~0ULL >> (64 - (2 * length - 64))) << (64 - length) : 0));
+    const RunTest t(long_ ? 1 : length);
+    __m512i shift[6];
+    for (int i = 0; i < 6; ++i) shift[i] = _mm512_set1_epi64(static_cast<long long>(t.shift[i]));
+    for (int w = 0; w < count; w += 8) {
+        const __mmask8 lanes =
+            count - w >= 8 ? 0xFF : static_cast<__mmask8>((1u << (count - w)) - 1);
+        __m512i x = _mm512_xor_si512(_mm512_maskz_loadu_epi64(lanes, words + w), flip);
+        __mmask8 found;
+        if (long_) {
+            found = _mm512_cmpeq_epi64_mask(_mm512_and_si512(x, middle), middle);
+        } else {
+            for (int i = 0; i < 6; ++i)
+                x = _mm512_and_si512(x, _mm512_maskz_srlv_epi64(0xFF, x, shift[i]));
+            found = _mm512_test_epi64_mask(x, x);
+        }
+        for (unsigned m = found & lanes; m; m &= m - 1) {
+            const int i = std::countr_zero(m);
+            if (hasRun(words[w + i] ^ flipBits, length)) return w + i;
+        }
+    }
+    return -1;
+}
+
+const bool kHasAvx512 = __builtin_cpu_supports("avx512f");
+#endif
+
 // Raises `longest` to the longest run inside any of the words.
 void longestInsideAll(const std::uint64_t* words, int count, bool invert, int& longest) {
     int from = 0;
     while (longest < 64) {
+#if defined(__x86_64__) && defined(__GNUC__)
+        const int w = kHasAvx512 ? firstWithRun512(words + from, count - from, invert, longest + 1)
+                                 : firstWithRun(words + from, count - from, invert, longest + 1);
+#else
         const int w = firstWithRun(words + from, count - from, invert, longest + 1);
+#endif
         if (w < 0) return;
         from += w;
         longest = std::max(longest, longestInside(invert ? ~words[from] : words[from]));
