@@ -251,12 +251,14 @@ std::vector<Score> FormulaEngine::run(const std::vector<FormulaJob>& jobs, int p
                     } else {
                         s = Score{};
                         // The number of each counted row, from the value two rows earlier.
-                        sc.numbers.resize(std::max(rows, 0));
-                        numbersOf(sc.values.data() + first - 2, rows, rule.search,
-                                  sc.numbers.data());
                         sc.words.assign((rows + 63) / 64 + 1, 0);
-                        hitWords(sc.numbers.data(), drawn.data() + first, rows, kill,
-                                 sc.words.data());
+                        if (rows > 0) {
+                            sc.numbers.resize(rows);
+                            numbersOf(sc.values.data() + first - 2, rows, rule.search,
+                                      sc.numbers.data());
+                            hitWords(sc.numbers.data(), drawn.data() + first, rows, kill,
+                                     sc.words.data());
+                        }
                         const double* v = sc.values.data();
                         hitSumsFromHitBits(sc.words.data(), rows, rule.weighted, s);
                         runsFromHitBits(sc.words.data(), rows, s);
