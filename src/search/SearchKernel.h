@@ -10,13 +10,13 @@ namespace varnet {
 
 class History;
 
-// Scores search candidates (sums of parameters plus a constant) over the
-// counted rows of one position and kind, far faster than evaluating each
-// as a general formula. Each parameter is kept as a byte column holding its
-// number (0 for 0, else 1..10): the sum of those bytes has the same remainder
-// modulo 10 as the sum of the parameters and is zero exactly when that sum is,
-// which is all the hit test needs. The scores equal referenceScore() under
-// the search rules.
+// Scores sums of parameters plus a constant (the search's candidates, and
+// most stored formulas) over the counted rows of one position and kind, far
+// faster than evaluating each as a general formula. Each parameter is kept
+// as byte columns: its remainder modulo 10, and its number (0 for 0, else
+// 1..10), whose sum is zero exactly when the parameters' sum is. That is all
+// the hit test needs, since the number of an integer sum depends on nothing
+// else. The scores equal referenceScore() under the rule it is given.
 class SearchKernel {
   public:
     SearchKernel(const History& history, int position, bool kill, const CountRule& rule);
