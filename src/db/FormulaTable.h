@@ -1,12 +1,38 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace varnet {
 
 class Database;
 
-// Operations on one formula table `Gongshi1` .. `Gongshi10`.
+// A row of a formula table. `id` (the row's rowid) tells rows apart while the
+// table is not rewritten; `idx` is the serial number the user sees.
+struct FormulaRow {
+    std::int64_t id = 0;
+    std::optional<int> idx;
+    bool kill = true;
+    std::string code;     // gongshi
+    std::string chinese;  // gongshiCN
+    // Statistics stored by the last verification; empty when never verified
+    // (or the formula could not be evaluated).
+    std::optional<float> rate;
+    std::optional<int> longestMiss, longestHit, lastMiss, lastHit;
+};
+
+// The statistics a verification stores for one row.
+struct StoredScore {
+    std::int64_t id = 0;
+    bool valid = true;
+    float rate = 0.0f;
+    int longestMiss = 0, longestHit = 0, lastMiss = 0, lastHit = 0;
+};
+
+// Operations on one formula table `Gongshi1` .. `Gongshi10`. Every changing
+// operation is one transaction: it completes or leaves the table as it was.
 class FormulaTable {
 public:
     // `position` 1..10 names the table.
@@ -16,12 +42,42 @@ public:
     int count();
     int count(bool kill);
 
+    // Rows of one kind (or all) in `idx` order; rows without a number come
+    // first, ties in stored order.
+    std::vector<FormulaRow> rows(std::optional<bool> kill = std::nullopt);
+
+    // Appends one formula with `idx` = row count + 1 (1 when the last row's
+    // number is below 1); returns that `idx`.
+    int append(bool kill, const std::string& code, const std::string& chinese);
+
+    // Stores each row's own statistics (by id; an invalid score empties them)
+    // and renumbers `idx` 1..N over the whole table in `idx` order. Rows not
+    // named keep their statistics.
+    void storeScores(const std::vector<StoredScore>& scores);
+
+    // Deletes the rows with these `idx` values and renumbers the rest 1..N in
+    // stored order; returns the number of rows deleted. Compacts afterwards.
+    int deleteByIdx(const std::vector<int>& idxs);
+
     // Keeps one row per distinct (bolKill, gongshi, gongshiCN) in the order of
     // first appearance, drops every statistic and renumbers `idx` 1..n in
     // stored order. One transaction: on failure the table is as it was.
     void rebuild();
 
+    // Replaces every row with `rows` (kind, code, Chinese form), numbered 1..N
+    // in this order, statistics empty. Runs inside the caller's transaction.
+    void replaceAll(const std::vector<FormulaRow>& rows);
+
+    // Appends rows after the present ones and renumbers the table 1..N in
+    // `idx` order, the new rows last. Runs inside the caller's transaction.
+    void appendRows(const std::vector<FormulaRow>& rows);
+
+    // Empties all ten tables in one transaction.
+    static void clearAll(Database& db);
+
 private:
+    void renumber(const char* order);
+
     Database& db_;
     std::string name_;
 };

@@ -1,0 +1,264 @@
+#include "formula/FormulaCommands.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "app/DataFolder.h"
+#include "db/Database.h"
+#include "db/FormulaTable.h"
+#include "db/Transaction.h"
+#include "formula/FormulaLine.h"
+#include "formula/Translate.h"
+#include "history/TextCodec.h"
+
+namespace varnet {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Cancelled {};
+
+// Writes a file beside its target and renames it over, so an old file is
+// never left half written.
+bool writeWhole(const std::string& path, const std::string& bytes) {
+    const fs::path target = fs::u8path(path);
+    fs::path temp = target;
+    temp += ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) fs::remove(temp, ec);
+    return !ec;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::size_t len = end - start;
+        if (len > 0 && text[start + len - 1] == '\r') --len;
+        lines.emplace_back(text, start, len);
+        start = end + 1;
+    }
+    return lines;
+}
+
+using Triple = std::tuple<bool, std::string, std::string>;
+
+// Keeps the first row of each (kind, code form, Chinese form).
+void dropDuplicates(std::vector<FormulaRow>& rows) {
+    std::set<Triple> seen;
+    std::vector<FormulaRow> kept;
+    kept.reserve(rows.size());
+    for (auto& r : rows)
+        if (seen.emplace(r.kill, r.code, r.chinese).second) kept.push_back(std::move(r));
+    rows = std::move(kept);
+}
+
+}  // namespace
+
+FormulaTextPlan planFormulaText(const std::string& text, int currentPosition, bool currentKill,
+                                const std::function<bool(long long, long long)>& progress) {
+    FormulaTextPlan plan;
+    plan.kill = currentKill;
+    const auto lines = splitLines(text);
+    int target = currentPosition;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (progress && i % 4096 == 0 && !progress(static_cast<long long>(i),
+                                                   static_cast<long long>(lines.size())))
+            throw Cancelled{};
+        const auto parts = takeApartFormulaLine(lines[i], BracketRule::Import);
+        if (!parts) continue;  // nothing stands where the expression should
+        if (parts->kill) plan.kill = *parts->kill;
+        const std::string code = trimSpaces(translateChinese(parts->expression));
+        if (code.empty()) continue;
+        if (!passesCharacterTest(code)) {
+            plan.unrecognised.push_back(code);
+            continue;
+        }
+        if (parts->position != 0) target = parts->position;
+        // A table is prepared afresh whenever writing moves to it; the table
+        // current before the import is written as it stands.
+        const int previous = plan.runs.empty() ? currentPosition : plan.runs.back().position;
+        if (plan.runs.empty() || target != previous) {
+            FormulaTextPlan::Run run;
+            run.position = target;
+            run.rebuild = target != previous;
+            plan.runs.push_back(std::move(run));
+        }
+        plan.runs.back().lines.push_back({target, plan.kill, code, parts->chinese});
+    }
+    return plan;
+}
+
+FormulaCommands::EntryResult FormulaCommands::add(const std::string& text, int currentPosition,
+                                                  bool currentKill) {
+    EntryResult r;
+    r.kill = currentKill;
+    r.position = currentPosition;
+    const std::string chinese = trimSpaces(text);
+    if (chinese.find_first_not_of(" \t\r\n") == std::string::npos) {
+        r.title = kEmptyEntryTitle;
+        r.message = kEmptyEntryText;
+        return r;
+    }
+    const auto parts = takeApartFormulaLine(chinese, BracketRule::Entry);
+    const std::string code = parts ? trimSpaces(translateChinese(parts->expression)) : "";
+    if (!parts || code.empty()) {
+        r.title = kUnrecognisedTitle;
+        r.message = kEntryUnrecognisedText;
+        return r;
+    }
+    r.kill = parts->kill.value_or(currentKill);
+    if (parts->position != 0) r.position = parts->position;
+    try {
+        r.idx = FormulaTable(db_, r.position).append(r.kill, code, chinese);
+    } catch (const DbError& e) {
+        r.title = kEmptyEntryTitle;
+        r.message = std::string("无法保存公式，公式表没有改变：") + e.what();
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+FormulaCommands::ImportResult FormulaCommands::importFile(
+    const std::string& path, const std::string& dataFolder, int currentPosition, bool currentKill,
+    const std::function<bool(long long, long long)>& progress) {
+    ImportResult r;
+    r.kill = currentKill;
+    std::string bytes;
+    {
+        std::ifstream in(fs::u8path(path), std::ios::binary);
+        if (!in) {
+            r.message = "无法打开公式文本文件 " + path + "，公式没有改变。";
+            return r;
+        }
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+        if (in.bad()) {
+            r.message = "读取公式文本文件 " + path + " 失败，公式没有改变。";
+            return r;
+        }
+    }
+    FormulaTextPlan plan;
+    try {
+        plan = planFormulaText(TextCodec::decodeFile(bytes), currentPosition, currentKill,
+                               progress);
+    } catch (const Cancelled&) {
+        r.cancelled = true;
+        r.message = "已取消读取公式文本，公式没有改变。";
+        return r;
+    }
+
+    // The list of unrecognised lines is written anew, even when empty.
+    r.unrecognisedPath = DataFolder::join(dataFolder, kUnrecognisedFile);
+    std::string report;
+    for (const auto& line : plan.unrecognised) report += TextCodec::utf8ToGbk(line) + "\r\n";
+    if (!writeWhole(r.unrecognisedPath, report)) {
+        r.message = "无法写入文件 " + r.unrecognisedPath + "，公式没有改变。";
+        return r;
+    }
+    r.unrecognised = static_cast<int>(plan.unrecognised.size());
+
+    try {
+        Transaction tx(db_);
+        // Tables that a run rebuilds are rewritten whole; the others only
+        // get their new rows appended.
+        std::map<int, std::vector<FormulaRow>> rewritten;
+        std::map<int, std::vector<FormulaRow>> appended;
+        for (const auto& run : plan.runs) {
+            if (std::find(r.positions.begin(), r.positions.end(), run.position) ==
+                r.positions.end())
+                r.positions.push_back(run.position);
+            std::vector<FormulaRow>* rows;
+            if (run.rebuild) {
+                auto it = rewritten.find(run.position);
+                if (it == rewritten.end()) {
+                    FormulaTable table(db_, run.position);
+                    auto stored = table.rows();
+                    std::stable_sort(stored.begin(), stored.end(),
+                                     [](const FormulaRow& a, const FormulaRow& b) {
+                                         return a.id < b.id;
+                                     });
+                    auto& extra = appended[run.position];
+                    stored.insert(stored.end(), extra.begin(), extra.end());
+                    appended.erase(run.position);
+                    it = rewritten.emplace(run.position, std::move(stored)).first;
+                }
+                dropDuplicates(it->second);
+                rows = &it->second;
+            } else {
+                auto it = rewritten.find(run.position);
+                rows = it != rewritten.end() ? &it->second : &appended[run.position];
+            }
+            for (const auto& line : run.lines) {
+                FormulaRow row;
+                row.kill = line.kill;
+                row.code = line.code;
+                row.chinese = line.chinese;
+                rows->push_back(std::move(row));
+                ++r.appended;
+            }
+        }
+        for (const auto& [position, rows] : rewritten) FormulaTable(db_, position).replaceAll(rows);
+        for (const auto& [position, rows] : appended) FormulaTable(db_, position).appendRows(rows);
+        if (progress && !progress(1, 1)) {
+            r.cancelled = true;
+            r.message = "已取消读取公式文本，公式没有改变。";
+            r.appended = 0;
+            return r;  // the transaction rolls back
+        }
+        tx.commit();
+    } catch (const DbError& e) {
+        r.appended = 0;
+        r.message = std::string("读取公式文本失败，公式没有改变：") + e.what();
+        return r;
+    }
+    r.kill = plan.kill;
+    r.ok = true;
+    return r;
+}
+
+FormulaCommands::Result FormulaCommands::deleteFormulas(int position,
+                                                        const std::vector<int>& idxs) {
+    Result r;
+    try {
+        r.rows = FormulaTable(db_, position).deleteByIdx(idxs);
+    } catch (const DbError& e) {
+        r.message = std::string("删除失败，公式没有改变：") + e.what();
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+FormulaCommands::Result FormulaCommands::clearAll() {
+    Result r;
+    try {
+        FormulaTable::clearAll(db_);
+    } catch (const DbError& e) {
+        r.message = std::string("清空失败，公式没有改变：") + e.what();
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+}  // namespace varnet

@@ -1,0 +1,132 @@
+#include "formula/Verification.h"
+
+#include <atomic>
+#include <unordered_map>
+
+#include "db/Database.h"
+#include "db/Statement.h"
+#include "formula/Engine.h"
+#include "formula/Evaluation.h"
+#include "formula/Parallel.h"
+#include "history/History.h"
+
+namespace varnet {
+
+std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill) {
+    std::vector<ListedFormula> list;
+    for (auto& row : FormulaTable(db, position).rows(kill)) {
+        ListedFormula f;
+        ParseResult parsed = parseFormula(row.code);
+        f.program = std::move(parsed.program);
+        f.parseError = std::move(parsed.error);
+        f.row = std::move(row);
+        list.push_back(std::move(f));
+    }
+    return list;
+}
+
+std::vector<Score> scoreFormulaList(const History& history, const std::vector<ListedFormula>& list,
+                                    int position, const CountRule& rule,
+                                    const std::function<bool(int)>& progress, bool* cancelled) {
+    std::vector<FormulaJob> jobs;
+    std::vector<int> jobOf(list.size(), -1);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!list[i].program) continue;
+        jobOf[i] = static_cast<int>(jobs.size());
+        jobs.push_back({&*list[i].program, list[i].row.kill});
+    }
+    std::atomic<bool> stopped{false};
+    const auto scores = FormulaEngine(history).score(jobs, position, rule, [&](int done) {
+        if (progress && !progress(done)) stopped = true;
+        return !stopped.load();
+    });
+    if (cancelled) *cancelled = stopped;
+    std::vector<Score> out(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (jobOf[i] >= 0) {
+            out[i] = scores[jobOf[i]];
+        } else {
+            out[i].valid = false;
+            out[i].error = list[i].parseError;
+        }
+    }
+    return out;
+}
+
+void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
+                        const std::vector<Score>& scores) {
+    std::vector<StoredScore> stored;
+    stored.reserve(list.size());
+    for (std::size_t i = 0; i < list.size() && i < scores.size(); ++i) {
+        const Score& s = scores[i];
+        stored.push_back({list[i].row.id, s.valid, s.rate, s.longestMiss, s.longestHit, s.lastMiss,
+                          s.lastHit});
+    }
+    FormulaTable table(db, position);
+    table.storeScores(stored);
+    std::unordered_map<std::int64_t, int> idxOf;
+    auto st = db.prepare("SELECT rowid, idx FROM " + table.name());
+    while (st.step()) idxOf[st.int64(0)] = st.integer(1);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        ListedFormula& f = list[i];
+        f.row.idx = idxOf[f.row.id];
+        if (i >= scores.size()) continue;
+        const Score& s = scores[i];
+        if (s.valid) {
+            f.row.rate = s.rate;
+            f.row.longestMiss = s.longestMiss;
+            f.row.longestHit = s.longestHit;
+            f.row.lastMiss = s.lastMiss;
+            f.row.lastHit = s.lastHit;
+        } else {
+            f.row.rate.reset();
+            f.row.longestMiss = f.row.longestHit = f.row.lastMiss = f.row.lastHit = std::nullopt;
+        }
+    }
+}
+
+std::vector<PerDrawColumn> perDrawBlock(const History& history,
+                                        const std::vector<ListedFormula>& list, int first,
+                                        int count, int position, bool onCurrent) {
+    const int begin = std::max(0, first);
+    const int end = std::min(static_cast<int>(list.size()), begin + std::max(0, count));
+    std::vector<PerDrawColumn> block(std::max(0, end - begin));
+    const int n = history.size();
+    const FormulaEngine engine(history);
+    parallelFor(static_cast<int>(block.size()), 8, [&](int from, int to) {
+        for (int b = from; b < to; ++b) {
+            const ListedFormula& f = list[begin + b];
+            PerDrawColumn& col = block[b];
+            col.id = f.row.id;
+            col.listNumber = begin + b + 1;
+            col.numbers.assign(n, PerDrawColumn::kNoNumber);
+            col.marks.assign(n, PerDrawColumn::None);
+            std::vector<double> values;
+            if (f.program) {
+                std::string error;
+                values = engine.values(*f.program, &error);
+            }
+            if (static_cast<int>(values.size()) != n) {
+                col.valid = false;
+                continue;
+            }
+            const auto& drawn = history.column(position);
+            for (int i = 2; i < n; ++i) {
+                // The number aimed at row i comes from the value two rows back.
+                const auto pre = roundToInt32(values[i - 2]);
+                const auto number = static_cast<int>(numberOf(pre.value_or(0)));
+                const bool hit = f.row.kill ? number != drawn[i] : number == drawn[i];
+                const int shown = onCurrent ? i - 2 : i;
+                col.marks[shown] = hit ? PerDrawColumn::Hit : PerDrawColumn::Miss;
+                if (!onCurrent) col.numbers[i] = static_cast<std::int8_t>(number);
+            }
+            if (onCurrent)
+                for (int i = 0; i < n; ++i)
+                    if (roundToInt32(values[i]))
+                        col.numbers[i] = static_cast<std::int8_t>(numberOfValue(values[i]));
+        }
+    });
+    return block;
+}
+
+}  // namespace varnet

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/FormulaTable.h"
+#include "formula/Expression.h"
+#include "formula/Scoring.h"
+
+namespace varnet {
+
+class Database;
+class History;
+
+// A formula of the list with its compiled program (none, with the reason,
+// when the code form does not parse).
+struct ListedFormula {
+    FormulaRow row;
+    std::optional<Program> program;
+    std::string parseError;
+};
+
+// The formulas of one position and kind, in `idx` order (what the list shows).
+std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill);
+
+// Scores every listed formula over the history. A formula that does not
+// parse gets an invalid score with the parser's reason. `progress(done)` may
+// return false to stop; the scores are then incomplete and `*cancelled` set.
+std::vector<Score> scoreFormulaList(const History& history, const std::vector<ListedFormula>& list,
+                                    int position, const CountRule& rule,
+                                    const std::function<bool(int)>& progress = {},
+                                    bool* cancelled = nullptr);
+
+// Stores each listed formula's scores in its own row and renumbers the table
+// 1..N in `idx` order; the list's `idx` values follow. One transaction.
+void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
+                        const std::vector<Score>& scores);
+
+// The per-draw display of a block of listed formulas in the history grid:
+// for each formula of the block and each history row, the number shown and
+// whether the cell is a hit, a miss, or uncoloured.
+struct PerDrawColumn {
+    enum Mark : std::uint8_t { None = 0, Hit = 1, Miss = 2 };
+    std::int64_t id = 0;          // the formula's row id
+    int listNumber = 0;           // 1-based list position
+    bool valid = true;
+    std::vector<std::int8_t> numbers;  // per history row; kNoNumber when empty
+    std::vector<std::uint8_t> marks;   // per history row
+    static constexpr std::int8_t kNoNumber = INT8_MIN;
+};
+
+// `onCurrent`: the current-draw display (a row shows the value computed on
+// itself and the outcome two draws later); otherwise the next-draw display (a
+// row shows the number aimed at it, rows 1 and 2 empty and white).
+// `first` is 0-based; at most `count` formulas from there.
+std::vector<PerDrawColumn> perDrawBlock(const History& history,
+                                        const std::vector<ListedFormula>& list, int first,
+                                        int count, int position, bool onCurrent);
+
+}  // namespace varnet
