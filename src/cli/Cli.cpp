@@ -17,6 +17,8 @@
 
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
+#include "cli/CliArgs.h"
+#include "cli/FormulaCli.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
@@ -52,65 +54,17 @@ const char* const kUsageText =
     "  history generate --draws N [--first-issue I] [--seed S] [--out FILE]\n"
     "  params ISSUE\n"
     "  formula translate TEXT\n"
+    "  formula add [--kind kill|keep] [--position P] TEXT\n"
+    "  formula import [--kind kill|keep] [--position P] FILE\n"
+    "  formula verify --position P --kind kill|keep [--count R] [--exclude-current yes|no]\n"
+    "                 [--weighting yes|no] [--form chinese|code]\n"
+    "  formula delete --position P --idx I[,I...]\n"
+    "  formula clear\n"
     "  formula score --position P --kind kill|keep [--count R] [--exclude-current yes|no]\n"
     "                [--weighting yes|no] FORMULA...\n"
     "  search --position P --kind kill|keep --operands K --constant C|random --candidates N\n"
     "         [--seed S] [--count N] [--weighting yes|no] [--shape prefix|suffix]\n"
     "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n";
-
-struct UsageError {
-    std::string message;
-};
-
-// Positional words and --options with one value (flags listed in `flags`
-// take none).
-struct Args {
-    std::vector<std::string> words;
-    std::map<std::string, std::string> options;
-
-    std::optional<std::string> option(const std::string& name) const {
-        auto it = options.find(name);
-        if (it == options.end()) return std::nullopt;
-        return it->second;
-    }
-};
-
-Args splitArgs(const std::vector<std::string>& raw, const std::vector<std::string>& flags) {
-    Args a;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const std::string& s = raw[i];
-        if (s.rfind("--", 0) == 0 && s.size() > 2) {
-            bool isFlag = false;
-            for (const auto& f : flags) isFlag = isFlag || f == s;
-            if (isFlag) {
-                a.options[s] = "";
-            } else {
-                if (i + 1 >= raw.size()) throw UsageError{s + " needs a value"};
-                a.options[s] = raw[++i];
-            }
-        } else {
-            a.words.push_back(s);
-        }
-    }
-    return a;
-}
-
-std::int64_t integerArg(const std::string& text, const std::string& what, std::int64_t lo,
-                        std::int64_t hi) {
-    const auto v = parseWholeInteger(text);
-    if (!v || *v < lo || *v > hi)
-        throw UsageError{what + " must be a whole number from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + ", not '" + text + "'"};
-    return *v;
-}
-
-void onlyOptions(const Args& a, const std::vector<std::string>& allowed) {
-    for (const auto& [name, value] : a.options) {
-        bool ok = false;
-        for (const auto& n : allowed) ok = ok || n == name;
-        if (!ok) throw UsageError{"unknown option " + name};
-    }
-}
 
 std::string executableDir() {
     std::error_code ec;
@@ -127,43 +81,6 @@ void today(int& day, int& month, int& year) {
     month = tm.tm_mon + 1;
     year = tm.tm_year + 1900;
 }
-
-bool yesNo(const std::string& text, const std::string& what) {
-    if (text == "yes") return true;
-    if (text == "no") return false;
-    throw UsageError{what + " must be yes or no, not '" + text + "'"};
-}
-
-bool killKind(const Args& a) {
-    const auto kind = a.option("--kind");
-    if (!kind) throw UsageError{"--kind kill|keep is needed"};
-    if (*kind == "kill") return true;
-    if (*kind == "keep") return false;
-    throw UsageError{"--kind must be kill or keep, not '" + *kind + "'"};
-}
-
-int positionArg(const Args& a) {
-    const auto p = a.option("--position");
-    if (!p) throw UsageError{"--position P (1..10) is needed"};
-    return static_cast<int>(integerArg(*p, "--position", 1, kPositions));
-}
-
-// The code form of a formula given either way: a code form as it is; a
-// Chinese form (a whole line, or a bare Chinese expression) translated.
-std::string codeFormOf(const std::string& text) {
-    const bool ascii = std::all_of(text.begin(), text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) return text;
-    const std::string line = cutAtLianzhun(text);
-    if (line.find("下期") != std::string::npos || (!line.empty() && line[0] == '[')) {
-        if (const auto parts = takeApartFormulaLine(line, BracketRule::Import))
-            return translateChinese(parts->expression);
-        return translateChinese(line);
-    }
-    return translateChinese(line);
-}
-
-std::string runText(std::optional<int> v) { return v ? std::to_string(*v) : "-"; }
 
 bool parseDate(const std::string& text, int& day, int& month, int& year) {
     int y = 0, m = 0, d = 0;
@@ -223,17 +140,8 @@ class Session {
     }
 
     int formula(const std::vector<std::string>& raw) {
-        if (raw.empty()) throw UsageError{"formula needs a subcommand"};
-        const std::vector<std::string> rest(raw.begin() + 1, raw.end());
-        if (raw[0] == "translate") {
-            const Args a = splitArgs(rest, {});
-            onlyOptions(a, {});
-            if (a.words.size() != 1) throw UsageError{"formula translate needs one TEXT"};
-            out_ << codeFormOf(a.words[0]) << '\n';
-            return 0;
-        }
-        if (raw[0] == "score") return score(splitArgs(rest, {}));
-        throw UsageError{"unknown formula subcommand '" + raw[0] + "'"};
+        return formulaCommand(
+            raw, [this]() -> Database& { return db(); }, dataDir_, out_, err_);
     }
 
     int search(const Args& a) {
@@ -312,46 +220,6 @@ class Session {
     }
 
   private:
-    int score(const Args& a) {
-        onlyOptions(a, {"--position", "--kind", "--count", "--exclude-current", "--weighting"});
-        if (a.words.empty()) throw UsageError{"formula score needs at least one FORMULA"};
-        const int position = positionArg(a);
-        const bool kill = killKind(a);
-        const AppSettings::Values settings = AppSettings().load();
-        CountRule rule;
-        rule.retrieval = settings.issueCount();
-        rule.excludeCurrent = settings.excludeCurrent;
-        rule.weighted = settings.weighted;
-        if (const auto c = a.option("--count"))
-            rule.retrieval = static_cast<int>(integerArg(*c, "--count", 0, INT32_MAX));
-        if (const auto e = a.option("--exclude-current"))
-            rule.excludeCurrent = yesNo(*e, "--exclude-current");
-        if (const auto w = a.option("--weighting")) rule.weighted = yesNo(*w, "--weighting");
-
-        std::vector<ParseResult> parsed;
-        for (const auto& f : a.words) parsed.push_back(parseFormula(codeFormOf(f)));
-        std::vector<FormulaJob> jobs;
-        for (const auto& p : parsed)
-            if (p.program) jobs.push_back({&*p.program, kill});
-        const History h = HistoryTable(db()).load();
-        const auto scores = FormulaEngine(h).score(jobs, position, rule);
-        std::size_t next = 0;
-        for (const auto& p : parsed) {
-            if (!p.program) {
-                out_ << "invalid\t" << p.error << '\n';
-                continue;
-            }
-            const Score& s = scores[next++];
-            if (!s.valid) {
-                out_ << "invalid\t" << s.error << '\n';
-                continue;
-            }
-            out_ << runText(s.calcValue) << '\t' << rateText(s) << '\t' << s.longestMiss << '\t'
-                 << s.longestHit << '\t' << s.lastMiss << '\t' << s.lastHit << '\n';
-        }
-        return 0;
-    }
-
     int import(const Args& a) {
         onlyOptions(a, {});
         if (a.words.size() != 1) throw UsageError{"history import needs one FILE"};

@@ -149,9 +149,10 @@ void FormulaTable::rebuild() {
              " GROUP BY bolKill, gongshi, gongshiCN ORDER BY MIN(rowid)");
     db_.exec("DROP TABLE " + name_);
     db_.exec(Schema::formulaTableSql(name_));
-    db_.exec("INSERT INTO " + name_ +
-             " (bolKill, gongshi, gongshiCN, idx) SELECT bolKill, gongshi, gongshiCN, rowid FROM Tmp"
-             " ORDER BY rowid");
+    db_.exec(
+        "INSERT INTO " + name_ +
+        " (bolKill, gongshi, gongshiCN, idx) SELECT bolKill, gongshi, gongshiCN, rowid FROM Tmp"
+        " ORDER BY rowid");
     db_.exec("DROP TABLE Tmp");
     tx.commit();
 }

@@ -34,7 +34,7 @@ struct StoredScore {
 // Operations on one formula table `Gongshi1` .. `Gongshi10`. Every changing
 // operation is one transaction: it completes or leaves the table as it was.
 class FormulaTable {
-public:
+  public:
     // `position` 1..10 names the table.
     FormulaTable(Database& db, int position);
 
@@ -75,7 +75,7 @@ public:
     // Empties all ten tables in one transaction.
     static void clearAll(Database& db);
 
-private:
+  private:
     void renumber(const char* order);
 
     Database& db_;

@@ -81,8 +81,8 @@ FormulaTextPlan planFormulaText(const std::string& text, int currentPosition, bo
     const auto lines = splitLines(text);
     int target = currentPosition;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (progress && i % 4096 == 0 && !progress(static_cast<long long>(i),
-                                                   static_cast<long long>(lines.size())))
+        if (progress && i % 4096 == 0 &&
+            !progress(static_cast<long long>(i), static_cast<long long>(lines.size())))
             throw Cancelled{};
         const auto parts = takeApartFormulaLine(lines[i], BracketRule::Import);
         if (!parts) continue;  // nothing stands where the expression should
@@ -159,8 +159,8 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
     }
     FormulaTextPlan plan;
     try {
-        plan = planFormulaText(TextCodec::decodeFile(bytes), currentPosition, currentKill,
-                               progress);
+        plan =
+            planFormulaText(TextCodec::decodeFile(bytes), currentPosition, currentKill, progress);
     } catch (const Cancelled&) {
         r.cancelled = true;
         r.message = "已取消读取公式文本，公式没有改变。";
@@ -193,10 +193,9 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
                 if (it == rewritten.end()) {
                     FormulaTable table(db_, run.position);
                     auto stored = table.rows();
-                    std::stable_sort(stored.begin(), stored.end(),
-                                     [](const FormulaRow& a, const FormulaRow& b) {
-                                         return a.id < b.id;
-                                     });
+                    std::stable_sort(
+                        stored.begin(), stored.end(),
+                        [](const FormulaRow& a, const FormulaRow& b) { return a.id < b.id; });
                     auto& extra = appended[run.position];
                     stored.insert(stored.end(), extra.begin(), extra.end());
                     appended.erase(run.position);

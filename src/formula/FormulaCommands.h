@@ -12,7 +12,7 @@ class Database;
 // changes data runs in one transaction: it completes or leaves every table
 // as it was. Messages are for the user, in Chinese.
 class FormulaCommands {
-public:
+  public:
     static constexpr const char* kUnrecognisedFile = "无法识别公式.txt";
     static constexpr const char* kEmptyEntryTitle = "添加公式失败";
     static constexpr const char* kEmptyEntryText = "请在左边文本框输入需要添加的公式";
@@ -38,12 +38,12 @@ public:
     struct ImportResult {
         bool ok = false;
         bool cancelled = false;
-        std::string message;              // why not, when !ok
-        int appended = 0;                 // formulas written
-        int unrecognised = 0;             // lines that failed the character test
-        std::string unrecognisedPath;     // "无法识别公式.txt" in the data folder
-        bool kill = true;                 // the mode the last suffix-shape line left
-        std::vector<int> positions;       // tables written, in order of first use
+        std::string message;           // why not, when !ok
+        int appended = 0;              // formulas written
+        int unrecognised = 0;          // lines that failed the character test
+        std::string unrecognisedPath;  // "无法识别公式.txt" in the data folder
+        bool kill = true;              // the mode the last suffix-shape line left
+        std::vector<int> positions;    // tables written, in order of first use
     };
     // Reads the whole file (UTF-8 or GBK) before anything is written, then
     // writes every table change in one transaction. The unrecognised lines go
@@ -64,7 +64,7 @@ public:
     // Empties the ten formula tables in one transaction.
     Result clearAll();
 
-private:
+  private:
     Database& db_;
 };
 

@@ -59,8 +59,8 @@ void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& 
     stored.reserve(list.size());
     for (std::size_t i = 0; i < list.size() && i < scores.size(); ++i) {
         const Score& s = scores[i];
-        stored.push_back({list[i].row.id, s.valid, s.rate, s.longestMiss, s.longestHit, s.lastMiss,
-                          s.lastHit});
+        stored.push_back(
+            {list[i].row.id, s.valid, s.rate, s.longestMiss, s.longestHit, s.lastMiss, s.lastHit});
     }
     FormulaTable table(db, position);
     table.storeScores(stored);

@@ -44,8 +44,8 @@ void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& 
 // whether the cell is a hit, a miss, or uncoloured.
 struct PerDrawColumn {
     enum Mark : std::uint8_t { None = 0, Hit = 1, Miss = 2 };
-    std::int64_t id = 0;          // the formula's row id
-    int listNumber = 0;           // 1-based list position
+    std::int64_t id = 0;  // the formula's row id
+    int listNumber = 0;   // 1-based list position
     bool valid = true;
     std::vector<std::int8_t> numbers;  // per history row; kNoNumber when empty
     std::vector<std::uint8_t> marks;   // per history row
