@@ -5,6 +5,9 @@
 #include <regex>
 #include <sstream>
 
+#include "db/Database.h"
+#include "db/Schema.h"
+#include "db/Statement.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -152,6 +155,12 @@ TEST_F(FormulaCliTest, BadUsageExitsWithTwo) {
              {"formula", "score", "--position", "11", "--kind", "kill", "L1A"},
              {"formula", "score", "--position", "1", "--kind", "kill"},
              {"formula", "translate"},
+             {"formula", "verify", "--position", "1"},
+             {"formula", "verify", "--position", "1", "--kind", "kill", "--form", "latin"},
+             {"formula", "delete", "--position", "1"},
+             {"formula", "delete", "--position", "1", "--idx", "1,x"},
+             {"formula", "add"},
+             {"formula", "import", "--kind", "both", "f.txt"},
              {"search", "--position", "1", "--kind", "kill", "--operands", "1", "--constant", "0",
               "--candidates", "5"},
              {"search", "--position", "1", "--kind", "kill", "--operands", "3", "--constant",
@@ -213,6 +222,89 @@ TEST_F(FormulaCliTest, SearchStatisticsMatchScoring) {
                 << codes[i];
         }
     }
+}
+
+// What verify stores and prints for a list is what score gives each of its
+// formulas, in both kinds, with an invalid one among them.
+TEST_F(FormulaCliTest, VerifyAgreesWithScore) {
+    std::string text;
+    const std::vector<std::string> codes{"L3A+L5B+7", "L1A*L2B MOD 7", "L1A/(L1B-L1B)",
+                                         "L4E-L6F*2", "L7G+3",         "L2C+L9D+L1M"};
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        text += codes[i] + "=下期" + std::string(i % 2 ? "生" : "杀") + "第一\r\n";
+    test::writeFile(scratch.file("f.txt"), text);
+    ok({"formula", "import", "--kind", "keep", scratch.file("f.txt")});
+    for (const std::string kind : {"kill", "keep", "kill"}) {
+        const std::vector<std::string> options{"--count", "200", "--weighting", "yes"};
+        std::vector<std::string> args{"formula", "verify", "--position", "1",
+                                      "--kind",  kind,     "--form",     "code"};
+        args.insert(args.end(), options.begin(), options.end());
+        const auto verified = ok(args);
+        ASSERT_EQ(verified.size(), 3u);
+        std::vector<std::string> scoreArgs{"formula", "score", "--position", "1", "--kind", kind};
+        scoreArgs.insert(scoreArgs.end(), options.begin(), options.end());
+        scoreArgs.push_back("--");
+        for (const auto& line : verified) scoreArgs.push_back(fields(line).at(1));
+        const auto scored = ok(scoreArgs);
+        ASSERT_EQ(scored.size(), verified.size());
+        for (std::size_t i = 0; i < verified.size(); ++i) {
+            const auto v = fields(verified[i]);
+            if (i > 0) {
+                EXPECT_GT(std::stoi(v[0]), std::stoi(fields(verified[i - 1])[0]));
+            }
+            EXPECT_EQ(std::vector<std::string>(v.begin() + 2, v.end()), fields(scored[i]))
+                << verified[i];
+        }
+    }
+    EXPECT_EQ(ok({"formula", "delete", "--position", "1", "--idx", "1,2"}).at(0),
+              "deleted 2 formulas");
+    EXPECT_EQ(ok({"formula", "verify", "--position", "1", "--kind", "keep"}).size(), 2u)
+        << "one formula of each kind went";
+    ok({"formula", "clear"});
+    EXPECT_TRUE(ok({"formula", "verify", "--position", "1", "--kind", "keep"}).empty());
+}
+
+// A formula import killed at any moment leaves the tables as they were or
+// fully imported.
+TEST_F(FormulaCliTest, KilledImportLeavesTablesWholeOrUnchanged) {
+    std::string text;
+    for (int i = 0; i < 60000; ++i)
+        text += "第一码+第" + std::string(i % 2 ? "二" : "三") + "码+" + std::to_string(i) +
+                "=下期杀第" + std::string(i % 3 ? "一" : "四") + "\r\n";
+    test::writeFile(scratch.file("big.txt"), text);
+    ok({"formula", "add", "第一码+1=下期杀第一"});
+    auto total = [&] {
+        Database db = Schema::openDataFile(data.file("formula.mdb"));
+        int n = 0;
+        for (int p = 1; p <= 10; ++p) {
+            auto st = db.prepare("SELECT COUNT(*) FROM " + Schema::formulaTable(p));
+            st.step();
+            n += st.integer(0);
+        }
+        return n;
+    };
+    const std::vector<std::string> argv{std::string(VARNET_BIN_DIR) + "/varnet-cli",
+                                        "--data-dir",
+                                        data.path(),
+                                        "formula",
+                                        "import",
+                                        scratch.file("big.txt")};
+    int before = total(), whole = 0, unchanged = 0;
+    for (int delayMs : {5, 40, 120, 250, 400, 600, 900}) {
+        const pid_t pid = test::spawn(argv, scratch.file("o"), scratch.file("e"));
+        usleep(delayMs * 1000);
+        kill(pid, SIGKILL);
+        test::waitExit(pid);
+        const int now = total();
+        if (now == before) {
+            ++unchanged;
+        } else {
+            EXPECT_EQ(now, before + 60000) << "killed after " << delayMs << " ms";
+            ++whole;
+            before = now;
+        }
+    }
+    EXPECT_GT(unchanged, 0) << "some kills should land inside the import";
 }
 
 }  // namespace
