@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "db/Schema.h"
 #include "history/HistoryText.h"
@@ -28,6 +31,13 @@ struct MainState {
     // Date and numbers of the last draw an import handled in this run.
     HistoryText::Carry carry;
     bool dateFromImport = false;
+
+    // State of the formulas now listed (selected position and kind), keyed
+    // by the formula's row id: ids are only unique within one table.
+    // Selected formulas vote and are what the deletions act on; the
+    // calculation value is each formula's number for the next draw.
+    std::unordered_set<std::int64_t> selectedFormulas;
+    std::unordered_map<std::int64_t, int> calcValues;
 
     std::string formulaTable() const { return Schema::formulaTable(selectedPosition); }
 };

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QThread>
 #include <QTimer>
@@ -89,6 +90,7 @@ MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settin
 
     AddHaoma();
     model_->setSelectedPosition(state_.selectedPosition);
+    verifyListedFormulas();
     // Wide enough for the grid's columns (set by the refresh) without a
     // horizontal scroll bar.
     resize(sizeHint().width(), 640);
@@ -165,12 +167,25 @@ void MainWindow::buildWindow() {
     auto* splitter = new QSplitter(Qt::Horizontal, commandArea_);
     splitter->setObjectName(QStringLiteral("mainSplitter"));
     model_ = new HistoryModel(this);
-    view_ = new HistoryView(splitter);
+    auto* historySide = new QWidget(splitter);
+    auto* historyLayout = new QVBoxLayout(historySide);
+    historyLayout->setContentsMargins(0, 0, 0, 0);
+    historyLayout->setSpacing(0);
+    view_ = new HistoryView(historySide);
     view_->setObjectName(QStringLiteral("historyGrid"));
     view_->setModel(model_);
+    view_->setColumnWidthRule(&HistoryModel::columnWidth);
     connect(view_, &HistoryView::menuRequested, this,
             [this](const QPoint& at) { historyMenu_->popup(at); });
-    splitter->addWidget(view_);
+    historyLayout->addWidget(view_, 1);
+    splitter->addWidget(historySide);
+    panel_ =
+        new FormulaPanel(db_, state_, dataFolder_, *this, asker_, launcher_, *model_, splitter);
+    panel_->setObjectName(QStringLiteral("formulaPanel"));
+    historyLayout->addWidget(panel_->formulaColumnBar());
+    splitter->addWidget(panel_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
     area->addWidget(splitter, 1);
     buildHistoryMenu();
 
@@ -306,8 +321,6 @@ void MainWindow::AddHaoma() {
 void MainWindow::showHistory(std::shared_ptr<const History> history) {
     history_ = std::move(history);
     model_->setHistory(history_);
-    for (int c = 0; c < HistoryModel::kNumberColumns; ++c)
-        view_->setColumnWidth(c, HistoryModel::columnWidth(c));
     view_->showLastRowOnTop();
     QihaoXianshi();
 }
@@ -339,7 +352,9 @@ void MainWindow::refreshAfterHistoryChange() {
     verifyListedFormulas();
 }
 
-void MainWindow::verifyListedFormulas() {}
+void MainWindow::verifyListedFormulas() { panel_->Yansuan(); }
+
+void MainWindow::selectPosition(int position) { panel_->selectPosition(position); }
 
 // ---- manual entry ----
 
@@ -596,6 +611,63 @@ bool MainWindow::reportFailure(const QString& title, bool ok, const std::string&
 }
 
 // ---- long operations ----
+
+bool MainWindow::runWork(const std::function<void(FormulaPanel::Work&)>& work, bool cancellable) {
+    if (busy_) return false;
+    busy_ = true;
+    cancelRequested_ = false;
+    FormulaPanel::Work progress;
+    progress.cancel = &cancelRequested_;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+
+    // The worker has the database to itself until it ends.
+    QThread* worker = QThread::create([&] { work(progress); });
+    QEventLoop loop;
+    bool done = false;
+    connect(worker, &QThread::finished, &loop, [&] {
+        done = true;
+        loop.quit();
+    });
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        const long long total = progress.total;
+        if (total <= 0) return;
+        progress_->setRange(0, 1000);
+        progress_->setValue(static_cast<int>(progress.done * 1000 / total));
+    });
+    worker->start();
+    // Short work ends before anything is shown; clicks wait for it. Long
+    // work gets the progress bar and the cancel button.
+    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    bool shown = false;
+    while (!done) {
+        if (!shown) {
+            showProgress(cancellable);
+            poll.start(100);
+            shown = true;
+        }
+        loop.exec();
+    }
+    worker->wait();
+    delete worker;
+    poll.stop();
+    if (shown) {
+        progress_->hide();
+        cancelButton_->hide();
+        commandArea_->setEnabled(true);
+    }
+    QApplication::restoreOverrideCursor();
+    busy_ = false;
+    return true;
+}
+
+void MainWindow::showProgress(bool cancellable) {
+    commandArea_->setEnabled(false);
+    progress_->setRange(0, 0);
+    progress_->show();
+    cancelButton_->setVisible(cancellable);
+}
 
 void MainWindow::beginBusy(bool cancellable) {
     busy_ = true;

@@ -9,6 +9,7 @@
 
 #include "app/AppSettings.h"
 #include "app/MainState.h"
+#include "formula/FormulaPanel.h"
 #include "history/History.h"
 
 class QAction;
@@ -27,9 +28,10 @@ class HistoryModel;
 class HistoryView;
 class Launcher;
 
-// The main window: owns the shared state, shows the history grid and the
-// manual entry, and offers the history, settings and document commands.
-class MainWindow : public QMainWindow {
+// The main window: owns the shared state, shows the history grid with the
+// manual entry beside the formula panel, and offers the history, settings
+// and document commands.
+class MainWindow : public QMainWindow, private FormulaPanel::Host {
     Q_OBJECT
   public:
     // Settings keys of the addresses behind the document buttons and the
@@ -59,6 +61,11 @@ class MainWindow : public QMainWindow {
     DrawEntry* drawEntry() const { return entry_; }
     QMenu* settingsMenu() const { return settingsMenu_; }
     QMenu* historyMenu() const { return historyMenu_; }
+    FormulaPanel* formulaPanel() const { return panel_; }
+
+    // Lists a position's formulas, all selected, and returns once they are
+    // verified and shown.
+    void selectPosition(int position);
 
     // The commands.
     void importHistory();
@@ -91,9 +98,14 @@ class MainWindow : public QMainWindow {
     // disagrees with the file (another program wrote to it), everything is
     // read again. Then verification runs.
     void followHistoryChange(const std::function<void(History&)>& change);
-    // Re-verification of the listed formulas attaches here once formulas
-    // exist; the settings that affect it call it already.
+    // `Yansuan` of the listed formulas, keeping their selection.
     void verifyListedFormulas();
+
+    // FormulaPanel::Host
+    std::shared_ptr<const History> currentHistory() const override { return history_; }
+    bool runWork(const std::function<void(FormulaPanel::Work&)>& work, bool cancellable) override;
+    bool busy() const override { return busy_; }
+    void showProgress(bool cancellable);
 
     void chooseDisplay(bool onCurrent);
     void chooseIssueCount(int index);
@@ -115,6 +127,7 @@ class MainWindow : public QMainWindow {
 
     HistoryModel* model_ = nullptr;
     HistoryView* view_ = nullptr;
+    FormulaPanel* panel_ = nullptr;
     DrawEntry* entry_ = nullptr;
     QWidget* commandArea_ = nullptr;
     QProgressBar* progress_ = nullptr;

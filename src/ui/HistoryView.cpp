@@ -52,6 +52,31 @@ QSize HistoryView::sizeHint() const {
     return {width, QTableView::sizeHint().height()};
 }
 
+void HistoryView::setColumnWidthRule(std::function<int(int)> width) {
+    width_ = std::move(width);
+    applyColumnWidths();
+}
+
+void HistoryView::setModel(QAbstractItemModel* model) {
+    if (model == this->model()) return;
+    disconnect(resetConnection_);
+    QTableView::setModel(model);
+    if (model)
+        resetConnection_ =
+            connect(model, &QAbstractItemModel::modelReset, this, &HistoryView::applyColumnWidths);
+    applyColumnWidths();
+}
+
+void HistoryView::applyColumnWidths() {
+    if (!width_ || !model()) return;
+    QHeaderView* header = horizontalHeader();
+    for (int c = 0; c < model()->columnCount(); ++c) {
+        const int w = width_(c);
+        header->setSectionHidden(c, w <= 0);
+        if (w > 0) header->resizeSection(c, w);
+    }
+}
+
 int HistoryView::topRow() const { return verticalScrollBar()->value(); }
 
 void HistoryView::showLastRowOnTop() {

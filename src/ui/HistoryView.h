@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTableView>
+#include <functional>
 
 namespace varnet {
 
@@ -22,6 +23,10 @@ class HistoryView : public QTableView {
     // Room for every column and the vertical scroll bar.
     QSize sizeHint() const override;
 
+    // Column widths in pixels, applied again whenever the model is reset.
+    void setColumnWidthRule(std::function<int(int)> width);
+    void setModel(QAbstractItemModel* model) override;
+
   signals:
     void menuRequested(const QPoint& globalPos);
 
@@ -33,6 +38,10 @@ class HistoryView : public QTableView {
 
   private:
     void alignTopRow();
+    void applyColumnWidths();
+
+    std::function<int(int)> width_;
+    QMetaObject::Connection resetConnection_;
 };
 
 }  // namespace varnet

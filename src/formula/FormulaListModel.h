@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "formula/Verification.h"
+
+namespace varnet {
+
+struct MainState;
+
+// The formula list of the main window: the formulas of one position and
+// kind with the scores of their last verification. Selection flags and
+// calculation values live in MainState, keyed by the formula's row id, so
+// sorting the rows never moves them to another formula. Cells are read on
+// demand: a list of 100,000 formulas costs one row object each, no items.
+class FormulaListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column {
+        Number,
+        Formula,
+        Kind,
+        Mode,
+        CalcValue,
+        Rate,
+        LongestMiss,
+        LongestHit,
+        LastMiss,
+        LastHit,
+        Idx,  // hidden
+        ColumnCount
+    };
+    using List = std::vector<ListedFormula>;
+
+    explicit FormulaListModel(MainState& state, QObject* parent = nullptr);
+
+    // Widths in twips (420, 4800, 500, 420, 600, 2600, 800 x 4, hidden), as pixels.
+    static int columnWidth(int column);
+
+    // A new list in `idx` order, without scores; the rate caption follows
+    // `weighted`.
+    void setList(List list, int position, bool weighted);
+    // Scores of the whole list, in list order; selected formulas take their
+    // calculation value, invalid ones lose their flag.
+    void setScores(std::vector<Score> scores);
+    // Scores of the formulas from list position `first` on (a block).
+    void setBlockScores(int first, const std::vector<Score>& scores);
+
+    const List& list() const { return *list_; }
+    std::shared_ptr<const List> sharedList() const { return list_; }
+    int size() const { return static_cast<int>(list_->size()); }
+    int position() const { return position_; }
+    // The list position shown in a view row (rows may be sorted).
+    int listIndex(int row) const { return order_[row]; }
+    const Score* score(int index) const;
+
+    // Only formulas that parse and evaluate can be selected.
+    bool selectable(int index) const;
+    bool isSelected(int index) const;
+    void setSelected(int index, bool on);
+    void toggleRow(int row);
+    void selectAll();
+    void invertSelection();
+    int selectedCount() const;
+    // Repaints the serial numbers after flags changed through setSelected.
+    void repaintSelection() { repaintColumn(Number); }
+
+    // Column 4 of every row naming the same number as `row` turns green,
+    // the others white.
+    void markSameValue(int row);
+    // Ascending by the statistic of column 5..9, ties by `idx`, formulas
+    // without a score first; other columns keep the order.
+    void sortByColumn(int column);
+
+    bool chinese() const { return chinese_; }
+    void setChinese(bool on);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+  private:
+    std::optional<int> calcValue(int index) const;
+    void takeCalcValues(int first, int last);
+    void repaintColumn(int column);
+
+    MainState& state_;
+    std::shared_ptr<List> list_;
+    std::vector<std::optional<Score>> scores_;
+    std::vector<int> order_;
+    int position_ = 1;
+    bool weighted_ = true;
+    bool chinese_ = true;
+    std::optional<int> marked_;  // calculation value painted green
+};
+
+}  // namespace varnet

@@ -1,0 +1,652 @@
+#include "formula/FormulaPanel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <deque>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "app/DataFolder.h"
+#include "app/MainState.h"
+#include "formula/FilterWindow.h"
+#include "formula/FormulaCommands.h"
+#include "formula/FormulaListModel.h"
+#include "history/History.h"
+#include "history/ParameterNames.h"
+#include "ui/Asker.h"
+#include "ui/HistoryModel.h"
+#include "ui/HistoryView.h"
+#include "ui/Launcher.h"
+
+namespace varnet {
+
+namespace {
+
+const QString kVerifyTitle = QStringLiteral("公式验算");
+const QString kImportTitle = QStringLiteral("读取公式文本");
+const QString kDeleteTitle = QStringLiteral("删除公式");
+const QString kClearTitle = QStringLiteral("清空所有公式");
+const QString kSelectTooltip = QStringLiteral("执行公式列表中序号为蓝色的公式");
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+std::string contentKey(bool kill, const std::string& code, const std::string& chinese) {
+    std::string key;
+    key.reserve(code.size() + chinese.size() + 3);
+    key += kill ? 'k' : 'g';
+    key += '\x1f';
+    key += code;
+    key += '\x1f';
+    key += chinese;
+    return key;
+}
+
+}  // namespace
+
+// What a verification on the worker produced.
+struct FormulaPanel::Verified {
+    int position = 1;
+    bool kill = true;
+    bool perDraw = false;
+    std::vector<ListedFormula> list;
+    std::vector<Score> scores;
+    std::vector<PerDrawColumn> columns;
+    bool cancelled = false;
+    std::string error;
+};
+
+FormulaPanel::FormulaPanel(Database& db, MainState& state, std::string dataFolder, Host& host,
+                           Asker& asker, Launcher& launcher, HistoryModel& historyModel,
+                           QWidget* parent)
+    : QWidget(parent),
+      db_(db),
+      state_(state),
+      dataFolder_(std::move(dataFolder)),
+      host_(host),
+      asker_(asker),
+      launcher_(launcher),
+      historyModel_(historyModel) {
+    buildPanel();
+    syncChoices();
+}
+
+FormulaPanel::~FormulaPanel() = default;
+
+void FormulaPanel::buildPanel() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* choices = new QHBoxLayout;
+    auto* positionBox = new QGroupBox(QStringLiteral("位数选择"), this);
+    auto* positionGrid = new QGridLayout(positionBox);
+    for (int p = 1; p <= kPositions; ++p) {
+        auto* button = new QRadioButton(qs(ParameterNames::positionName(p)), positionBox);
+        button->setObjectName(QStringLiteral("optPosition%1").arg(p));
+        connect(button, &QRadioButton::toggled, this, [this, p](bool on) {
+            if (on && p != state_.selectedPosition) selectPosition(p);
+        });
+        positionButtons_[p - 1] = button;
+        positionGrid->addWidget(button, (p - 1) / 5, (p - 1) % 5);
+    }
+    choices->addWidget(positionBox, 1);
+    auto* modeBox = new QGroupBox(QStringLiteral("生杀"), this);
+    auto* modeLayout = new QHBoxLayout(modeBox);
+    killButton_ = new QRadioButton(QStringLiteral("杀"), modeBox);
+    killButton_->setObjectName(QStringLiteral("optKill"));
+    keepButton_ = new QRadioButton(QStringLiteral("生"), modeBox);
+    keepButton_->setObjectName(QStringLiteral("optKeep"));
+    connect(killButton_, &QRadioButton::toggled, this, [this](bool on) { setKill(on); });
+    modeLayout->addWidget(killButton_);
+    modeLayout->addWidget(keepButton_);
+    choices->addWidget(modeBox);
+    layout->addLayout(choices);
+
+    formTabs_ = new QTabBar(this);
+    formTabs_->setObjectName(QStringLiteral("TabStrip1"));
+    formTabs_->addTab(QStringLiteral("公式中文显示"));
+    formTabs_->addTab(QStringLiteral("公式英文显示"));
+    connect(formTabs_, &QTabBar::currentChanged, this,
+            [this](int tab) { model_->setChinese(tab == 0); });
+    layout->addWidget(formTabs_);
+
+    model_ = new FormulaListModel(state_, this);
+    listView_ = new HistoryView(this);
+    listView_->setObjectName(QStringLiteral("formulaList"));
+    listView_->setModel(model_);
+    listView_->setColumnWidthRule(&FormulaListModel::columnWidth);
+    listView_->setToolTip(
+        QStringLiteral("双击参数列可以以该参数次序排序，单击鼠标右键可以打开此表功能扩展菜单"));
+    connect(listView_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+        if (index.column() == FormulaListModel::Formula) model_->toggleRow(index.row());
+        if (index.column() == FormulaListModel::CalcValue) model_->markSameValue(index.row());
+    });
+    connect(listView_, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { model_->sortByColumn(index.column()); });
+    connect(listView_->horizontalHeader(), &QHeaderView::sectionDoubleClicked, model_,
+            &FormulaListModel::sortByColumn);
+    connect(listView_, &HistoryView::menuRequested, this, &FormulaPanel::showManageMenu);
+    layout->addWidget(listView_, 1);
+
+    perDrawBox_ = new QCheckBox(
+        QStringLiteral("历史列表显示公式各期验算结果(时间较长，请耐性等待...)"), this);
+    perDrawBox_->setObjectName(QStringLiteral("chkPerDraw"));
+    connect(perDrawBox_, &QCheckBox::clicked, this, &FormulaPanel::setPerDrawDisplay);
+    layout->addWidget(perDrawBox_);
+
+    auto* selectionRow = new QHBoxLayout;
+    auto* selectAllButton = new QPushButton(QStringLiteral("选中所有公式"), this);
+    selectAllButton->setObjectName(QStringLiteral("cmdSelectAll"));
+    selectAllButton->setToolTip(kSelectTooltip);
+    connect(selectAllButton, &QPushButton::clicked, this, &FormulaPanel::selectAll);
+    auto* invertButton = new QPushButton(QStringLiteral("反选所有公式"), this);
+    invertButton->setObjectName(QStringLiteral("cmdInvert"));
+    invertButton->setToolTip(kSelectTooltip);
+    connect(invertButton, &QPushButton::clicked, this, &FormulaPanel::invertSelection);
+    auto* clearButton = new QPushButton(QStringLiteral("清空所有公式"), this);
+    clearButton->setObjectName(QStringLiteral("cmdClearAll"));
+    connect(clearButton, &QPushButton::clicked, this, &FormulaPanel::clearAllFormulas);
+    auto* filterButton = new QPushButton(QStringLiteral("公式过滤设置"), this);
+    filterButton->setObjectName(QStringLiteral("cmdFilter"));
+    connect(filterButton, &QPushButton::clicked, this, &FormulaPanel::showFilter);
+    selectionRow->addWidget(selectAllButton);
+    selectionRow->addWidget(invertButton);
+    selectionRow->addWidget(clearButton);
+    selectionRow->addWidget(filterButton);
+    selectionRow->addStretch(1);
+    layout->addLayout(selectionRow);
+
+    auto* entryRow = new QHBoxLayout;
+    input_ = new QLineEdit(this);
+    input_->setObjectName(QStringLiteral("txtIpt"));
+    connect(input_, &QLineEdit::returnPressed, this, &FormulaPanel::addFormula);
+    auto* addButton = new QPushButton(QStringLiteral("添加所输公式(&A)"), this);
+    addButton->setObjectName(QStringLiteral("cmdAdd"));
+    connect(addButton, &QPushButton::clicked, this, &FormulaPanel::addFormula);
+    auto* readButton = new QPushButton(QStringLiteral("读取公式文本(&N)"), this);
+    readButton->setObjectName(QStringLiteral("cmdReadFormula"));
+    connect(readButton, &QPushButton::clicked, this, &FormulaPanel::importFormulas);
+    entryRow->addWidget(input_, 1);
+    entryRow->addWidget(addButton);
+    entryRow->addWidget(readButton);
+    layout->addLayout(entryRow);
+
+    manageMenu_ = new QMenu(QStringLiteral("管理"), this);
+    manageMenu_->setObjectName(QStringLiteral("mnuGl"));
+    deleteOneAction_ = manageMenu_->addAction(QStringLiteral("删除该公式(&D)"));
+    connect(deleteOneAction_, &QAction::triggered, this, [this] { deleteFormula(menuRow_); });
+    connect(manageMenu_->addAction(QStringLiteral("删除选中所有公式(&C)")), &QAction::triggered,
+            this, &FormulaPanel::deleteSelected);
+    deleteLastAction_ = manageMenu_->addAction(QStringLiteral("删除最后公式(&E)"));
+    connect(deleteLastAction_, &QAction::triggered, this, [this] { deleteLastFormula(menuRow_); });
+    connect(manageMenu_->addAction(QStringLiteral("删除未选中公式(&X)")), &QAction::triggered, this,
+            &FormulaPanel::deleteUnselected);
+
+    // Lives under the history grid; blocks start at 1, 501, 1001, ...
+    columnBar_ = new QScrollBar(Qt::Horizontal, this);
+    columnBar_->setObjectName(QStringLiteral("formulaColumnBar"));
+    columnBar_->setRange(1, 1);
+    columnBar_->setSingleStep(kBlock);
+    columnBar_->setPageStep(kBlock);
+    columnBar_->setTracking(false);  // one block verification per drag
+    columnBar_->hide();
+    connect(columnBar_, &QScrollBar::valueChanged, this, &FormulaPanel::showBlock);
+}
+
+void FormulaPanel::syncChoices() {
+    for (int p = 1; p <= kPositions; ++p) {
+        QRadioButton* button = positionButtons_[p - 1];
+        const QSignalBlocker block(button);
+        button->setChecked(p == state_.selectedPosition);
+    }
+    const QSignalBlocker blockKill(killButton_);
+    const QSignalBlocker blockKeep(keepButton_);
+    killButton_->setChecked(state_.kill);
+    keepButton_->setChecked(!state_.kill);
+}
+
+CountRule FormulaPanel::countRule() const {
+    CountRule rule;
+    rule.retrieval = state_.issueCount;
+    rule.excludeCurrent = state_.excludeCurrent;
+    rule.weighted = state_.weighted;
+    rule.search = false;
+    return rule;
+}
+
+// ---- verification ----
+
+void FormulaPanel::Yansuan() { verify(Carry{}); }
+
+void FormulaPanel::selectPosition(int position) {
+    if (position < 1 || position > kPositions || host_.busy()) {
+        syncChoices();
+        return;
+    }
+    state_.selectedPosition = position;
+    syncChoices();
+    historyModel_.setSelectedPosition(position);
+    Carry all;
+    all.flags = Carry::Flags::All;
+    verify(all);
+}
+
+void FormulaPanel::setKill(bool kill) {
+    // The next refresh lists the chosen kind.
+    state_.kill = kill;
+    syncChoices();
+}
+
+void FormulaPanel::verify(const Carry& carry) {
+    Verified v;
+    v.position = state_.selectedPosition;
+    v.kill = state_.kill;
+    v.perDraw = perDrawBox_->isChecked();
+    const int first = columnBar_->value() - 1;
+    const CountRule rule = countRule();
+    const bool onCurrent = state_.resultColumn == ResultColumn::Canshu;
+    const std::shared_ptr<const History> history = host_.currentHistory();
+    const bool ran = host_.runWork(
+        [&](Work& work) {
+            try {
+                v.list = loadFormulaList(db_, v.position, v.kill);
+                work.total = static_cast<long long>(v.list.size());
+                v.scores = scoreFormulaList(
+                    *history, v.list, v.position, rule,
+                    [&](int done) {
+                        work.done = done;
+                        return !work.cancelled();
+                    },
+                    &v.cancelled);
+                if (v.perDraw && !v.cancelled)
+                    v.columns =
+                        perDrawBlock(*history, v.list, first, kBlock, v.position, onCurrent);
+            } catch (const std::exception& e) {
+                v.error = e.what();
+            }
+        },
+        true);
+    if (ran) apply(v, carry);
+}
+
+void FormulaPanel::apply(Verified& v, const Carry& carry) {
+    if (!v.error.empty()) {
+        asker_.warn(this, kVerifyTitle,
+                    QStringLiteral("无法读取公式表，公式列表没有改变：") + qs(v.error));
+        return;
+    }
+    carryMarks(v.list, v.position, v.kill, carry);
+    if (!v.cancelled) {
+        try {
+            storeFormulaScores(db_, v.position, v.list, v.scores);
+        } catch (const std::exception& e) {
+            asker_.warn(this, kVerifyTitle,
+                        QStringLiteral("验算结果无法保存到公式表：") + qs(e.what()));
+        }
+    }
+    model_->setList(std::move(v.list), v.position, state_.weighted);
+    listed_ = true;
+    listedPosition_ = v.position;
+    listedKill_ = v.kill;
+    // A cancelled verification shows the list without new scores.
+    if (!v.cancelled) model_->setScores(std::move(v.scores));
+    listView_->showLastRowOnTop();
+    updateColumnBar();
+    if (v.perDraw && !v.cancelled)
+        historyModel_.setFormulaColumns(std::move(v.columns),
+                                        blockMoved_ ? HistoryModel::FormulaHeader::Block
+                                                    : HistoryModel::FormulaHeader::Numbered);
+    else
+        historyModel_.clearFormulaColumns();
+}
+
+void FormulaPanel::carryMarks(const std::vector<ListedFormula>& list, int position, bool kill,
+                              const Carry& carry) {
+    std::unordered_set<std::int64_t> selected;
+    std::unordered_map<std::int64_t, int> calc;
+    selected.reserve(list.size());
+    if (carry.flags == Carry::Flags::ByContent || carry.flags == Carry::Flags::ByPosition ||
+        !carry.prior.empty()) {
+        // Ids may have changed with the table; the formulas that stay keep
+        // their order, so they are found again by content, in order.
+        std::unordered_map<std::string, std::deque<const Prior*>> byContent;
+        for (const Prior& p : carry.prior)
+            byContent[contentKey(p.kill, p.code, p.chinese)].push_back(&p);
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const FormulaRow& row = list[i].row;
+            const Prior* before = nullptr;
+            auto it = byContent.find(contentKey(row.kill, row.code, row.chinese));
+            if (it != byContent.end() && !it->second.empty()) {
+                before = it->second.front();
+                it->second.pop_front();
+            }
+            bool on = true;
+            if (carry.flags == Carry::Flags::ByContent && before) on = before->selected;
+            if (carry.flags == Carry::Flags::ByPosition && i < carry.flagsByPosition.size())
+                on = carry.flagsByPosition[i];
+            if (on && list[i].program) selected.insert(row.id);
+            if (before && before->calc) calc[row.id] = *before->calc;
+        }
+    } else {
+        const bool sameList = listed_ && listedPosition_ == position && listedKill_ == kill;
+        std::unordered_set<std::int64_t> shown;
+        if (sameList)
+            for (const ListedFormula& f : model_->list()) shown.insert(f.row.id);
+        for (const ListedFormula& f : list) {
+            const std::int64_t id = f.row.id;
+            // Formulas new to the list start selected, as every fill does.
+            const bool on = carry.flags == Carry::Flags::All || !shown.count(id) ||
+                            state_.selectedFormulas.count(id);
+            if (on && f.program) selected.insert(id);
+            if (sameList)
+                if (auto c = state_.calcValues.find(id); c != state_.calcValues.end())
+                    calc[id] = c->second;
+        }
+    }
+    state_.selectedFormulas.swap(selected);
+    state_.calcValues.swap(calc);
+}
+
+void FormulaPanel::updateColumnBar() {
+    const int n = model_->size();
+    const int maximum = (std::max(0, n - 1) / kBlock) * kBlock + 1;
+    const QSignalBlocker block(columnBar_);
+    columnBar_->setRange(1, maximum);
+}
+
+void FormulaPanel::setPerDrawDisplay(bool on) {
+    if (host_.busy()) return;
+    {
+        const QSignalBlocker block(perDrawBox_);
+        perDrawBox_->setChecked(on);
+    }
+    blockMoved_ = false;
+    {
+        const QSignalBlocker block(columnBar_);
+        columnBar_->setValue(1);
+    }
+    columnBar_->setVisible(on);
+    Yansuan();
+}
+
+void FormulaPanel::showBlock(int first) {
+    if (!perDrawBox_->isChecked() || !listed_ || host_.busy()) return;
+    blockMoved_ = true;
+    const auto list = model_->sharedList();
+    const int begin = std::clamp(first - 1, 0, std::max(0, model_->size() - 1));
+    const int position = listedPosition_;
+    const CountRule rule = countRule();
+    const bool onCurrent = state_.resultColumn == ResultColumn::Canshu;
+    const std::shared_ptr<const History> history = host_.currentHistory();
+    std::vector<Score> scores;
+    std::vector<PerDrawColumn> columns;
+    bool cancelled = false;
+    std::string error;
+    const bool ran = host_.runWork(
+        [&](Work& work) {
+            try {
+                const int end = std::min<int>(static_cast<int>(list->size()), begin + kBlock);
+                const std::vector<ListedFormula> block(list->begin() + begin, list->begin() + end);
+                work.total = static_cast<long long>(block.size());
+                scores = scoreFormulaList(
+                    *history, block, position, rule,
+                    [&](int done) {
+                        work.done = done;
+                        return !work.cancelled();
+                    },
+                    &cancelled);
+                if (!cancelled)
+                    columns = perDrawBlock(*history, *list, begin, kBlock, position, onCurrent);
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+        },
+        true);
+    if (!ran) return;
+    if (!error.empty()) {
+        asker_.warn(this, kVerifyTitle, QStringLiteral("无法验算这些公式：") + qs(error));
+        return;
+    }
+    if (cancelled) return;
+    // Shown, not stored: the stored scores are those of the whole list.
+    model_->setBlockScores(begin, scores);
+    historyModel_.setFormulaColumns(std::move(columns), HistoryModel::FormulaHeader::Block);
+}
+
+// ---- selection ----
+
+void FormulaPanel::selectAll() { model_->selectAll(); }
+
+void FormulaPanel::invertSelection() { model_->invertSelection(); }
+
+void FormulaPanel::showFilter() {
+    if (host_.busy()) return;
+    if (!filter_) {
+        filter_ = new frmGSGuolv(*model_, asker_, window());
+        filter_->setWindowModality(Qt::ApplicationModal);
+    }
+    filter_->show();
+    filter_->raise();
+    filter_->activateWindow();
+}
+
+// ---- entry and import ----
+
+void FormulaPanel::addFormula() {
+    if (host_.busy()) return;
+    const std::string text = input_->text().toStdString();
+    if (input_->text().trimmed().isEmpty()) {
+        asker_.warn(this, qs(FormulaCommands::kEmptyEntryTitle),
+                    qs(FormulaCommands::kEmptyEntryText));
+        input_->setFocus();
+        return;
+    }
+    const auto result = FormulaCommands(db_).add(text, state_.selectedPosition, state_.kill);
+    if (!result.ok) {
+        asker_.warn(this, qs(result.title), qs(result.message));
+        input_->setFocus();
+        return;
+    }
+    state_.kill = result.kill;
+    syncChoices();
+    input_->clear();
+    Carry all;
+    all.flags = Carry::Flags::All;
+    verify(all);
+}
+
+void FormulaPanel::importFormulas() {
+    if (host_.busy()) return;
+    const QString folder = qs(DataFolder::join(dataFolder_, DataFolder::kFormulaTextFolder));
+    QDir().mkpath(folder);
+    const QString file = asker_.openFileName(this, folder, QStringLiteral("Text(*.txt)"));
+    if (file.isEmpty()) return;
+    if (file.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+        asker_.warn(this, kImportTitle,
+                    QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
+        return;
+    }
+    FormulaCommands::ImportResult result;
+    const std::string path = file.toStdString();
+    const int position = state_.selectedPosition;
+    const bool kill = state_.kill;
+    const bool ran = host_.runWork(
+        [&](Work& work) {
+            try {
+                result = FormulaCommands(db_).importFile(path, dataFolder_, position, kill,
+                                                         [&](long long done, long long total) {
+                                                             work.done = done;
+                                                             work.total = total;
+                                                             return !work.cancelled();
+                                                         });
+            } catch (const std::exception& e) {
+                result.ok = false;
+                result.message = std::string("读取公式文本失败，公式没有改变：") + e.what();
+            }
+        },
+        true);
+    if (!ran) return;
+    if (!result.ok) {
+        if (result.cancelled)
+            asker_.inform(this, kImportTitle, qs(result.message));
+        else
+            asker_.warn(this, kImportTitle, qs(result.message));
+        return;
+    }
+    state_.kill = result.kill;
+    syncChoices();
+    if (result.appended > 0) input_->clear();
+    Carry all;
+    all.flags = Carry::Flags::All;
+    verify(all);
+    if (result.unrecognised > 0 && asker_.confirm(this, qs(FormulaCommands::kUnrecognisedTitle),
+                                                  qs(FormulaCommands::kImportQuestion))) {
+        const QString report = qs(result.unrecognisedPath);
+        if (!launcher_.open(QUrl::fromLocalFile(report)))
+            asker_.warn(this, qs(FormulaCommands::kUnrecognisedTitle),
+                        QStringLiteral("无法打开 %1。").arg(report));
+    }
+}
+
+// ---- deletion ----
+
+void FormulaPanel::showManageMenu(const QPoint& globalPos) {
+    const QModelIndex at = listView_->indexAt(listView_->viewport()->mapFromGlobal(globalPos));
+    menuRow_ = at.isValid() ? at.row() : -1;
+    // The two single-formula deletions need a formula under the pointer.
+    deleteOneAction_->setEnabled(menuRow_ >= 0);
+    deleteLastAction_->setEnabled(menuRow_ >= 0);
+    manageMenu_->popup(globalPos);
+}
+
+FormulaPanel::Carry FormulaPanel::priorWithout(const std::vector<int>& deletedIndexes,
+                                               Carry::Flags flags) const {
+    Carry carry;
+    carry.flags = flags;
+    const auto& list = model_->list();
+    std::vector<bool> deleted(list.size(), false);
+    for (int i : deletedIndexes) deleted[i] = true;
+    carry.prior.reserve(list.size());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const bool selected = model_->isSelected(static_cast<int>(i));
+        if (flags == Carry::Flags::ByPosition) carry.flagsByPosition.push_back(selected);
+        if (deleted[i]) continue;
+        Prior p;
+        p.kill = list[i].row.kill;
+        p.code = list[i].row.code;
+        p.chinese = list[i].row.chinese;
+        p.selected = selected;
+        if (auto c = state_.calcValues.find(list[i].row.id); c != state_.calcValues.end())
+            p.calc = c->second;
+        carry.prior.push_back(std::move(p));
+    }
+    return carry;
+}
+
+void FormulaPanel::deleteIdxs(const std::vector<int>& idxs, const Carry& carry) {
+    if (!idxs.empty()) {
+        FormulaCommands::Result result;
+        const int position = listedPosition_;
+        const bool ran = host_.runWork(
+            [&](Work&) {
+                try {
+                    result = FormulaCommands(db_).deleteFormulas(position, idxs);
+                } catch (const std::exception& e) {
+                    result.ok = false;
+                    result.message = std::string("删除失败，公式没有改变：") + e.what();
+                }
+            },
+            false);
+        if (!ran) return;
+        if (!result.ok) {
+            asker_.warn(this, kDeleteTitle, qs(result.message));
+            return;
+        }
+    }
+    verify(carry);
+}
+
+void FormulaPanel::deleteFormula(int row) {
+    if (host_.busy() || row < 0 || row >= model_->size()) return;
+    const int i = model_->listIndex(row);
+    const auto idx = model_->list()[i].row.idx;
+    if (!idx) return;
+    deleteIdxs({*idx}, priorWithout({i}, Carry::Flags::ByContent));
+}
+
+void FormulaPanel::deleteLastFormula(int row) {
+    if (host_.busy() || row < 0 || row >= model_->size()) return;
+    const int i = model_->listIndex(row);
+    const auto idx = model_->list()[i].row.idx;
+    if (!idx) return;
+    // The flags stay where they are, row by row.
+    deleteIdxs({*idx}, priorWithout({i}, Carry::Flags::ByPosition));
+}
+
+void FormulaPanel::deleteSelected() {
+    if (host_.busy()) return;
+    if (!asker_.confirm(this, kDeleteTitle,
+                        QStringLiteral("确实要删除选中的所有公式(公式列表序号蓝色表示)吗?")))
+        return;
+    std::vector<int> idxs, indexes;
+    for (int i = 0; i < model_->size(); ++i)
+        if (model_->isSelected(i) && model_->list()[i].row.idx) {
+            idxs.push_back(*model_->list()[i].row.idx);
+            indexes.push_back(i);
+        }
+    deleteIdxs(idxs, priorWithout(indexes, Carry::Flags::All));
+}
+
+void FormulaPanel::deleteUnselected() {
+    if (host_.busy()) return;
+    if (!asker_.confirm(this, kDeleteTitle,
+                        QStringLiteral("确实要删除选未中的所有公式(公式列表序号灰色表示)吗?")))
+        return;
+    std::vector<int> idxs, indexes;
+    for (int i = 0; i < model_->size(); ++i)
+        if (!model_->isSelected(i) && model_->list()[i].row.idx) {
+            idxs.push_back(*model_->list()[i].row.idx);
+            indexes.push_back(i);
+        }
+    deleteIdxs(idxs, priorWithout(indexes, Carry::Flags::All));
+}
+
+void FormulaPanel::clearAllFormulas() {
+    if (host_.busy()) return;
+    if (!asker_.confirm(this, kClearTitle,
+                        QStringLiteral("清空所有公式后将无法恢复，是否清空所有类别的公式？")))
+        return;
+    FormulaCommands::Result result;
+    const bool ran = host_.runWork(
+        [&](Work&) {
+            try {
+                result = FormulaCommands(db_).clearAll();
+            } catch (const std::exception& e) {
+                result.ok = false;
+                result.message = std::string("清空失败，公式没有改变：") + e.what();
+            }
+        },
+        false);
+    if (!ran) return;
+    if (!result.ok) {
+        asker_.warn(this, kClearTitle, qs(result.message));
+        return;
+    }
+    Carry all;
+    all.flags = Carry::Flags::All;
+    verify(all);
+}
+
+}  // namespace varnet

@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "formula/Verification.h"
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTabBar;
+
+namespace varnet {
+
+class Asker;
+class Database;
+class FormulaListModel;
+class History;
+class HistoryModel;
+class HistoryView;
+class Launcher;
+class frmGSGuolv;
+struct MainState;
+
+// The formula half of the main window: position selector, kill/keep pair,
+// the formula list with its selection, verification, entry, import,
+// deletion and the filter window. Verification (`Yansuan`) runs on a worker
+// through the host and is applied here, on the window's thread.
+class FormulaPanel : public QWidget {
+    Q_OBJECT
+  public:
+    // Progress of work on a worker thread.
+    struct Work {
+        std::atomic<long long> done{0};
+        std::atomic<long long> total{0};
+        const std::atomic<bool>* cancel = nullptr;
+        bool cancelled() const { return cancel && cancel->load(); }
+    };
+    // What the panel needs from the window that holds it.
+    class Host {
+      public:
+        virtual ~Host() = default;
+        virtual std::shared_ptr<const History> currentHistory() const = 0;
+        // Runs `work` on a worker thread and returns once it has ended,
+        // showing progress and a cancel button when it takes long. False,
+        // without running it, while another command is running.
+        virtual bool runWork(const std::function<void(Work&)>& work, bool cancellable) = 0;
+        virtual bool busy() const = 0;
+    };
+
+    // Formulas per block of the history grid's per-draw columns.
+    static constexpr int kBlock = 500;
+
+    FormulaPanel(Database& db, MainState& state, std::string dataFolder, Host& host, Asker& asker,
+                 Launcher& launcher, HistoryModel& historyModel, QWidget* parent = nullptr);
+    ~FormulaPanel() override;
+
+    // Verifies the formulas of the selected position and kind and shows
+    // them; returns once the result is applied. Flags of formulas that stay
+    // listed are kept.
+    void Yansuan();
+    // Lists a position with every formula selected and verifies it.
+    void selectPosition(int position);
+    void setKill(bool kill);
+
+    void addFormula();
+    void importFormulas();
+    // The "管理" deletions; `row` is a row of the list view.
+    void deleteFormula(int row);
+    void deleteLastFormula(int row);
+    void deleteSelected();
+    void deleteUnselected();
+    void clearAllFormulas();
+
+    void selectAll();
+    void invertSelection();
+    void showFilter();
+    void setPerDrawDisplay(bool on);
+    // `YansuanA`: verifies the block of formulas from list position `first`
+    // (1-based) and shows it in the history grid; nothing is stored.
+    void showBlock(int first);
+
+    FormulaListModel* model() const { return model_; }
+    HistoryView* listView() const { return listView_; }
+    QMenu* manageMenu() const { return manageMenu_; }
+    // The history grid's formula-column scroll bar; the window places it.
+    QScrollBar* formulaColumnBar() const { return columnBar_; }
+    QLineEdit* input() const { return input_; }
+    frmGSGuolv* filterWindow() const { return filter_; }
+
+  private:
+    struct Prior {
+        bool kill = true;
+        std::string code, chinese;
+        bool selected = false;
+        std::optional<int> calc;
+    };
+    // How selection flags reach the freshly loaded list.
+    struct Carry {
+        enum class Flags { ById, All, ByContent, ByPosition };
+        Flags flags = Flags::ById;
+        // The list before a deletion, without the deleted formulas; the
+        // calculation values go with their formulas.
+        std::vector<Prior> prior;
+        std::vector<bool> flagsByPosition;
+    };
+    struct Verified;
+
+    void buildPanel();
+    void verify(const Carry& carry);
+    void apply(Verified& v, const Carry& carry);
+    void carryMarks(const std::vector<ListedFormula>& list, int position, bool kill,
+                    const Carry& carry);
+    Carry priorWithout(const std::vector<int>& deletedIndexes, Carry::Flags flags) const;
+    void deleteIdxs(const std::vector<int>& idxs, const Carry& carry);
+    CountRule countRule() const;
+    void syncChoices();
+    void updateColumnBar();
+    void showManageMenu(const QPoint& globalPos);
+
+    Database& db_;
+    MainState& state_;
+    std::string dataFolder_;
+    Host& host_;
+    Asker& asker_;
+    Launcher& launcher_;
+    HistoryModel& historyModel_;
+
+    FormulaListModel* model_ = nullptr;
+    HistoryView* listView_ = nullptr;
+    std::array<QRadioButton*, 10> positionButtons_{};
+    QRadioButton* killButton_ = nullptr;
+    QRadioButton* keepButton_ = nullptr;
+    QTabBar* formTabs_ = nullptr;
+    QCheckBox* perDrawBox_ = nullptr;
+    QLineEdit* input_ = nullptr;
+    QMenu* manageMenu_ = nullptr;
+    QAction* deleteOneAction_ = nullptr;
+    QAction* deleteLastAction_ = nullptr;
+    QScrollBar* columnBar_ = nullptr;
+    frmGSGuolv* filter_ = nullptr;
+
+    // What the list shows now.
+    bool listed_ = false;
+    int listedPosition_ = 0;
+    bool listedKill_ = true;
+    int menuRow_ = -1;  // the row last right-clicked
+    bool blockMoved_ = false;
+};
+
+}  // namespace varnet
