@@ -18,13 +18,18 @@
 #include <vector>
 
 #include "db/Database.h"
+#include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
+#include "db/Transaction.h"
 #include "formula/Engine.h"
 #include "formula/Expression.h"
+#include "formula/FormulaCommands.h"
 #include "formula/Parallel.h"
 #include "formula/Reference.h"
+#include "formula/Verification.h"
 #include "history/ParameterNames.h"
+#include "history/TextCodec.h"
 #include "search/Generator.h"
 #include "search/SearchKernel.h"
 #include "search/StatementSearch.h"
@@ -102,6 +107,32 @@ std::vector<std::string> generalFormulas(int count, std::uint64_t seed) {
         out.push_back(std::move(f));
     }
     return out;
+}
+
+// A list of `count` formulas, sums of parameters and general formulas
+// alternating, as kill formulas of `position` (code form as Chinese form).
+void storeFormulas(Database& db, int position, int count, std::uint64_t seed) {
+    const Batch sums = candidates(count / 2 + 1, 4, seed);
+    const auto general = generalFormulas(count / 2 + 1, seed + 1);
+    std::vector<FormulaRow> rows;
+    for (int i = 0; i < count; ++i) {
+        FormulaRow r;
+        r.code =
+            i % 2 ? general[i / 2] : candidateCode(asVector(sums, i / 2), sums.constants[i / 2]);
+        r.chinese = r.code;
+        rows.push_back(std::move(r));
+    }
+    Transaction tx(db);
+    FormulaTable(db, position).appendRows(rows);
+    tx.commit();
+}
+
+// Yansuan of one list: load, score on every core, store the scores.
+double verifyListSeconds(Database& db, const History& h, int position, const CountRule& rule) {
+    const auto start = Clock::now();
+    auto list = loadFormulaList(db, position, true);
+    storeFormulaScores(db, position, list, scoreFormulaList(h, list, position, rule));
+    return secondsSince(start);
 }
 
 }  // namespace
@@ -183,6 +214,46 @@ int main() {
         if (scores.size() != jobs.size()) return 1;
     }
 
+    // The formula list: verification of 10,000 formulas over 10,000 draws
+    // with the scores stored, and the text import of 100,000 lines.
+    double verify10k = 0, import100k = 0;
+    {
+        const fs::path dir =
+            fs::temp_directory_path() / ("varnet-bench-list-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        {
+            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            test::storeHistory(db, test::randomHistory(10000, 4));
+            const History h = HistoryTable(db).load();
+            storeFormulas(db, position, 10000, 21);
+            const CountRule rule{300, true, true, false};
+            verifyListSeconds(db, h, position, rule);  // warm the file cache
+            verify10k = verifyListSeconds(db, h, position, rule);
+
+            CandidateGenerator gen(5);
+            GeneratorSettings g;
+            g.operands = 6;
+            std::string text;
+            for (int i = 0; i < 100000; ++i) {
+                g.position = 1 + i % 10;
+                g.kill = i % 3 != 0;
+                text += TextCodec::utf8ToGbk(gen.next(g).chinese) + "\r\n";
+            }
+            const std::string file = (dir / "formulas.txt").string();
+            std::FILE* f = std::fopen(file.c_str(), "wb");
+            std::fwrite(text.data(), 1, text.size(), f);
+            std::fclose(f);
+            const auto start = Clock::now();
+            const auto r = FormulaCommands(db).importFile(file, dir.string(), 1, true);
+            import100k = secondsSince(start);
+            if (!r.ok || r.appended != 100000) {
+                std::fprintf(stderr, "import failed: %s\n", r.message.c_str());
+                return 1;
+            }
+        }
+        fs::remove_all(dir);
+    }
+
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::printf("spec_way_candidates_per_s: %.1f\n", specWay);
     std::printf("reference_candidates_per_s: %.0f\n", reference);
@@ -191,6 +262,8 @@ int main() {
     std::printf("floor_candidates_per_s: %.0f\n", floorRate);
     std::printf("fast_candidates_per_s_h100000: %.0f\n", full100k);
     std::printf("verify_general_1000_h100000_s: %.3f\n", general);
+    std::printf("verify_position_10000_h10000_s: %.3f\n", verify10k);
+    std::printf("import_formulas_100000_s: %.3f\n", import100k);
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);

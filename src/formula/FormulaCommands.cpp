@@ -5,8 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
-#include <tuple>
+#include <unordered_set>
 
 #include "app/DataFolder.h"
 #include "db/Database.h"
@@ -60,17 +59,34 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-using Triple = std::tuple<bool, std::string, std::string>;
+// The rows a table will hold, with its duplicates dropped each time a run of
+// the import starts on it. Rows already checked are unique, so only those
+// added since the last check are looked at: a file that switches tables on
+// every line costs no more than one that does not.
+struct PendingTable {
+    std::vector<FormulaRow> rows;
+    std::unordered_set<std::string> seen;
+    std::size_t checked = 0;
 
-// Keeps the first row of each (kind, code form, Chinese form).
-void dropDuplicates(std::vector<FormulaRow>& rows) {
-    std::set<Triple> seen;
-    std::vector<FormulaRow> kept;
-    kept.reserve(rows.size());
-    for (auto& r : rows)
-        if (seen.emplace(r.kill, r.code, r.chinese).second) kept.push_back(std::move(r));
-    rows = std::move(kept);
-}
+    static std::string key(const FormulaRow& r) {
+        std::string k(1, r.kill ? '1' : '0');
+        k += r.code;
+        k += '\x01';
+        k += r.chinese;
+        return k;
+    }
+
+    void dropDuplicates() {
+        std::size_t out = checked;
+        for (std::size_t i = checked; i < rows.size(); ++i)
+            if (seen.insert(key(rows[i])).second) {
+                if (out != i) rows[out] = std::move(rows[i]);
+                ++out;
+            }
+        rows.resize(out);
+        checked = rows.size();
+    }
+};
 
 }  // namespace
 
@@ -181,31 +197,30 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
         Transaction tx(db_);
         // Tables that a run rebuilds are rewritten whole; the others only
         // get their new rows appended.
-        std::map<int, std::vector<FormulaRow>> rewritten;
+        std::map<int, PendingTable> rewritten;
         std::map<int, std::vector<FormulaRow>> appended;
         for (const auto& run : plan.runs) {
             if (std::find(r.positions.begin(), r.positions.end(), run.position) ==
                 r.positions.end())
                 r.positions.push_back(run.position);
             std::vector<FormulaRow>* rows;
+            auto it = rewritten.find(run.position);
             if (run.rebuild) {
-                auto it = rewritten.find(run.position);
                 if (it == rewritten.end()) {
-                    FormulaTable table(db_, run.position);
-                    auto stored = table.rows();
+                    PendingTable table;
+                    table.rows = FormulaTable(db_, run.position).rows();
                     std::stable_sort(
-                        stored.begin(), stored.end(),
+                        table.rows.begin(), table.rows.end(),
                         [](const FormulaRow& a, const FormulaRow& b) { return a.id < b.id; });
                     auto& extra = appended[run.position];
-                    stored.insert(stored.end(), extra.begin(), extra.end());
+                    table.rows.insert(table.rows.end(), extra.begin(), extra.end());
                     appended.erase(run.position);
-                    it = rewritten.emplace(run.position, std::move(stored)).first;
+                    it = rewritten.emplace(run.position, std::move(table)).first;
                 }
-                dropDuplicates(it->second);
-                rows = &it->second;
+                it->second.dropDuplicates();
+                rows = &it->second.rows;
             } else {
-                auto it = rewritten.find(run.position);
-                rows = it != rewritten.end() ? &it->second : &appended[run.position];
+                rows = it != rewritten.end() ? &it->second.rows : &appended[run.position];
             }
             for (const auto& line : run.lines) {
                 FormulaRow row;
@@ -216,7 +231,8 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
                 ++r.appended;
             }
         }
-        for (const auto& [position, rows] : rewritten) FormulaTable(db_, position).replaceAll(rows);
+        for (const auto& [position, table] : rewritten)
+            FormulaTable(db_, position).replaceAll(table.rows);
         for (const auto& [position, rows] : appended) FormulaTable(db_, position).appendRows(rows);
         if (progress && !progress(1, 1)) {
             r.cancelled = true;
