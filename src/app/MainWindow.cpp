@@ -91,9 +91,9 @@ MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settin
     AddHaoma();
     model_->setSelectedPosition(state_.selectedPosition);
     verifyListedFormulas();
-    // Wide enough for the grid's columns (set by the refresh) without a
-    // horizontal scroll bar.
-    resize(sizeHint().width(), 640);
+    // Wide enough for both grids' columns without a horizontal scroll bar;
+    // the splitter hands out a few pixels less than its parts ask for.
+    resize(sizeHint().width() + 16, 640);
 
     // One deferred refresh after the first manual entry of the run.
     deferredTimer_ = new QTimer(this);

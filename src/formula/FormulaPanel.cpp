@@ -201,6 +201,7 @@ void FormulaPanel::buildPanel() {
     columnBar_->setSingleStep(kBlock);
     columnBar_->setPageStep(kBlock);
     columnBar_->setTracking(false);  // one block verification per drag
+    columnBar_->setToolTip(QStringLiteral("历史列表公式列：每段500个公式"));
     columnBar_->hide();
     connect(columnBar_, &QScrollBar::valueChanged, this, &FormulaPanel::showBlock);
 }
@@ -302,6 +303,12 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
     listedKill_ = v.kill;
     // A cancelled verification shows the list without new scores.
     if (!v.cancelled) model_->setScores(std::move(v.scores));
+    // Serial numbers past four digits need more than the usual width.
+    const int numberWidth =
+        listView_->fontMetrics().horizontalAdvance(QString::number(model_->size())) + 8;
+    listView_->setColumnWidth(
+        FormulaListModel::Number,
+        std::max(FormulaListModel::columnWidth(FormulaListModel::Number), numberWidth));
     listView_->showLastRowOnTop();
     updateColumnBar();
     if (v.perDraw && !v.cancelled)
