@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -303,12 +304,7 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
     listedKill_ = v.kill;
     // A cancelled verification shows the list without new scores.
     if (!v.cancelled) model_->setScores(std::move(v.scores));
-    // Serial numbers past four digits need more than the usual width.
-    const int numberWidth =
-        listView_->fontMetrics().horizontalAdvance(QString::number(model_->size())) + 8;
-    listView_->setColumnWidth(
-        FormulaListModel::Number,
-        std::max(FormulaListModel::columnWidth(FormulaListModel::Number), numberWidth));
+    fitWideColumns();
     listView_->showLastRowOnTop();
     updateColumnBar();
     if (v.perDraw && !v.cancelled)
@@ -317,6 +313,25 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
                                                     : HistoryModel::FormulaHeader::Numbered);
     else
         historyModel_.clearFormulaColumns();
+}
+
+void FormulaPanel::fitWideColumns() {
+    // Serial numbers past four digits and weighted sums of long histories
+    // need more than the usual widths.
+    const QFontMetrics metrics = listView_->fontMetrics();
+    const int numberWidth = metrics.horizontalAdvance(QString::number(model_->size())) + 8;
+    listView_->setColumnWidth(
+        FormulaListModel::Number,
+        std::max(FormulaListModel::columnWidth(FormulaListModel::Number), numberWidth));
+    Score widest;
+    for (int i = 0; i < model_->size(); ++i)
+        if (const Score* s = model_->score(i)) widest.total = std::max(widest.total, s->total);
+    widest.hits = widest.total;
+    widest.rate = 100.0f;
+    const int rateWidth = metrics.horizontalAdvance(qs(rateText(widest))) + 12;
+    listView_->setColumnWidth(
+        FormulaListModel::Rate,
+        std::max(FormulaListModel::columnWidth(FormulaListModel::Rate), rateWidth));
 }
 
 void FormulaPanel::carryMarks(const std::vector<ListedFormula>& list, int position, bool kill,

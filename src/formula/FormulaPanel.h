@@ -126,6 +126,7 @@ class FormulaPanel : public QWidget {
     CountRule countRule() const;
     void syncChoices();
     void updateColumnBar();
+    void fitWideColumns();
     void showManageMenu(const QPoint& globalPos);
 
     Database& db_;
