@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 
+#include "formula/Bounds.h"
 #include "formula/Evaluation.h"
 #include "formula/HitBits.h"
 #include "formula/Parallel.h"
@@ -118,13 +119,13 @@ VARNET_ROWS void hitWords(const std::int8_t* number, const std::int8_t* drawn, i
 // Evaluates a program block by block. Returns the first row where it cannot
 // be evaluated, or -1; `values` receives every row's value otherwise.
 int evaluateAll(const Program& program, const History& history, std::vector<double>& values,
-                std::vector<double>& stack) {
+                std::vector<double>& stack, int from = 0) {
     const int n = history.size();
     values.resize(n);
     const int depth = std::max(1, program.maxDepth);
     stack.resize(static_cast<std::size_t>(depth) * kRows);
     auto slot = [&](int i) { return stack.data() + static_cast<std::size_t>(i) * kRows; };
-    for (int base = 0; base < n; base += kRows) {
+    for (int base = from; base < n; base += kRows) {
         const int len = std::min(kRows, n - base);
         int top = -1;  // index of the top slot
         bool ok = true;
@@ -220,6 +221,20 @@ std::vector<Score> FormulaEngine::run(const std::vector<FormulaJob>& jobs, int p
             kernels[j.kill] = std::make_unique<SearchKernel>(h, position, j.kill, rule);
     }
 
+    // A general formula proved evaluable on every row needs only the rows
+    // its score and calculation value read: two before the first counted
+    // row onwards. With a short look-back over a long history that is a
+    // small tail of it.
+    std::unique_ptr<ColumnRanges> ranges;
+    const int tail = std::max(0, std::min(first - 2, n - 2));
+    if (tail > 0) {
+        for (const auto& j : jobs)
+            if (!useKernel || !j.program->paramSum) {
+                ranges = std::make_unique<ColumnRanges>(h);
+                break;
+            }
+    }
+
     std::vector<Score> out(jobs.size());
     std::vector<char> scored(jobs.size(), 0);
     std::atomic<int> done{0};
@@ -243,7 +258,8 @@ std::vector<Score> FormulaEngine::run(const std::vector<FormulaJob>& jobs, int p
                         s.calcValue = static_cast<int>(numberOf(v));
                     }
                 } else {
-                    const int bad = evaluateAll(p, h, sc.values, sc.stack);
+                    const int from = ranges && evaluableEverywhere(p, *ranges) ? tail : 0;
+                    const int bad = evaluateAll(p, h, sc.values, sc.stack, from);
                     if (bad >= 0) {
                         s = Score{};
                         s.valid = false;
