@@ -22,6 +22,7 @@ test: build
 bench: build
 	bash bench/scale.sh $(BUILD_DIR)
 	./$(BUILD_DIR)/varnet-bench
+	./$(BUILD_DIR)/varnet-bench-gui
 
 clean:
 	rm -rf $(BUILD_DIR)

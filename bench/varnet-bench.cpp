@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchData.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
@@ -38,36 +39,9 @@
 using namespace varnet;
 namespace fs = std::filesystem;
 
+using namespace varnet::bench;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-struct Batch {
-    int k = 8;
-    std::vector<int> params;  // k per candidate
-    std::vector<int> constants;
-    int size() const { return static_cast<int>(constants.size()); }
-    const int* at(int i) const { return params.data() + static_cast<std::size_t>(i) * k; }
-};
-
-Batch candidates(int count, int k, std::uint64_t seed) {
-    CandidateGenerator gen(seed);
-    GeneratorSettings s;
-    s.operands = k;
-    Batch b;
-    b.k = k;
-    b.params.resize(static_cast<std::size_t>(count) * k);
-    b.constants.resize(count);
-    for (int i = 0; i < count; ++i)
-        gen.draw(s, b.params.data() + static_cast<std::size_t>(i) * k, b.constants[i]);
-    return b;
-}
-
-std::vector<int> asVector(const Batch& b, int i) { return {b.at(i), b.at(i) + b.k}; }
 
 // Runs `fn` over the batch on every core, repeating until at least `minSeconds`
 // have passed; returns candidates per second.
@@ -87,44 +61,6 @@ double perSecondOnAllCores(const Batch& b, double minSeconds, Fn fn) {
     const double s = secondsSince(start);
     if (sink.load() == 42) std::puts("");  // keeps the work observable
     return done / s;
-}
-
-// General formulas with *, /, MOD and parentheses, as users write them.
-std::vector<std::string> generalFormulas(int count, std::uint64_t seed) {
-    std::mt19937_64 rng(seed);
-    // Shapes with a "%" placeholder for a random parameter name.
-    const char* const shapes[] = {"(%+%)*% MOD 7+%-3", "%*%/(%+1)+%", "((%-%)*(%+%)) mod 9+4",
-                                  "%+%*2-%+(% MOD 3)"};
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i) {
-        std::string f;
-        for (const char* c = shapes[i % 4]; *c; ++c) {
-            if (*c == '%')
-                f.append(ParameterNames::code(1 + static_cast<int>(rng() % 132)));
-            else
-                f.push_back(*c);
-        }
-        out.push_back(std::move(f));
-    }
-    return out;
-}
-
-// A list of `count` formulas, sums of parameters and general formulas
-// alternating, as kill formulas of `position` (code form as Chinese form).
-void storeFormulas(Database& db, int position, int count, std::uint64_t seed) {
-    const Batch sums = candidates(count / 2 + 1, 4, seed);
-    const auto general = generalFormulas(count / 2 + 1, seed + 1);
-    std::vector<FormulaRow> rows;
-    for (int i = 0; i < count; ++i) {
-        FormulaRow r;
-        r.code =
-            i % 2 ? general[i / 2] : candidateCode(asVector(sums, i / 2), sums.constants[i / 2]);
-        r.chinese = r.code;
-        rows.push_back(std::move(r));
-    }
-    Transaction tx(db);
-    FormulaTable(db, position).appendRows(rows);
-    tx.commit();
 }
 
 // Yansuan of one list: load, score on every core, store the scores.
