@@ -337,7 +337,7 @@ void MainWindow::followHistoryChange(const std::function<void(History&)>& change
         showHistory(std::move(next));
     else
         AddHaoma();
-    verifyListedFormulas();
+    panel_->refresh();
 }
 
 void MainWindow::QihaoXianshi() {
@@ -349,7 +349,7 @@ void MainWindow::QihaoXianshi() {
 
 void MainWindow::refreshAfterHistoryChange() {
     AddHaoma();
-    verifyListedFormulas();
+    panel_->refresh();
 }
 
 void MainWindow::verifyListedFormulas() { panel_->Yansuan(); }

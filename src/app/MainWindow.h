@@ -96,7 +96,7 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     // After a change whose effect on the rows is known, the history in memory
     // follows it instead of reading every row again; when the row count then
     // disagrees with the file (another program wrote to it), everything is
-    // read again. Then verification runs.
+    // read again. Then the formula list is refreshed and verified.
     void followHistoryChange(const std::function<void(History&)>& change);
     // `Yansuan` of the listed formulas, keeping their selection.
     void verifyListedFormulas();

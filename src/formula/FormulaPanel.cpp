@@ -120,7 +120,11 @@ void FormulaPanel::buildPanel() {
     formTabs_->addTab(QStringLiteral("公式中文显示"));
     formTabs_->addTab(QStringLiteral("公式英文显示"));
     connect(formTabs_, &QTabBar::currentChanged, this,
-            [this](int tab) { model_->setChinese(tab == 0); });
+            [this](int tab) {
+                // The list is filled anew, which selects every formula.
+                model_->setChinese(tab == 0);
+                model_->selectAll();
+            });
     layout->addWidget(formTabs_);
 
     model_ = new FormulaListModel(state_, this);
@@ -231,6 +235,12 @@ CountRule FormulaPanel::countRule() const {
 // ---- verification ----
 
 void FormulaPanel::Yansuan() { verify(Carry{}); }
+
+void FormulaPanel::refresh() {
+    Carry all;
+    all.flags = Carry::Flags::All;
+    verify(all);
+}
 
 void FormulaPanel::selectPosition(int position) {
     if (position < 1 || position > kPositions || host_.busy()) {

@@ -69,6 +69,9 @@ class FormulaPanel : public QWidget {
     // them; returns once the result is applied. Flags of formulas that stay
     // listed are kept.
     void Yansuan();
+    // The refresh after a change of the history or the formulas: the list
+    // filled anew with every formula selected, then verified.
+    void refresh();
     // Lists a position with every formula selected and verifies it.
     void selectPosition(int position);
     void setKill(bool kill);
