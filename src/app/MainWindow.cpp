@@ -399,15 +399,10 @@ void MainWindow::deferredRefresh() {
 void MainWindow::importHistory() {
     if (busy_) return;
     if (!asker_.confirm(this, kImportTitle, kImportQuestion)) return;
-    const QString folder = qs(DataFolder::join(dataFolder_, HistoryText::kFolder));
-    QDir().mkpath(folder);
-    const QString file = asker_.openFileName(this, folder, QStringLiteral("Text(*.txt)"));
+    const QString file = chooseTextFile(
+        asker_, this, qs(DataFolder::join(dataFolder_, HistoryText::kFolder)), kImportTitle,
+        QStringLiteral("只能读入扩展名为 txt 的历史号码文本文件，历史号码没有改变。"));
     if (file.isEmpty()) return;
-    if (file.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
-        asker_.warn(this, kImportTitle,
-                    QStringLiteral("只能读入扩展名为 txt 的历史号码文本文件，历史号码没有改变。"));
-        return;
-    }
 
     // The worker has the database to itself until it ends; this thread
     // only shows progress meanwhile.

@@ -119,12 +119,11 @@ void FormulaPanel::buildPanel() {
     formTabs_->setObjectName(QStringLiteral("TabStrip1"));
     formTabs_->addTab(QStringLiteral("公式中文显示"));
     formTabs_->addTab(QStringLiteral("公式英文显示"));
-    connect(formTabs_, &QTabBar::currentChanged, this,
-            [this](int tab) {
-                // The list is filled anew, which selects every formula.
-                model_->setChinese(tab == 0);
-                model_->selectAll();
-            });
+    connect(formTabs_, &QTabBar::currentChanged, this, [this](int tab) {
+        // The list is filled anew, which selects every formula.
+        model_->setChinese(tab == 0);
+        model_->selectAll();
+    });
     layout->addWidget(formTabs_);
 
     model_ = new FormulaListModel(state_, this);
@@ -250,9 +249,7 @@ void FormulaPanel::selectPosition(int position) {
     state_.selectedPosition = position;
     syncChoices();
     historyModel_.setSelectedPosition(position);
-    Carry all;
-    all.flags = Carry::Flags::All;
-    verify(all);
+    refresh();
 }
 
 void FormulaPanel::setKill(bool kill) {
@@ -494,22 +491,15 @@ void FormulaPanel::addFormula() {
     state_.kill = result.kill;
     syncChoices();
     input_->clear();
-    Carry all;
-    all.flags = Carry::Flags::All;
-    verify(all);
+    refresh();
 }
 
 void FormulaPanel::importFormulas() {
     if (host_.busy()) return;
-    const QString folder = qs(DataFolder::join(dataFolder_, DataFolder::kFormulaTextFolder));
-    QDir().mkpath(folder);
-    const QString file = asker_.openFileName(this, folder, QStringLiteral("Text(*.txt)"));
+    const QString file = chooseTextFile(
+        asker_, this, qs(DataFolder::join(dataFolder_, DataFolder::kFormulaTextFolder)),
+        kImportTitle, QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
     if (file.isEmpty()) return;
-    if (file.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
-        asker_.warn(this, kImportTitle,
-                    QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
-        return;
-    }
     FormulaCommands::ImportResult result;
     const std::string path = file.toStdString();
     const int position = state_.selectedPosition;
@@ -540,9 +530,7 @@ void FormulaPanel::importFormulas() {
     state_.kill = result.kill;
     syncChoices();
     if (result.appended > 0) input_->clear();
-    Carry all;
-    all.flags = Carry::Flags::All;
-    verify(all);
+    refresh();
     if (result.unrecognised > 0 && asker_.confirm(this, qs(FormulaCommands::kUnrecognisedTitle),
                                                   qs(FormulaCommands::kImportQuestion))) {
         const QString report = qs(result.unrecognisedPath);
@@ -628,27 +616,19 @@ void FormulaPanel::deleteLastFormula(int row) {
 }
 
 void FormulaPanel::deleteSelected() {
-    if (host_.busy()) return;
-    if (!asker_.confirm(this, kDeleteTitle,
-                        QStringLiteral("确实要删除选中的所有公式(公式列表序号蓝色表示)吗?")))
-        return;
-    std::vector<int> idxs, indexes;
-    for (int i = 0; i < model_->size(); ++i)
-        if (model_->isSelected(i) && model_->list()[i].row.idx) {
-            idxs.push_back(*model_->list()[i].row.idx);
-            indexes.push_back(i);
-        }
-    deleteIdxs(idxs, priorWithout(indexes, Carry::Flags::All));
+    deleteBySelection(true, QStringLiteral("确实要删除选中的所有公式(公式列表序号蓝色表示)吗?"));
 }
 
 void FormulaPanel::deleteUnselected() {
+    deleteBySelection(false, QStringLiteral("确实要删除选未中的所有公式(公式列表序号灰色表示)吗?"));
+}
+
+void FormulaPanel::deleteBySelection(bool selected, const QString& question) {
     if (host_.busy()) return;
-    if (!asker_.confirm(this, kDeleteTitle,
-                        QStringLiteral("确实要删除选未中的所有公式(公式列表序号灰色表示)吗?")))
-        return;
+    if (!asker_.confirm(this, kDeleteTitle, question)) return;
     std::vector<int> idxs, indexes;
     for (int i = 0; i < model_->size(); ++i)
-        if (!model_->isSelected(i) && model_->list()[i].row.idx) {
+        if (model_->isSelected(i) == selected && model_->list()[i].row.idx) {
             idxs.push_back(*model_->list()[i].row.idx);
             indexes.push_back(i);
         }
@@ -676,9 +656,7 @@ void FormulaPanel::clearAllFormulas() {
         asker_.warn(this, kClearTitle, qs(result.message));
         return;
     }
-    Carry all;
-    all.flags = Carry::Flags::All;
-    verify(all);
+    refresh();
 }
 
 }  // namespace varnet

@@ -126,6 +126,7 @@ class FormulaPanel : public QWidget {
                     const Carry& carry);
     Carry priorWithout(const std::vector<int>& deletedIndexes, Carry::Flags flags) const;
     void deleteIdxs(const std::vector<int>& idxs, const Carry& carry);
+    void deleteBySelection(bool selected, const QString& question);
     CountRule countRule() const;
     void syncChoices();
     void updateColumnBar();

@@ -1,5 +1,6 @@
 #include "ui/Asker.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -30,6 +31,18 @@ std::optional<QString> DialogAsker::askText(QWidget* parent, const QString& titl
 
 QString DialogAsker::openFileName(QWidget* parent, const QString& folder, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, QString(), folder, filter);
+}
+
+QString chooseTextFile(Asker& asker, QWidget* parent, const QString& folder, const QString& title,
+                       const QString& refusal) {
+    QDir().mkpath(folder);
+    const QString file = asker.openFileName(parent, folder, QStringLiteral("Text(*.txt)"));
+    if (file.isEmpty()) return {};
+    if (file.right(3).compare(QLatin1String("txt"), Qt::CaseInsensitive) != 0) {
+        asker.warn(parent, title, refusal);
+        return {};
+    }
+    return file;
 }
 
 }  // namespace varnet

@@ -33,4 +33,10 @@ class DialogAsker : public Asker {
     QString openFileName(QWidget* parent, const QString& folder, const QString& filter) override;
 };
 
+// Asks for a text file to read, starting in `folder` (created when missing).
+// A name that does not end in "txt" gets `refusal` and counts as no answer;
+// empty when there is none.
+QString chooseTextFile(Asker& asker, QWidget* parent, const QString& folder, const QString& title,
+                       const QString& refusal);
+
 }  // namespace varnet
