@@ -1,0 +1,173 @@
+#include "analysis/Calculation.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "formula/Bounds.h"
+#include "formula/Engine.h"
+#include "formula/Evaluation.h"
+#include "formula/Parallel.h"
+#include "formula/Reference.h"
+#include "formula/Verification.h"
+#include "history/History.h"
+
+namespace varnet {
+
+namespace {
+
+constexpr std::array<const char*, 5> kColumns{"sglGsRate", "intGsErrCon", "intGsTrueCon",
+                                              "intGsErrLst", "intGsTrueLst"};
+constexpr std::array<const char*, 5> kCaptions{"正确率", "最大连错", "最大连对", "最后连错",
+                                               "最后连对"};
+
+double statistic(const Score& s, const std::string& column) {
+    if (column == kColumns[0]) return s.rate;
+    if (column == kColumns[1]) return s.longestMiss;
+    if (column == kColumns[2]) return s.longestHit;
+    if (column == kColumns[3]) return s.lastMiss;
+    return s.lastHit;
+}
+
+// Each formula's number for the target draw, or nothing when the formula
+// cannot be evaluated on every row of the history (it then never votes).
+std::vector<std::optional<int>> targetNumbers(const History& history,
+                                              const std::vector<ListedFormula>& list,
+                                              const ColumnRanges& ranges, int row) {
+    std::vector<std::optional<int>> out(list.size());
+    const FormulaEngine engine(history);
+    parallelFor(static_cast<int>(list.size()), 256, [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            if (!list[i].program) continue;
+            const Program& p = *list[i].program;
+            // Most formulas are proved evaluable everywhere by their bounds;
+            // the others are tried on every row.
+            if (!evaluableEverywhere(p, ranges) && engine.values(p, nullptr).empty()) continue;
+            const auto v = evaluateRow(p, history, row, nullptr);
+            const auto rounded = v ? roundToInt32(*v) : std::nullopt;
+            if (rounded) out[i] = static_cast<int>(numberOf(*rounded));
+        }
+    });
+    return out;
+}
+
+void vote(PositionVotes& votes, bool kill, int number) {
+    if (number < 1 || number > 10) return;  // names no number
+    ++votes.total[number];
+    ++(kill ? votes.kill : votes.keep)[number];
+}
+
+}  // namespace
+
+const std::array<const char*, 5>& SortSettings::columns() { return kColumns; }
+const std::array<const char*, 5>& SortSettings::captions() { return kCaptions; }
+
+bool SortSettings::isColumn(const std::string& column) {
+    return std::find(kColumns.begin(), kColumns.end(), column) != kColumns.end();
+}
+
+bool SortSettings::defaultDescending(const std::string& column) {
+    return column != kColumns[1] && column != kColumns[3];
+}
+
+std::optional<int> targetRow(const History& history, std::optional<std::int32_t> issue,
+                             std::string* why) {
+    auto fail = [&](const std::string& text) -> std::optional<int> {
+        if (why) *why = text;
+        return std::nullopt;
+    };
+    if (!issue) {
+        if (history.size() < 2) return fail("历史号码少于两期，无法计算下一期。");
+        return history.size() - 2;
+    }
+    const int row = history.findIssue(*issue);
+    const std::string name = "期号 " + std::to_string(*issue);
+    if (row < 0) return fail(name + " 不在历史号码中，无法验证该期结果。");
+    if (row < 2) return fail(name + " 是最早的两期之一，前面没有可以计算它的开奖号码。");
+    return row - 2;
+}
+
+CalcResult calculate(Database& db, const History& history, const CalcRequest& request,
+                     const std::function<bool()>& cancelled) {
+    CalcResult result;
+    std::string why;
+    const auto row = targetRow(history, request.issue, &why);
+    if (!row) {
+        result.message = why;
+        return result;
+    }
+    result.targetRow = *row;
+    result.targetIssue = request.issue ? *request.issue : history.issue(history.size() - 1) + 1;
+    result.keepQuota = request.best ? request.sort.keepLimit : 1;
+    const ColumnRanges ranges(history);
+    const bool kill = request.kill;
+    // Numbers no formula of an earlier position hit (best method).
+    std::array<bool, 11> excluded{};
+    const int limit = kill ? 10 - result.keepQuota : result.keepQuota;
+
+    for (int p = 1; p <= request.currentPosition; ++p) {
+        if (cancelled && cancelled()) {
+            result.message = "已取消计算。";
+            return result;
+        }
+        PositionVotes votes;
+        votes.position = p;
+        const auto list = loadFormulaList(db, p, kill);
+        const auto* selection = request.selection ? request.selection(p) : nullptr;
+        auto selected = [&](const ListedFormula& f) {
+            return !selection || selection->count(f.row.id) > 0;
+        };
+        const auto numbers = targetNumbers(history, list, ranges, *row);
+        if (!request.best) {
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                ++votes.examined;
+                if (!numbers[i]) {
+                    ++votes.invalid;
+                    continue;
+                }
+                if (!selected(list[i])) continue;
+                vote(votes, kill, *numbers[i]);
+                const FormulaRow& r = list[i].row;
+                result.voters.push_back(
+                    {p, r.id, r.idx.value_or(0), r.kill, r.code, r.chinese, *numbers[i]});
+            }
+        } else {
+            // The best formulas by their scores now, ties in idx order;
+            // formulas that cannot be scored rank last.
+            const auto scores = scoreFormulaList(history, list, p, request.rule);
+            std::vector<int> order(list.size());
+            std::iota(order.begin(), order.end(), 0);
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                if (scores[a].valid != scores[b].valid) return scores[a].valid;
+                for (const SortKey& key : request.sort.keys) {
+                    const double x = statistic(scores[a], key.column);
+                    const double y = statistic(scores[b], key.column);
+                    if (x != y) return key.descending ? x > y : x < y;
+                }
+                return false;
+            });
+            std::array<bool, 11> hit{};
+            int taken = 0;
+            for (std::size_t k = 0; k < order.size() && taken < limit; ++k) {
+                const int i = order[k];
+                ++votes.examined;
+                if (!numbers[i] || !scores[i].valid) {
+                    ++votes.invalid;
+                    continue;
+                }
+                if (!selected(list[i])) continue;
+                const int v = *numbers[i];
+                if (v >= 1 && v <= 10) hit[v] = true;
+                vote(votes, kill, v);
+                taken = 0;
+                for (int n = 1; n <= 10; ++n) taken += hit[n] || excluded[n];
+            }
+            for (int n = 1; n <= 10; ++n)
+                if (!hit[n]) excluded[n] = true;
+        }
+        result.positions.push_back(votes);
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace varnet

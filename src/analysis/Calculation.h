@@ -1,0 +1,93 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "formula/Scoring.h"
+
+namespace varnet {
+
+class Database;
+class History;
+
+// A statistic the best-formula method ranks by, with its direction.
+struct SortKey {
+    std::string column;  // sglGsRate, intGsErrCon, intGsTrueCon, intGsErrLst, intGsTrueLst
+    bool descending = true;
+};
+
+// The sort window's choice: three levels and the keep limit.
+struct SortSettings {
+    std::array<SortKey, 3> keys{SortKey{"sglGsRate", true}, SortKey{"intGsTrueCon", true},
+                                SortKey{"intGsTrueLst", true}};
+    int keepLimit = 1;
+
+    // The column names of the five statistics, in the order of the sort
+    // window's options, and their captions.
+    static const std::array<const char*, 5>& columns();
+    static const std::array<const char*, 5>& captions();
+    static bool isColumn(const std::string& column);
+    // The miss runs sort ascending (fewer is better), the others descending.
+    static bool defaultDescending(const std::string& column);
+};
+
+// What one calculation asks for.
+struct CalcRequest {
+    int currentPosition = 1;  // positions 1..currentPosition are computed
+    bool kill = true;
+    bool best = false;                  // "最优公式法" (else the selected formulas)
+    std::optional<std::int32_t> issue;  // "验证历史结果": the stored issue to predict
+    CountRule rule;                     // verification options (the best method scores with them)
+    SortSettings sort;                  // best method only
+    // The selected formulas of a position (row ids of its table), or none
+    // when every formula of the position counts as selected.
+    std::function<const std::unordered_set<std::int64_t>*(int position)> selection;
+};
+
+// The votes of one position: index 1..10 the numbers (0 unused).
+struct PositionVotes {
+    int position = 0;
+    std::array<std::int64_t, 11> total{}, kill{}, keep{};
+    int examined = 0;  // formulas evaluated
+    int invalid = 0;   // of those, formulas that cannot be evaluated on every row
+};
+
+// The voting formulas' details (selected method): what the detail list shows.
+struct VotingFormula {
+    int position = 0;
+    std::int64_t id = 0;
+    int idx = 0;
+    bool kill = true;
+    std::string code, chinese;
+    int number = 0;  // its number for the target draw
+};
+
+struct CalcResult {
+    bool ok = false;
+    std::string message;                   // why nothing was computed, for the user
+    std::vector<PositionVotes> positions;  // 1..currentPosition in order
+    int keepQuota = 1;                     // N: 1 for the selected method, the keep limit else
+    int targetRow = -1;                    // history row whose values predict the target draw
+    std::int32_t targetIssue = 0;       // the issue predicted (last stored + 1 in next-draw mode)
+    std::vector<VotingFormula> voters;  // selected method only
+};
+
+// The next-draw calculation. A formula votes with its number on the target
+// row (two rows before the draw predicted); a formula that cannot be
+// evaluated on some row of the history never votes. No target row (fewer
+// than two draws, an issue not stored or one of the first two) computes
+// nothing and says why.
+CalcResult calculate(Database& db, const History& history, const CalcRequest& request,
+                     const std::function<bool()>& cancelled = {});
+
+// The rows of a history in which a formula's value predicts `issue`: the
+// row two before it; nothing with the reason when there is none.
+std::optional<int> targetRow(const History& history, std::optional<std::int32_t> issue,
+                             std::string* why);
+
+}  // namespace varnet
