@@ -17,6 +17,7 @@
 
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
+#include "cli/CalcCli.h"
 #include "cli/CliArgs.h"
 #include "cli/FormulaCli.h"
 #include "db/Database.h"
@@ -62,6 +63,10 @@ const char* const kUsageText =
     "  formula clear\n"
     "  formula score --position P --kind kill|keep [--count R] [--exclude-current yes|no]\n"
     "                [--weighting yes|no] FORMULA...\n"
+    "  calc --position P --kind kill|keep [--method selected|best] [--issue T]\n"
+    "       [--sort KEY[:asc|desc],KEY[:asc|desc],KEY[:asc|desc]] [--keep N] [--count R]\n"
+    "       [--exclude-current yes|no] [--weighting yes|no]\n"
+    "  steps --position P --kind kill|keep --idx I\n"
     "  search --position P --kind kill|keep --operands K --constant C|random --candidates N\n"
     "         [--seed S] [--count N] [--weighting yes|no] [--shape prefix|suffix]\n"
     "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n";
@@ -392,6 +397,8 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (args[0] == "history") return session.history(rest);
         if (args[0] == "params") return session.params(splitArgs(rest, {}));
         if (args[0] == "formula") return session.formula(rest);
+        if (args[0] == "calc") return calcCommand(splitArgs(rest, {}), session.db(), out, err);
+        if (args[0] == "steps") return stepsCommand(splitArgs(rest, {}), session.db(), out, err);
         if (args[0] == "search") return session.search(splitArgs(rest, {"--print-all"}));
         throw UsageError{"unknown command '" + args[0] + "'"};
     } catch (const UsageError& e) {

@@ -1,0 +1,130 @@
+#include "cli/CalcCli.h"
+
+#include <climits>
+#include <sstream>
+
+#include "analysis/Calculation.h"
+#include "analysis/FormulaSteps.h"
+#include "analysis/ResultSummary.h"
+#include "cli/CliArgs.h"
+#include "db/Database.h"
+#include "db/FormulaTable.h"
+#include "db/HistoryTable.h"
+#include "history/History.h"
+
+namespace varnet {
+
+namespace {
+
+constexpr int kFailed = 1;
+
+// KEY[:asc|desc],KEY[:asc|desc],KEY[:asc|desc]
+SortSettings sortArg(const std::string& text, SortSettings sort) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
+    if (parts.size() != 3) throw UsageError{"--sort needs three keys, not '" + text + "'"};
+    for (int i = 0; i < 3; ++i) {
+        std::string key = parts[i];
+        std::optional<bool> descending;
+        if (const auto colon = key.find(':'); colon != std::string::npos) {
+            const std::string dir = key.substr(colon + 1);
+            if (dir != "asc" && dir != "desc")
+                throw UsageError{"a --sort direction must be asc or desc, not '" + dir + "'"};
+            descending = dir == "desc";
+            key = key.substr(0, colon);
+        }
+        if (!SortSettings::isColumn(key))
+            throw UsageError{"unknown --sort key '" + key +
+                             "' (sglGsRate, intGsErrCon, intGsTrueCon, intGsErrLst, intGsTrueLst)"};
+        sort.keys[i] = {key, descending.value_or(SortSettings::defaultDescending(key))};
+    }
+    return sort;
+}
+
+template <typename T>
+std::string joined(const T& values) {
+    std::string s;
+    for (const auto& v : values) {
+        if (!s.empty()) s += ' ';
+        s += std::to_string(v);
+    }
+    return s;
+}
+
+}  // namespace
+
+int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
+    onlyOptions(a, {"--position", "--kind", "--method", "--issue", "--sort", "--keep", "--count",
+                    "--exclude-current", "--weighting"});
+    if (!a.words.empty()) throw UsageError{"calc takes only options"};
+    CalcRequest request;
+    request.currentPosition = positionArg(a);
+    request.kill = killKind(a);
+    request.rule = verificationRule(a);
+    if (const auto m = a.option("--method")) {
+        if (*m != "selected" && *m != "best")
+            throw UsageError{"--method must be selected or best, not '" + *m + "'"};
+        request.best = *m == "best";
+    }
+    if (const auto t = a.option("--issue"))
+        request.issue = static_cast<std::int32_t>(integerArg(*t, "--issue", INT32_MIN, INT32_MAX));
+    if (const auto s = a.option("--sort")) request.sort = sortArg(*s, request.sort);
+    if (const auto k = a.option("--keep"))
+        request.sort.keepLimit = static_cast<int>(integerArg(*k, "--keep", 0, INT32_MAX));
+
+    const History history = HistoryTable(db).load();
+    const CalcResult result = calculate(db, history, request);
+    if (!result.ok) {
+        err << "varnet-cli: " << result.message << '\n';
+        return kFailed;
+    }
+    const ResultSummary summary = summarise(result, request.kill);
+    for (std::size_t i = 0; i < result.positions.size(); ++i) {
+        const PositionVotes& v = result.positions[i];
+        const PositionSummary& s = summary.positions[i];
+        std::vector<int> order;
+        for (const auto& r : s.rows) order.push_back(r.number);
+        const int p = v.position;
+        out << "votes\t" << p << '\t'
+            << joined(std::vector<std::int64_t>(v.total.begin() + 1, v.total.end())) << '\n'
+            << "order\t" << p << '\t' << joined(order) << '\n'
+            << "claimed\t" << p << '\t' << joined(s.claimed) << '\n'
+            << "grey\t" << p << '\t' << joined(s.grey) << '\n'
+            << "examined\t" << p << '\t' << v.examined << '\n'
+            << "invalid\t" << p << '\t' << v.invalid << '\n';
+    }
+    std::string arrangement = summary.arrangement;
+    if (!arrangement.empty()) arrangement.pop_back();
+    out << "arrangement\t" << arrangement << '\n';
+    return 0;
+}
+
+int stepsCommand(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
+    onlyOptions(a, {"--position", "--kind", "--idx"});
+    if (!a.words.empty()) throw UsageError{"steps takes only options"};
+    const int position = positionArg(a);
+    const bool kill = killKind(a);
+    const auto idxText = a.option("--idx");
+    if (!idxText) throw UsageError{"--idx I is needed"};
+    const int idx = static_cast<int>(integerArg(*idxText, "--idx", 1, INT32_MAX));
+    std::optional<FormulaRow> formula;
+    for (auto& r : FormulaTable(db, position).rows(kill))
+        if (r.idx == idx) formula = std::move(r);
+    if (!formula) {
+        err << "varnet-cli: no " << (kill ? "kill" : "keep") << " formula with idx " << idx
+            << " in Gongshi" << position << '\n';
+        return kFailed;
+    }
+    std::string error;
+    const auto rows = formulaSteps(HistoryTable(db).load(), formula->code, &error);
+    if (!error.empty()) {
+        err << "varnet-cli: " << error << '\n';
+        return kFailed;
+    }
+    for (const StepRow& r : rows)
+        out << r.issue << '\t' << r.numbers << '\t' << r.terms << '\t' << r.value << '\n';
+    return 0;
+}
+
+}  // namespace varnet
