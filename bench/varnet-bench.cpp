@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "BenchData.h"
+#include "analysis/Calculation.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
@@ -192,6 +193,33 @@ int main() {
         fs::remove_all(dir);
     }
 
+    // The next-draw calculation at position 10 with 10,000 formulas a
+    // position: the selected method over 100,000 draws, the best method
+    // (scoring every formula now) over 10,000.
+    double calcSelected = 0, calcBest = 0;
+    for (const bool best : {false, true}) {
+        const fs::path dir =
+            fs::temp_directory_path() / ("varnet-bench-calc-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        {
+            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            test::storeHistory(db, best ? test::randomHistory(10000, 6) : h100k);
+            for (int p = 1; p <= 10; ++p) storeFormulas(db, p, 10000, 300 + p);
+            const History h = HistoryTable(db).load();
+            CalcRequest request;
+            request.currentPosition = 10;
+            request.best = best;
+            request.rule = CountRule{300, true, true, false};
+            request.sort.keepLimit = 3;
+            calculate(db, h, request);  // warm the file cache
+            const auto start = Clock::now();
+            const CalcResult r = calculate(db, h, request);
+            (best ? calcBest : calcSelected) = secondsSince(start);
+            if (!r.ok) return 1;
+        }
+        fs::remove_all(dir);
+    }
+
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::printf("spec_way_candidates_per_s: %.1f\n", specWay);
     std::printf("reference_candidates_per_s: %.0f\n", reference);
@@ -203,6 +231,8 @@ int main() {
     std::printf("verify_position_10000_h10000_s: %.3f\n", verify10k);
     std::printf("verify_position_10000_h10000_all_draws_s: %.3f\n", verify10kAll);
     std::printf("import_formulas_100000_s: %.3f\n", import100k);
+    std::printf("calc_selected_10x10000_h100000_s: %.3f\n", calcSelected);
+    std::printf("calc_best_10x10000_h10000_s: %.3f\n", calcBest);
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);

@@ -111,7 +111,7 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
         }
         PositionVotes votes;
         votes.position = p;
-        const auto list = loadFormulaList(db, p, kill);
+        const auto list = loadFormulaList(db, p, kill, false);
         const auto* selection = request.selection ? request.selection(p) : nullptr;
         auto selected = [&](const ListedFormula& f) {
             return !selection || selection->count(f.row.id) > 0;
@@ -126,6 +126,7 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
                 }
                 if (!selected(list[i])) continue;
                 vote(votes, kill, *numbers[i]);
+                if (p != request.currentPosition) continue;
                 const FormulaRow& r = list[i].row;
                 result.voters.push_back(
                     {p, r.id, r.idx.value_or(0), r.kill, r.code, r.chinese, *numbers[i]});

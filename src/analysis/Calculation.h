@@ -57,7 +57,8 @@ struct PositionVotes {
     int invalid = 0;   // of those, formulas that cannot be evaluated on every row
 };
 
-// The voting formulas' details (selected method): what the detail list shows.
+// A voting formula of the current position (selected method): what the
+// detail list shows.
 struct VotingFormula {
     int position = 0;
     std::int64_t id = 0;

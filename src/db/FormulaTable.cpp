@@ -12,8 +12,9 @@ namespace varnet {
 
 namespace {
 
-// Rows without a number sort first, as the list has always shown them.
-constexpr const char* kIdxOrder = "idx IS NOT NULL, idx, rowid";
+// Rows without a number sort first (SQLite orders NULL before any number),
+// as the list has always shown them.
+constexpr const char* kIdxOrder = "idx, rowid";
 
 template <typename T>
 std::optional<T> optionalColumn(const Statement& st, int c) {
@@ -44,11 +45,10 @@ int FormulaTable::count(bool kill) {
     return st.integer(0);
 }
 
-std::vector<FormulaRow> FormulaTable::rows(std::optional<bool> kill) {
-    std::string sql =
-        "SELECT rowid, idx, bolKill, gongshi, gongshiCN, sglGsRate, intGsErrCon, intGsTrueCon,"
-        " intGsErrLst, intGsTrueLst FROM " +
-        name_;
+std::vector<FormulaRow> FormulaTable::rows(std::optional<bool> kill, bool statistics) {
+    std::string sql = "SELECT rowid, idx, bolKill, gongshi, gongshiCN";
+    if (statistics) sql += ", sglGsRate, intGsErrCon, intGsTrueCon, intGsErrLst, intGsTrueLst";
+    sql += " FROM " + name_;
     if (kill) sql += " WHERE bolKill = ?1";
     sql += std::string(" ORDER BY ") + kIdxOrder;
     auto st = db_.prepare(sql);
@@ -61,11 +61,13 @@ std::vector<FormulaRow> FormulaTable::rows(std::optional<bool> kill) {
         r.kill = st.integer(2) != 0;
         r.code = st.text(3);
         r.chinese = st.text(4);
-        r.rate = optionalColumn<float>(st, 5);
-        r.longestMiss = optionalColumn<int>(st, 6);
-        r.longestHit = optionalColumn<int>(st, 7);
-        r.lastMiss = optionalColumn<int>(st, 8);
-        r.lastHit = optionalColumn<int>(st, 9);
+        if (statistics) {
+            r.rate = optionalColumn<float>(st, 5);
+            r.longestMiss = optionalColumn<int>(st, 6);
+            r.longestHit = optionalColumn<int>(st, 7);
+            r.lastMiss = optionalColumn<int>(st, 8);
+            r.lastHit = optionalColumn<int>(st, 9);
+        }
         out.push_back(std::move(r));
     }
     return out;

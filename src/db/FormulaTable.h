@@ -43,8 +43,8 @@ class FormulaTable {
     int count(bool kill);
 
     // Rows of one kind (or all) in `idx` order; rows without a number come
-    // first, ties in stored order.
-    std::vector<FormulaRow> rows(std::optional<bool> kill = std::nullopt);
+    // first, ties in stored order. Without `statistics` only the formulas.
+    std::vector<FormulaRow> rows(std::optional<bool> kill = std::nullopt, bool statistics = true);
 
     // Appends one formula with `idx` = row count + 1 (1 when the last row's
     // number is below 1); returns that `idx`.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "formula/Parallel.h"
 #include "history/History.h"
 
 namespace varnet {
@@ -30,13 +31,19 @@ Interval product(const Interval& a, const Interval& b) {
 }  // namespace
 
 ColumnRanges::ColumnRanges(const History& history) {
-    for (int k = 1; k <= kParamCount; ++k) {
-        const auto& c = history.column(k);
-        if (c.empty()) continue;
-        const auto [lo, hi] = std::minmax_element(c.begin(), c.end());
-        this->lo[k - 1] = *lo;
-        this->hi[k - 1] = *hi;
-    }
+    parallelFor(kParamCount, 8, [&](int begin, int end) {
+        for (int k = begin + 1; k <= end; ++k) {
+            const auto& c = history.column(k);
+            if (c.empty()) continue;
+            std::int32_t a = c[0], b = c[0];
+            for (const std::int32_t v : c) {
+                a = std::min(a, v);
+                b = std::max(b, v);
+            }
+            lo[k - 1] = a;
+            hi[k - 1] = b;
+        }
+    });
 }
 
 bool evaluableEverywhere(const Program& program, const ColumnRanges& ranges) {

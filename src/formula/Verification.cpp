@@ -12,16 +12,18 @@
 
 namespace varnet {
 
-std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill) {
-    std::vector<ListedFormula> list;
-    for (auto& row : FormulaTable(db, position).rows(kill)) {
-        ListedFormula f;
-        ParseResult parsed = parseFormula(row.code);
-        f.program = std::move(parsed.program);
-        f.parseError = std::move(parsed.error);
-        f.row = std::move(row);
-        list.push_back(std::move(f));
-    }
+std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill, bool statistics) {
+    auto rows = FormulaTable(db, position).rows(kill, statistics);
+    std::vector<ListedFormula> list(rows.size());
+    parallelFor(static_cast<int>(rows.size()), 512, [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            ListedFormula& f = list[i];
+            ParseResult parsed = parseFormula(rows[i].code);
+            f.program = std::move(parsed.program);
+            f.parseError = std::move(parsed.error);
+            f.row = std::move(rows[i]);
+        }
+    });
     return list;
 }
 

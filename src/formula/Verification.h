@@ -23,8 +23,10 @@ struct ListedFormula {
     std::string parseError;
 };
 
-// The formulas of one position and kind, in `idx` order (what the list shows).
-std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill);
+// The formulas of one position and kind, in `idx` order (what the list
+// shows), with their stored statistics when `statistics`.
+std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill,
+                                           bool statistics = true);
 
 // Scores every listed formula over the history. A formula that does not
 // parse gets an invalid score with the parser's reason. `progress(done)` may
