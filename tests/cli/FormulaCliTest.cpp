@@ -156,6 +156,10 @@ TEST_F(FormulaCliTest, BadUsageExitsWithTwo) {
              {"formula", "score", "--position", "1", "--kind", "kill"},
              {"formula", "translate"},
              {"formula", "verify", "--position", "1"},
+             {"calc", "--position", "2", "--kind", "kill", "--sort", "sglGsRate,intGsErrCon"},
+             {"calc", "--position", "2", "--kind", "kill", "--sort", "a,b,c"},
+             {"calc", "--position", "2", "--kind", "kill", "--method", "all"},
+             {"steps", "--position", "1", "--kind", "kill"},
              {"formula", "verify", "--position", "1", "--kind", "kill", "--form", "latin"},
              {"formula", "delete", "--position", "1"},
              {"formula", "delete", "--position", "1", "--idx", "1,x"},
@@ -313,6 +317,41 @@ TEST_F(FormulaCliTest, KilledImportLeavesTablesWholeOrUnchanged) {
         unchanged += now == before;
     }
     EXPECT_GT(unchanged, 0) << "some kills should land inside the import";
+}
+
+// calc prints six lines a position and the arrangement; every formula
+// counts as selected, so the votes add up to the valid formulas.
+TEST_F(FormulaCliTest, CalcAndSteps) {
+    std::string text;
+    for (const char* f : {"L1A+L2B+3", "L3C*L4D MOD 7", "L5A/(L6A-L6A)", "L7E+L2A"})
+        for (const char* p : {"一", "二", "三"}) text += std::string(f) + "=下期杀第" + p + "\r\n";
+    test::writeFile(scratch.file("f.txt"), text);
+    ok({"formula", "import", scratch.file("f.txt")});
+    for (const std::string method : {"selected", "best"}) {
+        const auto out = ok({"calc", "--position", "3", "--kind", "kill", "--method", method,
+                             "--sort", "intGsErrCon,sglGsRate:asc,intGsTrueLst", "--keep", "2"});
+        ASSERT_EQ(out.size(), 19u) << method;
+        for (int p = 0; p < 3; ++p) {
+            const auto votes = fields(out[6 * p]);
+            ASSERT_EQ(votes[0], "votes");
+            int sum = 0;
+            std::istringstream counts(votes[2]);
+            for (int c; counts >> c;) sum += c;
+            const auto invalid = fields(out[6 * p + 5]);
+            ASSERT_EQ(invalid[0], "invalid");
+            const int examined = std::stoi(fields(out[6 * p + 4])[2]);
+            EXPECT_EQ(sum, examined - std::stoi(invalid[2])) << method;
+            if (method == "selected") {
+                EXPECT_EQ(examined, 4);
+                EXPECT_EQ(invalid[2], "1");
+            }
+        }
+        EXPECT_EQ(fields(out[18])[0], "arrangement");
+    }
+    const auto early = cli({"calc", "--position", "1", "--kind", "kill", "--issue", "1000001"});
+    EXPECT_EQ(early.exitCode, 1);
+    EXPECT_NE(early.err.find("1000001"), std::string::npos) << early.err;
+    EXPECT_EQ(ok({"steps", "--position", "2", "--kind", "kill", "--idx", "1"}).size(), 500u);
 }
 
 }  // namespace
