@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "analysis/Calculation.h"
 #include "db/Schema.h"
 #include "history/HistoryText.h"
 
@@ -38,6 +41,20 @@ struct MainState {
     // calculation value is each formula's number for the next draw.
     std::unordered_set<std::int64_t> selectedFormulas;
     std::unordered_map<std::int64_t, int> calcValues;
+
+    // The flags a position had when the list last left it (index 1..10). A
+    // position with no record, or a record of the other kind, has every
+    // formula selected: each refill selects all of its list.
+    struct PositionSelection {
+        bool kill = true;
+        std::unordered_set<std::int64_t> ids;
+    };
+    std::array<std::optional<PositionSelection>, 11> leftSelections;
+
+    // The sort window's choice for the best-formula method, kept for the
+    // run; the method stops until it has been confirmed once.
+    SortSettings sort;
+    bool sortConfirmed = false;
 
     std::string formulaTable() const { return Schema::formulaTable(selectedPosition); }
 };

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,18 +17,28 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
+#include <unordered_set>
 
+#include "analysis/DetailListWindow.h"
+#include "analysis/ParameterWindow.h"
+#include "analysis/ResultSummary.h"
+#include "analysis/ResultWindow.h"
+#include "analysis/StepsWindow.h"
 #include "app/DataFolder.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
+#include "formula/FormulaListModel.h"
 #include "history/DrawEntry.h"
 #include "history/HistoryCommands.h"
 #include "history/NumericText.h"
+#include "search/SortWindow.h"
 #include "ui/Asker.h"
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
@@ -48,6 +59,7 @@ const QString kDaysError = QStringLiteral(
     "为了保证时效性和提高计算效率，软件只能统计10天以内的数据，请输入2到10中的自然数。");
 const QString kInputErrorTitle = QStringLiteral("输入有误");
 const QString kDeleteTitle = QStringLiteral("删除期数");
+const QString kCalcTitle = QStringLiteral("计算公式");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -140,7 +152,8 @@ void MainWindow::buildWindow() {
     historyRow->addWidget(readButton);
     historyRow->addWidget(exportButton);
     historyRow->addWidget(deleteButton);
-    historyRow->addStretch(1);
+    historyRow->addSpacing(16);
+    historyRow->addLayout(buildCalculationRow());
     area->addLayout(historyRow);
 
     // Settings and documents.
@@ -184,6 +197,7 @@ void MainWindow::buildWindow() {
     panel_->setObjectName(QStringLiteral("formulaPanel"));
     historyLayout->addWidget(panel_->formulaColumnBar());
     splitter->addWidget(panel_);
+    connect(panel_, &FormulaPanel::stepsRequested, this, &MainWindow::showSteps);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     area->addWidget(splitter, 1);
@@ -221,6 +235,60 @@ QPushButton* MainWindow::addressButton(const QString& caption, const QString& ke
     button->setVisible(!address.isEmpty());
     connect(button, &QPushButton::clicked, this, [this, address] { openAddress(address); });
     return button;
+}
+
+QLayout* MainWindow::buildCalculationRow() {
+    auto* row = new QHBoxLayout;
+
+    auto* targetBox = new QGroupBox(QStringLiteral("计算/验算选择"), commandArea_);
+    targetBox->setObjectName(QStringLiteral("Option5"));
+    auto* targetLayout = new QHBoxLayout(targetBox);
+    nextDrawButton_ = new QRadioButton(QStringLiteral("计算下期结果"), targetBox);
+    nextDrawButton_->setObjectName(QStringLiteral("Option5_0"));
+    nextDrawButton_->setToolTip(QStringLiteral("现存历史号码的下一期"));
+    nextDrawButton_->setChecked(true);
+    givenIssueButton_ = new QRadioButton(QStringLiteral("验证历史结果"), targetBox);
+    givenIssueButton_->setObjectName(QStringLiteral("Option5_1"));
+    givenIssueButton_->setToolTip(QStringLiteral("验算指定期下期结果"));
+    verificationBox_ = new QLineEdit(state_.verificationIssueText, targetBox);
+    verificationBox_->setObjectName(QStringLiteral("Text3"));
+    verificationBox_->setMaximumWidth(100);
+    verificationBox_->installEventFilter(this);
+    connect(verificationBox_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { state_.verificationIssueText = text; });
+    targetLayout->addWidget(nextDrawButton_);
+    targetLayout->addWidget(givenIssueButton_);
+    targetLayout->addWidget(verificationBox_);
+    row->addWidget(targetBox);
+
+    auto* methodBox = new QGroupBox(QStringLiteral("计算方法"), commandArea_);
+    methodBox->setObjectName(QStringLiteral("Option6"));
+    auto* methodLayout = new QHBoxLayout(methodBox);
+    bestButton_ = new QRadioButton(QStringLiteral("最优公式法"), methodBox);
+    bestButton_->setObjectName(QStringLiteral("Option6_0"));
+    selectedButton_ = new QRadioButton(QStringLiteral("计算选中公式"), methodBox);
+    selectedButton_->setObjectName(QStringLiteral("Option6_1"));
+    selectedButton_->setChecked(state_.computeSelected);
+    bestButton_->setChecked(!state_.computeSelected);
+    for (QRadioButton* b : {bestButton_, selectedButton_}) {
+        connect(b, &QRadioButton::clicked, this, [this] {
+            state_.computeSelected = selectedButton_->isChecked();
+            settings_.setComputeSelected(state_.computeSelected);
+        });
+        methodLayout->addWidget(b);
+    }
+    row->addWidget(methodBox);
+
+    auto* calcButton = new QPushButton(QStringLiteral("计算公式(&C)"), commandArea_);
+    calcButton->setObjectName(QStringLiteral("Command23"));
+    connect(calcButton, &QPushButton::clicked, this, &MainWindow::computeFormulas);
+    auto* parameterButton = new QPushButton(QStringLiteral("公式参数对照说明(&I)"), commandArea_);
+    parameterButton->setObjectName(QStringLiteral("Command4"));
+    connect(parameterButton, &QPushButton::clicked, this, &MainWindow::showParameters);
+    row->addWidget(calcButton);
+    row->addWidget(parameterButton);
+    row->addStretch(1);
+    return row;
 }
 
 QMenu* MainWindow::buildSettingsMenu() {
@@ -343,7 +411,7 @@ void MainWindow::followHistoryChange(const std::function<void(History&)>& change
 void MainWindow::QihaoXianshi() {
     if (history_->empty()) return;
     const qint64 last = history_->issue(history_->size() - 1);
-    state_.verificationIssueText = QString::number(last);
+    verificationBox_->setText(QString::number(last));
     entry_->setIssueText(QString::number(last + 1));
 }
 
@@ -605,6 +673,102 @@ bool MainWindow::reportFailure(const QString& title, bool ok, const std::string&
     return true;
 }
 
+// ---- next-draw calculation and its views ----
+
+void MainWindow::computeFormulas() {
+    if (busy_) return;
+    CalcRequest request;
+    request.currentPosition = state_.selectedPosition;
+    request.kill = state_.kill;
+    request.best = !state_.computeSelected;
+    request.rule = panel_->countRule();
+    if (givenIssueButton_->isChecked()) {
+        const auto issue = parseWholeInteger(verificationBox_->text().toStdString());
+        if (!issue || *issue < INT32_MIN || *issue > INT32_MAX) {
+            asker_.warn(this, kCalcTitle,
+                        QStringLiteral("“%1”不是一个期号：验证历史结果请在期号框中输入整数期号。"
+                                       "没有计算。")
+                            .arg(verificationBox_->text()));
+            verificationBox_->setFocus();
+            return;
+        }
+        request.issue = static_cast<std::int32_t>(*issue);
+    }
+    if (request.best) {
+        if (!sort_) sort_ = new frmGsCsArr(state_.sort, state_.sortConfirmed, asker_, this);
+        sort_->exec();
+        // Closed without ever being confirmed: nothing to rank by.
+        if (!state_.sortConfirmed) return;
+        request.sort = state_.sort;
+    }
+    // The worker reads its own copy of the flags.
+    using Ids = std::unordered_set<std::int64_t>;
+    auto selections = std::make_shared<std::array<std::optional<Ids>, kPositions + 1>>();
+    for (int p = 1; p <= request.currentPosition; ++p)
+        if (const Ids* ids = panel_->selectionOf(p, request.kill)) (*selections)[p] = *ids;
+    request.selection = [selections](int p) -> const Ids* {
+        if (p < 1 || p > kPositions || !(*selections)[p]) return nullptr;
+        return &*(*selections)[p];
+    };
+
+    CalcResult result;
+    const std::shared_ptr<const History> history = history_;
+    const bool ran = runWork(
+        [&](FormulaPanel::Work& work) {
+            try {
+                result =
+                    varnet::calculate(db_, *history, request, [&work] { return work.cancelled(); });
+            } catch (const std::exception& e) {
+                result = CalcResult{};
+                result.message = std::string("计算失败：") + e.what();
+            }
+        },
+        true);
+    if (!ran) return;
+    if (!result.ok) {
+        if (cancelRequested_)
+            asker_.inform(this, kCalcTitle, qs(result.message));
+        else
+            asker_.warn(this, kCalcTitle, qs(result.message));
+        return;
+    }
+
+    detailVoters_.clear();
+    for (const VotingFormula& v : result.voters)
+        if (v.position == request.currentPosition) detailVoters_.push_back(v);
+    if (!result_) {
+        result_ = new frmErrarrLei(this);
+        connect(result_, &frmErrarrLei::detailsRequested, this, &MainWindow::showDetails);
+    }
+    result_->fill(result, summarise(result, request.kill), request.kill,
+                  qs(resultNote(state_.entryIssueText.toStdString())), !request.best);
+    result_->show();
+    result_->raise();
+    result_->activateWindow();
+}
+
+void MainWindow::showDetails() {
+    frmXxlb details(detailVoters_, panel_->model()->chinese(), result_);
+    details.exec();
+}
+
+void MainWindow::showParameters() {
+    if (!parameters_) parameters_ = new frmShuoming(this);
+    parameters_->refill(*history_);
+    parameters_->show();
+    parameters_->raise();
+    parameters_->activateWindow();
+}
+
+void MainWindow::showSteps(const QString& code, const QString& chinese) {
+    if (busy_) return;
+    if (!steps_) steps_ = new frmGsbz(asker_, this);
+    if (!steps_->showFormula(*history_, code, chinese)) return;
+    steps_->show();
+    steps_->raise();
+    steps_->activateWindow();
+}
+
 // ---- long operations ----
 
 bool MainWindow::runWork(const std::function<void(FormulaPanel::Work&)>& work, bool cancellable) {
@@ -680,6 +844,13 @@ void MainWindow::endBusy() {
     cancelButton_->hide();
     commandArea_->setEnabled(true);
     busy_ = false;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Typing an issue to verify means verifying.
+    if (watched == verificationBox_ && event->type() == QEvent::FocusIn)
+        givenIssueButton_->setChecked(true);
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

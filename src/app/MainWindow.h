@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "analysis/Calculation.h"
 #include "app/AppSettings.h"
 #include "app/MainState.h"
 #include "formula/FormulaPanel.h"
@@ -15,8 +17,10 @@
 class QAction;
 class QActionGroup;
 class QMenu;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QRadioButton;
 class QTimer;
 
 namespace varnet {
@@ -27,6 +31,10 @@ class DrawEntry;
 class HistoryModel;
 class HistoryView;
 class Launcher;
+class frmErrarrLei;
+class frmGsCsArr;
+class frmGsbz;
+class frmShuoming;
 
 // The main window: owns the shared state, shows the history grid with the
 // manual entry beside the formula panel, and offers the history, settings
@@ -62,6 +70,12 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     QMenu* settingsMenu() const { return settingsMenu_; }
     QMenu* historyMenu() const { return historyMenu_; }
     FormulaPanel* formulaPanel() const { return panel_; }
+    QLineEdit* verificationBox() const { return verificationBox_; }
+    // The secondary windows, once they have been opened.
+    frmErrarrLei* resultWindow() const { return result_; }
+    frmGsCsArr* sortWindow() const { return sort_; }
+    frmShuoming* parameterWindow() const { return parameters_; }
+    frmGsbz* stepsWindow() const { return steps_; }
 
     // Lists a position's formulas, all selected, and returns once they are
     // verified and shown.
@@ -77,9 +91,16 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     void setDaysToSearch();
     void restoreDefaults();
     void openGuide();
+    // "计算公式(&C)": the votes of positions 1..current for the next draw or
+    // a stored one, shown in the result window.
+    void computeFormulas();
+    void showParameters();
+    void showSteps(const QString& code, const QString& chinese);
+    void showDetails();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void loadSettings();
@@ -87,6 +108,7 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     QMenu* buildSettingsMenu();
     void buildHistoryMenu();
     QPushButton* addressButton(const QString& caption, const QString& key);
+    QLayout* buildCalculationRow();
 
     void storeEnteredDraw();
     void deferredRefresh();
@@ -139,6 +161,19 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     QAction* excludeCurrentAction_ = nullptr;
     QAction* weightedAction_ = nullptr;
     std::array<QAction*, AppSettings::kIssueCountEntries> issueCountActions_{};
+    QRadioButton* nextDrawButton_ = nullptr;
+    QRadioButton* givenIssueButton_ = nullptr;
+    QRadioButton* bestButton_ = nullptr;
+    QRadioButton* selectedButton_ = nullptr;
+    QLineEdit* verificationBox_ = nullptr;
+
+    frmErrarrLei* result_ = nullptr;
+    frmGsCsArr* sort_ = nullptr;
+    frmShuoming* parameters_ = nullptr;
+    frmGsbz* steps_ = nullptr;
+    // The voters of the current position in the last selected-formula
+    // calculation, for the detail list.
+    std::vector<VotingFormula> detailVoters_;
 
     QTimer* deferredTimer_ = nullptr;
     bool refreshPending_ = false;

@@ -189,6 +189,12 @@ void FormulaPanel::buildPanel() {
 
     manageMenu_ = new QMenu(QStringLiteral("管理"), this);
     manageMenu_->setObjectName(QStringLiteral("mnuGl"));
+    stepsAction_ = manageMenu_->addAction(QStringLiteral("查询该公式历史计算式(&U)"));
+    connect(stepsAction_, &QAction::triggered, this, [this] {
+        if (menuRow_ < 0 || menuRow_ >= model_->size()) return;
+        const FormulaRow& row = model_->list()[model_->listIndex(menuRow_)].row;
+        emit stepsRequested(qs(row.code), qs(row.chinese));
+    });
     deleteOneAction_ = manageMenu_->addAction(QStringLiteral("删除该公式(&D)"));
     connect(deleteOneAction_, &QAction::triggered, this, [this] { deleteFormula(menuRow_); });
     connect(manageMenu_->addAction(QStringLiteral("删除选中所有公式(&C)")), &QAction::triggered,
@@ -220,6 +226,15 @@ void FormulaPanel::syncChoices() {
     const QSignalBlocker blockKeep(keepButton_);
     killButton_->setChecked(state_.kill);
     keepButton_->setChecked(!state_.kill);
+}
+
+const std::unordered_set<std::int64_t>* FormulaPanel::selectionOf(int position, bool kill) const {
+    if (listed_ && position == listedPosition_ && kill == listedKill_)
+        return &state_.selectedFormulas;
+    if (position < 1 || position > kPositions) return nullptr;
+    const auto& left = state_.leftSelections[position];
+    if (left && left->kill == kill) return &left->ids;
+    return nullptr;
 }
 
 CountRule FormulaPanel::countRule() const {
@@ -384,7 +399,12 @@ void FormulaPanel::carryMarks(const std::vector<ListedFormula>& list, int positi
                     calc[id] = c->second;
         }
     }
-    state_.selectedFormulas.swap(selected);
+    // A list that goes leaves its flags with its position; the calculation
+    // reads them there until the position is listed (refilled) again.
+    if (listed_ && (listedPosition_ != position || listedKill_ != kill))
+        state_.leftSelections[listedPosition_] =
+            MainState::PositionSelection{listedKill_, std::move(state_.selectedFormulas)};
+    state_.selectedFormulas = std::move(selected);
     state_.calcValues.swap(calc);
 }
 
@@ -545,7 +565,8 @@ void FormulaPanel::importFormulas() {
 void FormulaPanel::showManageMenu(const QPoint& globalPos) {
     const QModelIndex at = listView_->indexAt(listView_->viewport()->mapFromGlobal(globalPos));
     menuRow_ = at.isValid() ? at.row() : -1;
-    // The two single-formula deletions need a formula under the pointer.
+    // The single-formula entries need a formula under the pointer.
+    stepsAction_->setEnabled(menuRow_ >= 0);
     deleteOneAction_->setEnabled(menuRow_ >= 0);
     deleteLastAction_->setEnabled(menuRow_ >= 0);
     manageMenu_->popup(globalPos);
@@ -656,6 +677,8 @@ void FormulaPanel::clearAllFormulas() {
         asker_.warn(this, kClearTitle, qs(result.message));
         return;
     }
+    // Row ids of emptied tables come back for new formulas.
+    for (auto& left : state_.leftSelections) left.reset();
     refresh();
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "formula/Verification.h"
@@ -93,6 +94,13 @@ class FormulaPanel : public QWidget {
     // (1-based) and shows it in the history grid; nothing is stored.
     void showBlock(int first);
 
+    // The selection a calculation uses for a position and kind: the listed
+    // flags, the flags the position had when the list left it, or nothing
+    // when every formula of the position counts as selected.
+    const std::unordered_set<std::int64_t>* selectionOf(int position, bool kill) const;
+    // The verification options as counting rules.
+    CountRule countRule() const;
+
     FormulaListModel* model() const { return model_; }
     HistoryView* listView() const { return listView_; }
     QMenu* manageMenu() const { return manageMenu_; }
@@ -100,6 +108,10 @@ class FormulaPanel : public QWidget {
     QScrollBar* formulaColumnBar() const { return columnBar_; }
     QLineEdit* input() const { return input_; }
     frmGSGuolv* filterWindow() const { return filter_; }
+
+  signals:
+    // "查询该公式历史计算式(&U)" on a formula of the list.
+    void stepsRequested(const QString& code, const QString& chinese);
 
   private:
     struct Prior {
@@ -127,7 +139,6 @@ class FormulaPanel : public QWidget {
     Carry priorWithout(const std::vector<int>& deletedIndexes, Carry::Flags flags) const;
     void deleteIdxs(const std::vector<int>& idxs, const Carry& carry);
     void deleteBySelection(bool selected, const QString& question);
-    CountRule countRule() const;
     void syncChoices();
     void updateColumnBar();
     void fitWideColumns();
@@ -150,6 +161,7 @@ class FormulaPanel : public QWidget {
     QCheckBox* perDrawBox_ = nullptr;
     QLineEdit* input_ = nullptr;
     QMenu* manageMenu_ = nullptr;
+    QAction* stepsAction_ = nullptr;
     QAction* deleteOneAction_ = nullptr;
     QAction* deleteLastAction_ = nullptr;
     QScrollBar* columnBar_ = nullptr;

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "analysis/Calculation.h"
+
+class QTableView;
+
+namespace varnet {
+
+class CellModel;
+
+// "详细结果列表": the formulas that voted at one position of the last
+// calculation, in list order, with the number each gave.
+class frmXxlb : public QDialog {
+    Q_OBJECT
+  public:
+    // `chinese`: the formulas in Chinese form (else the code form).
+    frmXxlb(std::vector<VotingFormula> voters, bool chinese, QWidget* parent = nullptr);
+    ~frmXxlb() override;
+
+    QTableView* grid() const { return grid_; }
+
+  private:
+    std::vector<VotingFormula> voters_;
+    CellModel* model_ = nullptr;
+    QTableView* grid_ = nullptr;
+};
+
+}  // namespace varnet

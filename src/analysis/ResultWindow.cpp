@@ -1,0 +1,247 @@
+#include "analysis/ResultWindow.h"
+
+#include <QBrush>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "ui/CellModel.h"
+
+namespace varnet {
+
+namespace {
+
+constexpr int kListWidths[6] = {600, 600, 1000, 1000, 1000, 1000};
+constexpr int kCountWidths[3] = {1200, 1200, 8000};
+const QColor kFilteredGreen(0, 255, 0);
+const QColor kGrey(128, 128, 128);
+
+QStringList listHeaders(bool resorted) {
+    const QString note = resorted ? QStringLiteral("（公式错误值）") : QString();
+    return {QStringLiteral("排序序号"),         QStringLiteral("号码"),
+            QStringLiteral("杀留Err值") + note, QStringLiteral("杀码Err值") + note,
+            QStringLiteral("留码Err值") + note, QStringLiteral("保留/滤杀")};
+}
+
+QTableView* makeGrid(QWidget* parent, const QString& name, CellModel* model) {
+    auto* grid = new QTableView(parent);
+    grid->setObjectName(name);
+    grid->setModel(model);
+    grid->verticalHeader()->hide();
+    grid->setSelectionMode(QAbstractItemView::NoSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    return grid;
+}
+
+// Twips widths, widened where a header needs more room.
+void setWidths(QTableView* grid, const int* twips, int columns) {
+    const QFontMetrics metrics = grid->horizontalHeader()->fontMetrics();
+    for (int c = 0; c < columns; ++c) {
+        const QString header = grid->model()->headerData(c, Qt::Horizontal).toString();
+        grid->setColumnWidth(
+            c, std::max(twipsToPixels(twips[c]), metrics.horizontalAdvance(header) + 12));
+    }
+}
+
+}  // namespace
+
+frmErrarrLei::frmErrarrLei(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("frmErrarrLei"));
+    setWindowTitle(QStringLiteral("杀留值排序(鼠标双击列表反向排序)"));
+
+    auto* layout = new QVBoxLayout(this);
+    note_ = new QLabel(QStringLiteral("计算结果"), this);
+    note_->setObjectName(QStringLiteral("Label2"));
+    layout->addWidget(note_);
+    target_ = new QLabel(this);
+    target_->setObjectName(QStringLiteral("lblTarget"));
+    layout->addWidget(target_);
+    tabs_ = new QTabBar(this);
+    tabs_->setObjectName(QStringLiteral("TabStrip1"));
+    tabs_->setExpanding(false);
+    layout->addWidget(tabs_);
+    pages_ = new QStackedWidget(this);
+    layout->addWidget(pages_, 1);
+    connect(tabs_, &QTabBar::currentChanged, pages_, &QStackedWidget::setCurrentIndex);
+
+    auto* bottom = new QHBoxLayout;
+    auto* label = new QLabel(QStringLiteral("各位最可能排列结果"), this);
+    label->setObjectName(QStringLiteral("Label1"));
+    arrangement_ = new QLineEdit(this);
+    arrangement_->setObjectName(QStringLiteral("Text1"));
+    arrangement_->setReadOnly(true);
+    details_ = new QPushButton(QStringLiteral("详细结果列表(&D)"), this);
+    details_->setObjectName(QStringLiteral("Command2"));
+    details_->hide();
+    connect(details_, &QPushButton::clicked, this, &frmErrarrLei::detailsRequested);
+    bottom->addWidget(label);
+    bottom->addWidget(arrangement_, 1);
+    bottom->addWidget(details_);
+    layout->addLayout(bottom);
+    resize(760, 740);
+}
+
+frmErrarrLei::~frmErrarrLei() = default;
+
+frmErrarrLei::Panel& frmErrarrLei::panel(int index) {
+    while (static_cast<int>(panels_.size()) <= index) {
+        const int p = static_cast<int>(panels_.size()) + 1;
+        Panel made;
+        made.page = new QWidget(pages_);
+        auto* layout = new QVBoxLayout(made.page);
+        layout->setContentsMargins(0, 4, 0, 0);
+
+        auto* listFrame = new QGroupBox(QStringLiteral("该类公式计算综合结果"), made.page);
+        listFrame->setObjectName(QStringLiteral("Frame2_%1").arg(p));
+        auto* listLayout = new QVBoxLayout(listFrame);
+        made.listModel = new CellModel(made.page);
+        made.list = makeGrid(listFrame, QStringLiteral("MSFlexGrid1_%1").arg(p), made.listModel);
+        made.list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        listLayout->addWidget(made.list);
+        made.examined = new QLabel(listFrame);
+        made.examined->setObjectName(QStringLiteral("lblExamined_%1").arg(p));
+        listLayout->addWidget(made.examined);
+        layout->addWidget(listFrame);
+
+        auto* countFrame = new QGroupBox(QStringLiteral("公式总计算结果情况统计"), made.page);
+        countFrame->setObjectName(QStringLiteral("Frame3_%1").arg(p));
+        auto* countLayout = new QVBoxLayout(countFrame);
+        made.countModel = new CellModel(made.page);
+        made.counts =
+            makeGrid(countFrame, QStringLiteral("MSFlexGrid3_%1").arg(p), made.countModel);
+        countLayout->addWidget(made.counts);
+        layout->addWidget(countFrame, 1);
+
+        const int index0 = p - 1;
+        auto sortBy = [this, index0](int column) { resortList(index0 + 1, column); };
+        connect(made.list, &QTableView::clicked, this,
+                [sortBy](const QModelIndex& at) { sortBy(at.column()); });
+        connect(made.list->horizontalHeader(), &QHeaderView::sectionClicked, this, sortBy);
+        pages_->addWidget(made.page);
+        panels_.push_back(made);
+    }
+    return panels_[index];
+}
+
+QTableView* frmErrarrLei::numberList(int position) const {
+    return position >= 1 && position <= shown_ ? panels_[position - 1].list : nullptr;
+}
+
+QTableView* frmErrarrLei::countSummary(int position) const {
+    return position >= 1 && position <= shown_ ? panels_[position - 1].counts : nullptr;
+}
+
+QLabel* frmErrarrLei::examinedLabel(int position) const {
+    return position >= 1 && position <= shown_ ? panels_[position - 1].examined : nullptr;
+}
+
+void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, bool kill,
+                        const QString& note, bool details) {
+    kill_ = kill;
+    {
+        const QSignalBlocker block(tabs_);
+        while (tabs_->count() > 0) tabs_->removeTab(0);
+    }
+    shown_ = static_cast<int>(summary.positions.size());
+    for (int i = 0; i < shown_; ++i) {
+        Panel& p = panel(i);
+        p.summary = summary.positions[i];
+        // The fill shows the ranking order, so clicks start from it again.
+        p.reversed = false;
+        showList(p, false);
+        showCounts(p);
+        const PositionVotes* votes =
+            i < static_cast<int>(result.positions.size()) ? &result.positions[i] : nullptr;
+        p.examined->setText(
+            votes ? QStringLiteral("本位计算公式%1条，其中无效公式%2条（不能在每期历史上计算）"
+                                   "未参与计算。")
+                        .arg(votes->examined)
+                        .arg(votes->invalid)
+                  : QString());
+        tabs_->addTab(QStringLiteral("第%1").arg(p.summary.position));
+    }
+    tabs_->setCurrentIndex(0);
+    pages_->setCurrentIndex(0);
+    note_->setText(note);
+    target_->setText(QStringLiteral("本次计算的目标期号：%1").arg(result.targetIssue));
+    arrangement_->setText(QString::fromStdString(summary.arrangement));
+    details_->setVisible(details);
+}
+
+void frmErrarrLei::resortList(int position, int column) {
+    if (position < 1 || position > shown_) return;
+    Panel& p = panels_[position - 1];
+    p.reversed = !p.reversed;
+    if (column >= 1 && column <= 4)
+        p.summary.rows = resort(p.summary.rows, column, p.reversed, kill_);
+    showList(p, true);
+}
+
+void frmErrarrLei::showList(Panel& panel, bool resorted) {
+    const std::vector<PositionSummary::Row>* rows = &panel.summary.rows;
+    panel.listModel->reset(
+        static_cast<int>(rows->size()), listHeaders(resorted),
+        [rows](int r, int c, int role) -> QVariant {
+            const PositionSummary::Row& row = (*rows)[r];
+            switch (role) {
+                case Qt::DisplayRole:
+                    switch (c) {
+                        case 0:
+                            return r + 1;
+                        case 1:
+                            return row.number;
+                        case 2:
+                            return static_cast<qlonglong>(row.total);
+                        case 3:
+                            return static_cast<qlonglong>(row.kill);
+                        case 4:
+                            return static_cast<qlonglong>(row.keep);
+                        default:
+                            return row.keepMark ? QStringLiteral("保留") : QStringLiteral("滤杀");
+                    }
+                case Qt::ForegroundRole:
+                    return QBrush(row.keepMark ? QColor(Qt::black) : kFilteredGreen);
+                case Qt::BackgroundRole:
+                    if (c == 1 && row.grey) return QBrush(kGrey);
+                    return {};
+                case Qt::TextAlignmentRole:
+                    return int(Qt::AlignCenter);
+                default:
+                    return {};
+            }
+        });
+    setWidths(panel.list, kListWidths, 6);
+    // As tall as its rows; the count summary takes the rest of the height.
+    QTableView* list = panel.list;
+    list->setFixedHeight(list->horizontalHeader()->sizeHint().height() +
+                         list->verticalHeader()->defaultSectionSize() *
+                             static_cast<int>(rows->size()) +
+                         2 * list->frameWidth() + 2);
+}
+
+void frmErrarrLei::showCounts(Panel& panel) {
+    const std::vector<PositionSummary::CountRow>* rows = &panel.summary.counts;
+    panel.countModel->reset(
+        static_cast<int>(rows->size()),
+        {QStringLiteral("杀留次数"), QStringLiteral("个数"), QStringLiteral("项目")},
+        [rows](int r, int c, int role) -> QVariant {
+            const PositionSummary::CountRow& row = (*rows)[r];
+            if (role == Qt::TextAlignmentRole)
+                return int((c == 2 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+            if (role != Qt::DisplayRole) return {};
+            if (c == 0) return static_cast<qlonglong>(row.count);
+            if (c == 1) return row.numbers;
+            return QString::fromStdString(row.list);
+        });
+    setWidths(panel.counts, kCountWidths, 3);
+}
+
+}  // namespace varnet

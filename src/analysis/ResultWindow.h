@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QWidget>
+#include <deque>
+
+#include "analysis/ResultSummary.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QTabBar;
+class QTableView;
+
+namespace varnet {
+
+class CellModel;
+
+// "杀留值排序(鼠标双击列表反向排序)": what a calculation counted. A tab per
+// computed position with its number list and count summary, the note on the
+// computed issue and the most likely arrangement. A click on a number list
+// reverses that list's order and sorts it by the clicked column.
+class frmErrarrLei : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frmErrarrLei(QWidget* parent = nullptr);
+    ~frmErrarrLei() override;
+
+    // Shows a calculation: its votes as `summary` ranks them. `details`
+    // shows "详细结果列表(&D)" (a selected-formula calculation).
+    void fill(const CalcResult& result, const ResultSummary& summary, bool kill,
+              const QString& note, bool details);
+
+    // A click on column `column` of position `position`'s number list.
+    void resortList(int position, int column);
+
+    QTabBar* tabs() const { return tabs_; }
+    // Position 1..10 of the last fill.
+    QTableView* numberList(int position) const;
+    QTableView* countSummary(int position) const;
+    QLabel* examinedLabel(int position) const;
+    QLabel* note() const { return note_; }
+    // The issue the votes are for.
+    QLabel* target() const { return target_; }
+    QLineEdit* arrangement() const { return arrangement_; }
+    QPushButton* detailsButton() const { return details_; }
+
+  signals:
+    void detailsRequested();
+
+  private:
+    struct Panel {
+        QWidget* page = nullptr;
+        QTableView* list = nullptr;
+        QTableView* counts = nullptr;
+        QLabel* examined = nullptr;
+        CellModel* listModel = nullptr;
+        CellModel* countModel = nullptr;
+        PositionSummary summary;
+        bool reversed = false;
+    };
+
+    Panel& panel(int index);
+    void showList(Panel& panel, bool resorted);
+    void showCounts(Panel& panel);
+
+    QLabel* note_ = nullptr;
+    QLabel* target_ = nullptr;
+    QTabBar* tabs_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    QLineEdit* arrangement_ = nullptr;
+    QPushButton* details_ = nullptr;
+    std::deque<Panel> panels_;  // the grids' models read their panel's rows in place
+    int shown_ = 0;             // positions of the last fill
+    bool kill_ = true;
+};
+
+}  // namespace varnet
