@@ -1,0 +1,154 @@
+#include "analysis/Replay.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <numeric>
+
+#include "formula/Engine.h"
+#include "formula/Evaluation.h"
+#include "formula/Parallel.h"
+#include "history/History.h"
+
+namespace varnet {
+
+Replay replayFormulas(const History& history, const std::vector<ListedFormula>& list,
+                      const std::function<bool(const ListedFormula&)>& selected,
+                      const std::function<bool(int)>& progress) {
+    Replay out;
+    const int n = history.size();
+    std::vector<int> chosen;
+    for (int i = 0; i < static_cast<int>(list.size()); ++i)
+        if (!selected || selected(list[i])) chosen.push_back(i);
+
+    // Every formula once over the whole history; the numbers go into
+    // per-worker counts that are added up at the end.
+    const FormulaEngine engine(history);
+    std::vector<std::vector<std::int8_t>> numbers(chosen.size());
+    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+    parallelFor(static_cast<int>(chosen.size()), 4, [&](int begin, int end) {
+        for (int c = begin; c < end && !stop; ++c) {
+            const ListedFormula& f = list[chosen[c]];
+            if (!f.program) continue;
+            const auto values = engine.values(*f.program, nullptr);
+            if (static_cast<int>(values.size()) != n) continue;
+            auto& out = numbers[c];
+            out.resize(n);
+            for (int r = 0; r < n; ++r) out[r] = static_cast<std::int8_t>(numberOfValue(values[r]));
+        }
+        const int d = done += end - begin;
+        if (progress && !progress(d)) stop = true;
+    });
+    if (stop) return {};
+
+    std::vector<int> valid;
+    for (std::size_t c = 0; c < chosen.size(); ++c) {
+        if (numbers[c].empty())
+            ++out.invalid;
+        else
+            valid.push_back(static_cast<int>(c));
+    }
+    out.formulas = static_cast<int>(valid.size());
+    const bool anyKeep =
+        std::any_of(valid.begin(), valid.end(), [&](int c) { return !list[chosen[c]].row.kill; });
+    // The first keep formula in list order takes its count back.
+    int firstKeep = -1;
+    for (int c : valid)
+        if (!list[chosen[c]].row.kill) {
+            firstKeep = c;
+            break;
+        }
+    const int keepCount = static_cast<int>(std::count_if(
+        valid.begin(), valid.end(), [&](int c) { return !list[chosen[c]].row.kill; }));
+
+    out.draws.resize(n);
+    parallelFor(n, 2048, [&](int begin, int end) {
+        for (int r = begin; r < end; ++r) {
+            Replay::Draw& d = out.draws[r];
+            d.issue = history.issue(r);
+            for (int p = 1; p <= 10; ++p)
+                d.drawn[p - 1] = static_cast<std::int8_t>(history.number(r, p));
+            for (int c : valid) {
+                if (!list[chosen[c]].row.kill) continue;
+                const int v = numbers[c][r];
+                if (v >= 1 && v <= 10) ++d.kill[v];
+            }
+            if (anyKeep) {
+                for (int k = 1; k <= 10; ++k) d.keep[k] = keepCount;
+                const int v = numbers[firstKeep][r];
+                if (v >= 1 && v <= 10) ++d.keep[v];
+            }
+            std::array<std::int32_t, 11> errors{};
+            for (int k = 1; k <= 10; ++k) errors[k] = d.kill[k] + (anyKeep ? keepCount : 0);
+            if (anyKeep) {
+                const int v = numbers[firstKeep][r];
+                if (v >= 1 && v <= 10) --errors[v];
+            }
+            std::array<int, 10> order;
+            std::iota(order.begin(), order.end(), 1);
+            std::stable_sort(order.begin(), order.end(),
+                             [&](int a, int b) { return errors[a] < errors[b]; });
+            for (int k = 0; k < 10; ++k) {
+                d.ranked[k] = static_cast<std::int8_t>(order[k]);
+                d.rankedErrors[k] = errors[order[k]];
+            }
+        }
+    });
+    return out;
+}
+
+std::vector<QueryRow> queryRows(const Replay& replay, int comparedPosition) {
+    std::vector<QueryRow> rows;
+    const int d = static_cast<int>(replay.draws.size());
+    for (int i = 0; i + 1 < d; ++i) {
+        const Replay::Draw& draw = replay.draws[i];
+        QueryRow q;
+        q.issue = replay.draws[i + 1].issue;
+        q.drawn = replay.draws[i + 1].drawn[comparedPosition - 1];
+        q.ranking = &draw;
+        int level = 0;
+        std::array<int, 11> perLevel{};
+        std::array<int, 10> levelOf{};
+        for (int r = 0; r < 10; ++r) {
+            if (r == 0 || draw.rankedErrors[r] != draw.rankedErrors[r - 1]) ++level;
+            levelOf[r] = level;
+            ++perLevel[level];
+        }
+        q.levels = level;
+        for (int r = 0; r < 10; ++r)
+            if (draw.ranked[r] == q.drawn) {
+                q.place = r + 1;
+                q.error = draw.rankedErrors[r];
+                q.level = levelOf[r];
+                q.onLevel = perLevel[levelOf[r]];
+            }
+        rows.push_back(q);
+    }
+    return rows;
+}
+
+std::pair<std::int32_t, std::int32_t> errorRange(const Replay& replay) {
+    // The last draw has no following draw and so no row of the grid.
+    if (replay.draws.size() < 2) return {0, 0};
+    std::int32_t lo = replay.draws[0].rankedErrors[0], hi = lo;
+    for (std::size_t i = 0; i + 1 < replay.draws.size(); ++i) {
+        lo = std::min(lo, replay.draws[i].rankedErrors[0]);
+        hi = std::max(hi, replay.draws[i].rankedErrors[9]);
+    }
+    return {lo, hi};
+}
+
+std::string numbersWithError(const Replay::Draw& draw, std::int32_t e) {
+    std::string s;
+    char buf[8];
+    for (int r = 0; r < 10; ++r)
+        if (draw.rankedErrors[r] == e) {
+            std::snprintf(buf, sizeof buf, "%02d ", draw.ranked[r]);
+            s += buf;
+        }
+    return s;
+}
+
+}  // namespace varnet
