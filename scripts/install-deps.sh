@@ -8,6 +8,7 @@ PACKAGES=(
   build-essential cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev
+  libxlsxwriter-dev
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   fonts-wqy-microhei

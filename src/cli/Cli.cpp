@@ -19,6 +19,7 @@
 #include "app/DataFolder.h"
 #include "cli/CalcCli.h"
 #include "cli/CliArgs.h"
+#include "cli/ExportCli.h"
 #include "cli/FormulaCli.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
@@ -67,6 +68,10 @@ const char* const kUsageText =
     "       [--sort KEY[:asc|desc],KEY[:asc|desc],KEY[:asc|desc]] [--keep N] [--count R]\n"
     "       [--exclude-current yes|no] [--weighting yes|no]\n"
     "  steps --position P --kind kill|keep --idx I\n"
+    "  replay --position P --kind kill|keep [--compare-position C]\n"
+    "  export formulas --position P --kind kill|keep [FILE]\n"
+    "  export formulas --all [FILE]\n"
+    "  export history [--formulas-of P --kind kill|keep] [FILE]\n"
     "  search --position P --kind kill|keep --operands K --constant C|random --candidates N\n"
     "         [--seed S] [--count N] [--weighting yes|no] [--shape prefix|suffix]\n"
     "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n";
@@ -105,6 +110,8 @@ class Session {
   public:
     Session(std::string dataDir, std::ostream& out, std::ostream& err)
         : dataDir_(std::move(dataDir)), out_(out), err_(err) {}
+
+    const std::string& dataDir() const { return dataDir_; }
 
     Database& db() {
         if (!db_.isOpen()) {
@@ -398,6 +405,12 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (args[0] == "params") return session.params(splitArgs(rest, {}));
         if (args[0] == "formula") return session.formula(rest);
         if (args[0] == "calc") return calcCommand(splitArgs(rest, {}), session.db(), out, err);
+        if (args[0] == "replay") return replayCommand(splitArgs(rest, {}), session.db(), out, err);
+        if (args[0] == "export") {
+            if (rest.empty()) throw UsageError{"export needs formulas or history"};
+            return exportCommand(rest[0], splitArgs({rest.begin() + 1, rest.end()}, {"--all"}),
+                                 session.db(), session.dataDir(), out, err);
+        }
         if (args[0] == "steps") return stepsCommand(splitArgs(rest, {}), session.db(), out, err);
         if (args[0] == "search") return session.search(splitArgs(rest, {"--print-all"}));
         throw UsageError{"unknown command '" + args[0] + "'"};

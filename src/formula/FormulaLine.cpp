@@ -65,7 +65,20 @@ int positionOfWord(std::string_view word) {
 
 std::string cutAtLianzhun(std::string_view line) {
     const Characters chars(line);
-    return trimSpaces(chars.at(0, chars.find("连准", 2)));
+    // The formula text export pads a formula with ideographic spaces before
+    // its 连准 note; they go with the note, so an exported file reads back as
+    // the formulas it was written from.
+    std::string cut = trimSpaces(chars.at(0, chars.find("连准", 2)));
+    static const std::string kIdeographicSpace = "\u3000";
+    for (;;) {
+        if (cut.size() >= 3 && cut.compare(cut.size() - 3, 3, kIdeographicSpace) == 0)
+            cut.erase(cut.size() - 3);
+        else if (!cut.empty() && cut.back() == ' ')
+            cut.pop_back();
+        else
+            break;
+    }
+    return cut;
 }
 
 std::optional<FormulaLine> takeApartFormulaLine(std::string_view line, BracketRule rule) {
