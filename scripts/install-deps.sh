@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   fonts-wqy-microhei
+  unzip
 )
 
 missing=()
