@@ -19,6 +19,8 @@
 
 #include "BenchData.h"
 #include "analysis/Calculation.h"
+#include "analysis/Exports.h"
+#include "analysis/Replay.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
@@ -220,6 +222,39 @@ int main() {
         fs::remove_all(dir);
     }
 
+    // The replay of a list over every draw with the query grid's rows, and
+    // the history workbook.
+    auto replaySeconds = [&](const History& h, int count) {
+        std::vector<ListedFormula> list(count);
+        const Batch sums = candidates(count, 4, 77);
+        const auto general = generalFormulas(count, 78);
+        for (int i = 0; i < count; ++i) {
+            list[i].row.id = i + 1;
+            list[i].row.kill = true;
+            list[i].program =
+                parseFormula(i % 2 ? general[i]
+                                   : candidateCode(asVector(sums, i), sums.constants[i]))
+                    .program;
+        }
+        const auto start = Clock::now();
+        const Replay replay = replayFormulas(h, list, {});
+        const auto rows = queryRows(replay, 1);
+        const auto range = errorRange(replay);
+        const double s = secondsSince(start);
+        return rows.size() + 1 == replay.draws.size() && range.first <= range.second ? s : -1.0;
+    };
+    const double replay500 = replaySeconds(h3000, 500);
+    const double replay1000 = replaySeconds(h100k, 1000);
+    double exportHistory = 0;
+    {
+        const fs::path file =
+            fs::temp_directory_path() / ("varnet-bench-" + std::to_string(::getpid()) + ".xlsx");
+        const auto start = Clock::now();
+        const bool ok = exportHistoryWorkbook(file.string(), h100k, nullptr, {}).ok;
+        exportHistory = ok ? secondsSince(start) : -1.0;
+        fs::remove(file);
+    }
+
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::printf("spec_way_candidates_per_s: %.1f\n", specWay);
     std::printf("reference_candidates_per_s: %.0f\n", reference);
@@ -233,6 +268,9 @@ int main() {
     std::printf("import_formulas_100000_s: %.3f\n", import100k);
     std::printf("calc_selected_10x10000_h100000_s: %.3f\n", calcSelected);
     std::printf("calc_best_10x10000_h10000_s: %.3f\n", calcBest);
+    std::printf("replay_500_h3000_s: %.3f\n", replay500);
+    std::printf("replay_1000_h100000_s: %.3f\n", replay1000);
+    std::printf("export_history_h100000_s: %.3f\n", exportHistory);
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);
