@@ -4,14 +4,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/DataFolder.h"
 #include "db/FormulaTable.h"
 #include "history/History.h"
 #include "history/ParameterNames.h"
 #include "history/TextCodec.h"
 
 namespace varnet {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -99,25 +98,8 @@ WorkbookResult writeFormulaText(const std::string& path,
     text += separator(static_cast<int>(formulas.size())) + "\r\n";
     const std::string bytes = TextCodec::utf8ToGbk(text);
 
-    const fs::path target = fs::u8path(path);
-    fs::path temp = target;
-    temp += ".part";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            result.message = "无法写入文件 " + path + "（磁盘已满或没有写权限？）。";
-            return result;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        result.message = "无法写入文件 " + path + "：" + ec.message();
+    if (!DataFolder::writeReplacing(path, bytes)) {
+        result.message = "无法写入文件 " + path + "（磁盘已满或没有写权限？）。";
         return result;
     }
     result.ok = true;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "db/Schema.h"
 #include "history/HistoryText.h"
@@ -21,8 +22,7 @@ std::string DataFolder::resolve(const std::string& dataDirArg, const std::string
     if (!dataDirArg.empty()) return dataDirArg;
     if (auto home = env("VARNET_HOME"); !home.empty()) return home;
     std::error_code ec;
-    if (!executableDir.empty() &&
-        fs::exists(fs::u8path(executableDir) / Schema::kFileName, ec))
+    if (!executableDir.empty() && fs::exists(fs::u8path(executableDir) / Schema::kFileName, ec))
         return executableDir;
     if (auto xdg = env("XDG_DATA_HOME"); !xdg.empty()) return (fs::u8path(xdg) / "Varnet").string();
     return (fs::u8path(env("HOME")) / ".local" / "share" / "Varnet").string();
@@ -43,6 +43,26 @@ bool DataFolder::prepare(const std::string& folder, std::string* error) {
 
 std::string DataFolder::join(const std::string& folder, const std::string& name) {
     return (fs::u8path(folder) / fs::u8path(name)).string();
+}
+
+bool DataFolder::writeReplacing(const std::string& path, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    const fs::path target = fs::u8path(path);
+    fs::path temp = target;
+    temp += ".part";
+    std::error_code ec;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        if (!out) {
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    fs::rename(temp, target, ec);
+    if (ec) fs::remove(temp, ec);
+    return !ec;
 }
 
 }  // namespace varnet

@@ -9,7 +9,7 @@ namespace varnet {
 // own folder when a formula.mdb stands beside it (a portable install); else
 // $XDG_DATA_HOME/Varnet (~/.local/share/Varnet).
 class DataFolder {
-public:
+  public:
     static constexpr const char* kFormulaTextFolder = "公式文本";
 
     static std::string resolve(const std::string& dataDirArg, const std::string& executableDir);
@@ -17,6 +17,9 @@ public:
     // with a message when that is not possible.
     static bool prepare(const std::string& folder, std::string* error);
     static std::string join(const std::string& folder, const std::string& name);
+    // Writes a whole file beside `path` and renames it over, so an old file
+    // is never left half overwritten and a failed write leaves nothing.
+    static bool writeReplacing(const std::string& path, const std::string& bytes);
 };
 
 }  // namespace varnet

@@ -23,28 +23,6 @@ namespace {
 
 struct Cancelled {};
 
-// Writes a file beside its target and renames it over, so an old file is
-// never left half written.
-bool writeWhole(const std::string& path, const std::string& bytes) {
-    const fs::path target = fs::u8path(path);
-    fs::path temp = target;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) fs::remove(temp, ec);
-    return !ec;
-}
-
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -187,7 +165,7 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
     r.unrecognisedPath = DataFolder::join(dataFolder, kUnrecognisedFile);
     std::string report;
     for (const auto& line : plan.unrecognised) report += TextCodec::utf8ToGbk(line) + "\r\n";
-    if (!writeWhole(r.unrecognisedPath, report)) {
+    if (!DataFolder::writeReplacing(r.unrecognisedPath, report)) {
         r.message = "无法写入文件 " + r.unrecognisedPath + "，公式没有改变。";
         return r;
     }
