@@ -1,11 +1,14 @@
 #include "analysis/DetailListWindow.h"
 
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "analysis/Exports.h"
 #include "history/ParameterNames.h"
 #include "ui/CellModel.h"
+#include "ui/ModelExport.h"
 
 namespace varnet {
 
@@ -15,7 +18,8 @@ constexpr int kWidths[5] = {600, 8000, 600, 600, 600};
 
 }  // namespace
 
-frmXxlb::frmXxlb(std::vector<VotingFormula> voters, bool chinese, QWidget* parent)
+frmXxlb::frmXxlb(std::vector<VotingFormula> voters, bool chinese, Exporter& exporter,
+                 QWidget* parent)
     : QDialog(parent), voters_(std::move(voters)) {
     setObjectName(QStringLiteral("frmXxlb"));
     setWindowTitle(QStringLiteral("详细结果列表"));
@@ -52,6 +56,12 @@ frmXxlb::frmXxlb(std::vector<VotingFormula> voters, bool chinese, QWidget* paren
     for (int c = 0; c < 5; ++c) grid_->setColumnWidth(c, twipsToPixels(kWidths[c]));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grid_);
+    export_ = new QPushButton(QStringLiteral("导出数据(&E)"), this);
+    export_->setObjectName(QStringLiteral("Command1"));
+    connect(export_, &QPushButton::clicked, this, [this, &exporter] {
+        exporter.exportGrid(this, QStringLiteral("导出"), *model_, ExportNames::kFormulas);
+    });
+    layout->addWidget(export_, 0, Qt::AlignRight);
     resize(twipsToPixels(10400) + 40, 480);
 }
 

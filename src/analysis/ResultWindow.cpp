@@ -12,7 +12,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "analysis/Exports.h"
 #include "ui/CellModel.h"
+#include "ui/ModelExport.h"
 
 namespace varnet {
 
@@ -53,7 +55,8 @@ void setWidths(QTableView* grid, const int* twips, int columns) {
 
 }  // namespace
 
-frmErrarrLei::frmErrarrLei(QWidget* parent) : QWidget(parent, Qt::Window) {
+frmErrarrLei::frmErrarrLei(Exporter& exporter, QWidget* parent)
+    : QWidget(parent, Qt::Window), exporter_(exporter) {
     setObjectName(QStringLiteral("frmErrarrLei"));
     setWindowTitle(QStringLiteral("杀留值排序(鼠标双击列表反向排序)"));
 
@@ -85,6 +88,10 @@ frmErrarrLei::frmErrarrLei(QWidget* parent) : QWidget(parent, Qt::Window) {
     bottom->addWidget(label);
     bottom->addWidget(arrangement_, 1);
     bottom->addWidget(details_);
+    auto* exportButton = new QPushButton(QStringLiteral("导出列表(&E)"), this);
+    exportButton->setObjectName(QStringLiteral("Command1"));
+    connect(exportButton, &QPushButton::clicked, this, &frmErrarrLei::exportList);
+    bottom->addWidget(exportButton);
     layout->addLayout(bottom);
     resize(760, 740);
 }
@@ -146,6 +153,7 @@ QLabel* frmErrarrLei::examinedLabel(int position) const {
 void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, bool kill,
                         const QString& note, bool details) {
     kill_ = kill;
+    lastVotes_ = result.positions.empty() ? PositionVotes{} : result.positions.back();
     {
         const QSignalBlocker block(tabs_);
         while (tabs_->count() > 0) tabs_->removeTab(0);
@@ -174,6 +182,14 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
     target_->setText(QStringLiteral("本次计算的目标期号：%1").arg(result.targetIssue));
     arrangement_->setText(QString::fromStdString(summary.arrangement));
     details_->setVisible(details);
+}
+
+void frmErrarrLei::exportList() {
+    const PositionVotes votes = lastVotes_;
+    exporter_.exportFile(this, QStringLiteral("导出"), ExportNames::kResult, 0,
+                         [&votes](const std::string& path, const std::function<bool(int)>&) {
+                             return exportResultWorkbook(path, votes);
+                         });
 }
 
 void frmErrarrLei::resortList(int position, int column) {

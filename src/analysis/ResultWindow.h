@@ -15,6 +15,7 @@ class QTableView;
 namespace varnet {
 
 class CellModel;
+class Exporter;
 
 // "杀留值排序(鼠标双击列表反向排序)": what a calculation counted. A tab per
 // computed position with its number list and count summary, the note on the
@@ -23,7 +24,7 @@ class CellModel;
 class frmErrarrLei : public QWidget {
     Q_OBJECT
   public:
-    explicit frmErrarrLei(QWidget* parent = nullptr);
+    explicit frmErrarrLei(Exporter& exporter, QWidget* parent = nullptr);
     ~frmErrarrLei() override;
 
     // Shows a calculation: its votes as `summary` ranks them. `details`
@@ -44,6 +45,8 @@ class frmErrarrLei : public QWidget {
     QLabel* target() const { return target_; }
     QLineEdit* arrangement() const { return arrangement_; }
     QPushButton* detailsButton() const { return details_; }
+    // "导出列表(&E)": the counts of the last computed position to a workbook.
+    void exportList();
 
   signals:
     void detailsRequested();
@@ -64,6 +67,8 @@ class frmErrarrLei : public QWidget {
     void showList(Panel& panel, bool resorted);
     void showCounts(Panel& panel);
 
+    Exporter& exporter_;
+    PositionVotes lastVotes_;  // the last computed position's counts
     QLabel* note_ = nullptr;
     QLabel* target_ = nullptr;
     QTabBar* tabs_ = nullptr;

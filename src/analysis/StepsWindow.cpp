@@ -5,8 +5,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "analysis/Exports.h"
 #include "ui/Asker.h"
 #include "ui/CellModel.h"
+#include "ui/ModelExport.h"
 
 namespace varnet {
 
@@ -16,7 +18,8 @@ constexpr int kWidths[4] = {1000, 3200, 12000, 1600};
 
 }  // namespace
 
-frmGsbz::frmGsbz(Asker& asker, QWidget* parent) : QWidget(parent, Qt::Window), asker_(asker) {
+frmGsbz::frmGsbz(Asker& asker, Exporter& exporter, QWidget* parent)
+    : QWidget(parent, Qt::Window), asker_(asker) {
     setObjectName(QStringLiteral("frmGsbz"));
     setWindowTitle(QStringLiteral("公式计算步骤"));
     model_ = new CellModel(this);
@@ -28,6 +31,10 @@ frmGsbz::frmGsbz(Asker& asker, QWidget* parent) : QWidget(parent, Qt::Window), a
     // Rows of one height, so 100,000 draws scroll without measuring each.
     grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    // Cells only: the scroll bars and the header are other widgets.
+    connect(grid_, &QTableView::clicked, this, [this, &exporter] {
+        exporter.exportGrid(this, QStringLiteral("导出"), *model_, ExportNames::kSteps);
+    });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(grid_);
     resize(1000, 600);

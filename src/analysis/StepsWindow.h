@@ -11,6 +11,7 @@ namespace varnet {
 
 class Asker;
 class CellModel;
+class Exporter;
 class History;
 
 // "公式计算步骤": one formula worked out on every stored draw, term by term
@@ -18,7 +19,8 @@ class History;
 class frmGsbz : public QWidget {
     Q_OBJECT
   public:
-    explicit frmGsbz(Asker& asker, QWidget* parent = nullptr);
+    // A click on the grid writes it to a workbook.
+    frmGsbz(Asker& asker, Exporter& exporter, QWidget* parent = nullptr);
     ~frmGsbz() override;
 
     // Works the formula out over the history and shows it; false, with the

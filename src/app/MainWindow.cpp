@@ -27,7 +27,10 @@
 #include <unordered_set>
 
 #include "analysis/DetailListWindow.h"
+#include "analysis/Exports.h"
 #include "analysis/ParameterWindow.h"
+#include "analysis/QueryWindow.h"
+#include "analysis/Replay.h"
 #include "analysis/ResultSummary.h"
 #include "analysis/ResultWindow.h"
 #include "analysis/StepsWindow.h"
@@ -60,6 +63,13 @@ const QString kDaysError = QStringLiteral(
 const QString kInputErrorTitle = QStringLiteral("输入有误");
 const QString kDeleteTitle = QStringLiteral("删除期数");
 const QString kCalcTitle = QStringLiteral("计算公式");
+const QString kWaitTitle = QStringLiteral("查询等待确认");
+const QString kReplayQuestion = QStringLiteral(
+    "往期结果对照需要计算每一期的运算结果还要与开奖结果比较，所以运算比较复杂过程比较长，"
+    "可能花费数十分钟，继续查询吗？");
+const QString kPerDrawExportQuestion = QStringLiteral(
+    "将本表导出到EXCEL，因为公式每一期验证数据较多可能需要数分钟，确认需要执行并等待吗？");
+const QString kExportTitle = QStringLiteral("导出");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -152,6 +162,10 @@ void MainWindow::buildWindow() {
     historyRow->addWidget(readButton);
     historyRow->addWidget(exportButton);
     historyRow->addWidget(deleteButton);
+    auto* workbookButton = new QPushButton(QStringLiteral("导出列表到Excel"));
+    workbookButton->setObjectName(QStringLiteral("cmdDcexl"));
+    connect(workbookButton, &QPushButton::clicked, this, &MainWindow::exportHistoryList);
+    historyRow->addWidget(workbookButton);
     historyRow->addSpacing(16);
     historyRow->addLayout(buildCalculationRow());
     area->addLayout(historyRow);
@@ -192,8 +206,8 @@ void MainWindow::buildWindow() {
             [this](const QPoint& at) { historyMenu_->popup(at); });
     historyLayout->addWidget(view_, 1);
     splitter->addWidget(historySide);
-    panel_ =
-        new FormulaPanel(db_, state_, dataFolder_, *this, asker_, launcher_, *model_, splitter);
+    panel_ = new FormulaPanel(db_, state_, dataFolder_, *this, *this, asker_, launcher_, *model_,
+                              splitter);
     panel_->setObjectName(QStringLiteral("formulaPanel"));
     historyLayout->addWidget(panel_->formulaColumnBar());
     splitter->addWidget(panel_);
@@ -285,8 +299,12 @@ QLayout* MainWindow::buildCalculationRow() {
     auto* parameterButton = new QPushButton(QStringLiteral("公式参数对照说明(&I)"), commandArea_);
     parameterButton->setObjectName(QStringLiteral("Command4"));
     connect(parameterButton, &QPushButton::clicked, this, &MainWindow::showParameters);
+    auto* replayButton = new QPushButton(QStringLiteral("公式往期位置值结果列表"), commandArea_);
+    replayButton->setObjectName(QStringLiteral("Command12"));
+    connect(replayButton, &QPushButton::clicked, this, &MainWindow::showPastResults);
     row->addWidget(calcButton);
     row->addWidget(parameterButton);
+    row->addWidget(replayButton);
     row->addStretch(1);
     return row;
 }
@@ -354,6 +372,9 @@ QMenu* MainWindow::buildSettingsMenu() {
 void MainWindow::buildHistoryMenu() {
     historyMenu_ = new QMenu(this);
     historyMenu_->setObjectName(QStringLiteral("mnuLishi"));
+    QAction* exportAction = historyMenu_->addAction(QStringLiteral("导出历史号码(&O)"));
+    exportAction->setObjectName(QStringLiteral("mnuDcls"));
+    connect(exportAction, &QAction::triggered, this, &MainWindow::exportHistoryList);
     connect(historyMenu_->addAction(QStringLiteral("删除所有历史(&A）")), &QAction::triggered, this,
             &MainWindow::deleteAllDraws);
     connect(historyMenu_->addAction(QStringLiteral("删除到选定期(&D)")), &QAction::triggered, this,
@@ -737,7 +758,7 @@ void MainWindow::computeFormulas() {
     for (const VotingFormula& v : result.voters)
         if (v.position == request.currentPosition) detailVoters_.push_back(v);
     if (!result_) {
-        result_ = new frmErrarrLei(this);
+        result_ = new frmErrarrLei(*this, this);
         connect(result_, &frmErrarrLei::detailsRequested, this, &MainWindow::showDetails);
     }
     result_->fill(result, summarise(result, request.kill), request.kill,
@@ -748,7 +769,7 @@ void MainWindow::computeFormulas() {
 }
 
 void MainWindow::showDetails() {
-    frmXxlb details(detailVoters_, panel_->model()->chinese(), result_);
+    frmXxlb details(detailVoters_, panel_->model()->chinese(), *this, result_);
     details.exec();
 }
 
@@ -762,11 +783,118 @@ void MainWindow::showParameters() {
 
 void MainWindow::showSteps(const QString& code, const QString& chinese) {
     if (busy_) return;
-    if (!steps_) steps_ = new frmGsbz(asker_, this);
+    if (!steps_) steps_ = new frmGsbz(asker_, *this, this);
     if (!steps_->showFormula(*history_, code, chinese)) return;
     steps_->show();
     steps_->raise();
     steps_->activateWindow();
+}
+
+void MainWindow::showPastResults() {
+    if (busy_) return;
+    if (!asker_.confirm(this, kWaitTitle, kReplayQuestion)) return;
+    const int position = state_.selectedPosition;
+    const bool kill = state_.kill;
+    // The worker reads its own copy of the flags; none means all selected.
+    using Ids = std::unordered_set<std::int64_t>;
+    std::optional<Ids> ids;
+    if (const Ids* s = panel_->selectionOf(position, kill)) ids = *s;
+    const std::shared_ptr<const History> history = history_;
+    auto replay = std::make_shared<Replay>();
+    std::string error;
+    bool cancelled = false;
+    const bool ran = runWork(
+        [&](FormulaPanel::Work& work) {
+            try {
+                const auto list = loadFormulaList(db_, position, kill, false);
+                const auto selected = [&](const ListedFormula& f) {
+                    return !ids || ids->count(f.row.id) > 0;
+                };
+                work.total = std::count_if(list.begin(), list.end(), selected);
+                *replay = replayFormulas(*history, list, selected, [&work](int done) {
+                    work.done = done;
+                    return !work.cancelled();
+                });
+                cancelled = work.cancelled();
+            } catch (const std::exception& e) {
+                error = e.what();
+            }
+        },
+        true);
+    if (!ran || cancelled) return;
+    if (!error.empty()) {
+        asker_.warn(this, QStringLiteral("公式往期位置值结果列表"),
+                    QStringLiteral("无法回放公式：") + qs(error));
+        return;
+    }
+    if (!query_) query_ = new frmLslb(*this, this);
+    query_->fill(std::move(replay), position);
+    query_->show();
+    query_->raise();
+    query_->activateWindow();
+}
+
+// ---- workbooks ----
+
+void MainWindow::exportHistoryList() {
+    if (busy_) return;
+    const bool perDraw = panel_->perDrawShown();
+    if (perDraw && !asker_.confirm(this, kWaitTitle, kPerDrawExportQuestion)) return;
+    const std::vector<PerDrawColumn>* columns = perDraw ? &model_->formulaColumns() : nullptr;
+    std::vector<std::string> names;
+    if (columns) {
+        const auto& list = panel_->model()->list();
+        for (const PerDrawColumn& c : *columns) {
+            // Columns of a verification that failed after a history change
+            // belong to the old rows; the grid shows them blank past those.
+            if (static_cast<int>(c.numbers.size()) != history_->size() ||
+                c.marks.size() != c.numbers.size()) {
+                asker_.warn(this, kExportTitle,
+                            QStringLiteral("历史列表的公式列是按较早的历史号码验算的，"
+                                           "请重新验算后再导出。没有导出。"));
+                return;
+            }
+            const bool known = c.listNumber >= 1 && c.listNumber <= static_cast<int>(list.size());
+            names.push_back(known ? list[c.listNumber - 1].row.chinese : std::string());
+        }
+    }
+    const std::shared_ptr<const History> history = history_;
+    exportFile(this, kExportTitle, ExportNames::kHistory, history->size() + 1,
+               [&](const std::string& path, const std::function<bool(int)>& progress) {
+                   return exportHistoryWorkbook(path, *history, columns, names, progress);
+               });
+}
+
+bool MainWindow::exportFile(QWidget* from, const QString& title, const std::string& file,
+                            long long total, const Exporter::Write& write) {
+    if (busy_) return false;
+    const std::string path = DataFolder::join(dataFolder_, file);
+    WorkbookResult result;
+    const bool ran = runWork(
+        [&](FormulaPanel::Work& work) {
+            work.total = total;
+            try {
+                result = write(path, [&work](int done) {
+                    work.done = done;
+                    return !work.cancelled();
+                });
+            } catch (const std::exception& e) {
+                result = WorkbookResult{};
+                result.message = "无法写入 " + path + "：" + e.what();
+            }
+        },
+        true);
+    if (!ran) return false;
+    if (!result.ok) {
+        if (cancelRequested_)
+            asker_.inform(from, title, qs(result.message));
+        else
+            asker_.warn(from, title, qs(result.message));
+        return false;
+    }
+    if (!launcher_.open(QUrl::fromLocalFile(qs(path))))
+        asker_.inform(from, title, QStringLiteral("已导出到 %1，但无法打开它。").arg(qs(path)));
+    return true;
 }
 
 // ---- long operations ----

@@ -13,6 +13,7 @@
 #include "app/MainState.h"
 #include "formula/FormulaPanel.h"
 #include "history/History.h"
+#include "ui/ModelExport.h"
 
 class QAction;
 class QActionGroup;
@@ -34,12 +35,13 @@ class Launcher;
 class frmErrarrLei;
 class frmGsCsArr;
 class frmGsbz;
+class frmLslb;
 class frmShuoming;
 
 // The main window: owns the shared state, shows the history grid with the
 // manual entry beside the formula panel, and offers the history, settings
 // and document commands.
-class MainWindow : public QMainWindow, private FormulaPanel::Host {
+class MainWindow : public QMainWindow, private FormulaPanel::Host, private Exporter {
     Q_OBJECT
   public:
     // Settings keys of the addresses behind the document buttons and the
@@ -76,6 +78,7 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     frmGsCsArr* sortWindow() const { return sort_; }
     frmShuoming* parameterWindow() const { return parameters_; }
     frmGsbz* stepsWindow() const { return steps_; }
+    frmLslb* queryWindow() const { return query_; }
 
     // Lists a position's formulas, all selected, and returns once they are
     // verified and shown.
@@ -97,6 +100,12 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     void showParameters();
     void showSteps(const QString& code, const QString& chinese);
     void showDetails();
+    // "公式往期位置值结果列表": the listed formulas replayed over every draw,
+    // shown in the history query window.
+    void showPastResults();
+    // "导出列表到Excel": the history grid, with the per-draw formula columns
+    // when they are shown, to a workbook.
+    void exportHistoryList();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -127,6 +136,9 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     std::shared_ptr<const History> currentHistory() const override { return history_; }
     bool runWork(const std::function<void(FormulaPanel::Work&)>& work, bool cancellable) override;
     bool busy() const override { return busy_; }
+    // Exporter
+    bool exportFile(QWidget* from, const QString& title, const std::string& file, long long total,
+                    const Exporter::Write& write) override;
     void showProgress(bool cancellable);
 
     void chooseDisplay(bool onCurrent);
@@ -171,6 +183,7 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host {
     frmGsCsArr* sort_ = nullptr;
     frmShuoming* parameters_ = nullptr;
     frmGsbz* steps_ = nullptr;
+    frmLslb* query_ = nullptr;
     // The voters of the current position in the last selected-formula
     // calculation, for the detail list.
     std::vector<VotingFormula> detailVoters_;

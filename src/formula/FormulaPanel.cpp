@@ -20,6 +20,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "analysis/Exports.h"
 #include "app/DataFolder.h"
 #include "app/MainState.h"
 #include "formula/FilterWindow.h"
@@ -31,6 +32,7 @@
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
 #include "ui/Launcher.h"
+#include "ui/ModelExport.h"
 
 namespace varnet {
 
@@ -41,6 +43,7 @@ const QString kImportTitle = QStringLiteral("读取公式文本");
 const QString kDeleteTitle = QStringLiteral("删除公式");
 const QString kClearTitle = QStringLiteral("清空所有公式");
 const QString kSelectTooltip = QStringLiteral("执行公式列表中序号为蓝色的公式");
+const QString kExportTitle = QStringLiteral("导出");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -70,13 +73,14 @@ struct FormulaPanel::Verified {
 };
 
 FormulaPanel::FormulaPanel(Database& db, MainState& state, std::string dataFolder, Host& host,
-                           Asker& asker, Launcher& launcher, HistoryModel& historyModel,
-                           QWidget* parent)
+                           Exporter& exporter, Asker& asker, Launcher& launcher,
+                           HistoryModel& historyModel, QWidget* parent)
     : QWidget(parent),
       db_(db),
       state_(state),
       dataFolder_(std::move(dataFolder)),
       host_(host),
+      exporter_(exporter),
       asker_(asker),
       launcher_(launcher),
       historyModel_(historyModel) {
@@ -172,6 +176,18 @@ void FormulaPanel::buildPanel() {
     selectionRow->addStretch(1);
     layout->addLayout(selectionRow);
 
+    auto* textRow = new QHBoxLayout;
+    auto* listedTextButton = new QPushButton(QStringLiteral("所选类公式中文导出"), this);
+    listedTextButton->setObjectName(QStringLiteral("Command20"));
+    connect(listedTextButton, &QPushButton::clicked, this, &FormulaPanel::exportListedText);
+    auto* everyTextButton = new QPushButton(QStringLiteral("所有类公式中文导出"), this);
+    everyTextButton->setObjectName(QStringLiteral("Command11"));
+    connect(everyTextButton, &QPushButton::clicked, this, &FormulaPanel::exportEveryText);
+    textRow->addWidget(listedTextButton);
+    textRow->addWidget(everyTextButton);
+    textRow->addStretch(1);
+    layout->addLayout(textRow);
+
     auto* entryRow = new QHBoxLayout;
     input_ = new QLineEdit(this);
     input_->setObjectName(QStringLiteral("txtIpt"));
@@ -189,6 +205,10 @@ void FormulaPanel::buildPanel() {
 
     manageMenu_ = new QMenu(QStringLiteral("管理"), this);
     manageMenu_->setObjectName(QStringLiteral("mnuGl"));
+    QAction* workbookAction = manageMenu_->addAction(QStringLiteral("导出到EXCEL表格(&E)"));
+    workbookAction->setObjectName(QStringLiteral("mnuExl"));
+    connect(workbookAction, &QAction::triggered, this,
+            [this] { exporter_.exportGrid(this, kExportTitle, *model_, ExportNames::kFormulas); });
     stepsAction_ = manageMenu_->addAction(QStringLiteral("查询该公式历史计算式(&U)"));
     connect(stepsAction_, &QAction::triggered, this, [this] {
         if (menuRow_ < 0 || menuRow_ >= model_->size()) return;
@@ -472,6 +492,54 @@ void FormulaPanel::showBlock(int first) {
     // Shown, not stored: the stored scores are those of the whole list.
     model_->setBlockScores(begin, scores);
     historyModel_.setFormulaColumns(std::move(columns), HistoryModel::FormulaHeader::Block);
+}
+
+bool FormulaPanel::perDrawShown() const { return perDrawBox_->isChecked(); }
+
+// ---- text exports ----
+
+std::string FormulaPanel::formulaTextName() {
+    const QString issue = state_.entryIssueText;
+    if (issue.contains(QLatin1Char('/')) || issue.contains(QLatin1Char('\\'))) {
+        asker_.warn(
+            this, kExportTitle,
+            QStringLiteral("期号框中的“%1”含有 / 或 \\，不能用作文件名。没有导出。").arg(issue));
+        return {};
+    }
+    return ExportNames::formulaText(issue.toStdString());
+}
+
+void FormulaPanel::exportListedText() {
+    if (host_.busy()) return;
+    const std::string file = formulaTextName();
+    if (file.empty()) return;
+    // The file holds the Chinese form; the list shows what is written.
+    formTabs_->setCurrentIndex(0);
+    std::vector<ExportedFormula> formulas;
+    formulas.reserve(model_->size());
+    for (int row = 0; row < model_->size(); ++row) {
+        const int i = model_->listIndex(row);
+        const Score* s = model_->score(i);
+        formulas.push_back({model_->list()[i].row.chinese, s && s->valid ? s->lastHit : 0});
+    }
+    exporter_.exportFile(this, kExportTitle, file, 0,
+                         [&formulas](const std::string& path, const std::function<bool(int)>&) {
+                             return writeFormulaText(path, formulas, FormulaPadding::Block);
+                         });
+}
+
+void FormulaPanel::exportEveryText() {
+    if (host_.busy()) return;
+    const std::string file = formulaTextName();
+    if (file.empty()) return;
+    formTabs_->setCurrentIndex(0);
+    const CountRule rule = countRule();
+    const std::shared_ptr<const History> history = host_.currentHistory();
+    exporter_.exportFile(
+        this, kExportTitle, file, 0, [&](const std::string& path, const std::function<bool(int)>&) {
+            return writeFormulaText(path, everyFormulaForExport(db_, *history, rule),
+                                    FormulaPadding::Own);
+        });
 }
 
 // ---- selection ----

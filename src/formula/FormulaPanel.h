@@ -25,6 +25,7 @@ namespace varnet {
 
 class Asker;
 class Database;
+class Exporter;
 class FormulaListModel;
 class History;
 class HistoryModel;
@@ -62,8 +63,9 @@ class FormulaPanel : public QWidget {
     // Formulas per block of the history grid's per-draw columns.
     static constexpr int kBlock = 500;
 
-    FormulaPanel(Database& db, MainState& state, std::string dataFolder, Host& host, Asker& asker,
-                 Launcher& launcher, HistoryModel& historyModel, QWidget* parent = nullptr);
+    FormulaPanel(Database& db, MainState& state, std::string dataFolder, Host& host,
+                 Exporter& exporter, Asker& asker, Launcher& launcher, HistoryModel& historyModel,
+                 QWidget* parent = nullptr);
     ~FormulaPanel() override;
 
     // Verifies the formulas of the selected position and kind and shows
@@ -93,6 +95,12 @@ class FormulaPanel : public QWidget {
     // `YansuanA`: verifies the block of formulas from list position `first`
     // (1-based) and shows it in the history grid; nothing is stored.
     void showBlock(int first);
+    bool perDrawShown() const;
+
+    // The formula text file in Chinese form: the listed formulas
+    // ("所选类公式中文导出") or every formula of every table ("所有类公式中文导出").
+    void exportListedText();
+    void exportEveryText();
 
     // The selection a calculation uses for a position and kind: the listed
     // flags, the flags the position had when the list left it, or nothing
@@ -143,11 +151,15 @@ class FormulaPanel : public QWidget {
     void updateColumnBar();
     void fitWideColumns();
     void showManageMenu(const QPoint& globalPos);
+    // The text file's name, from the entry issue box; empty when that text
+    // cannot be part of a file name (the user has been told).
+    std::string formulaTextName();
 
     Database& db_;
     MainState& state_;
     std::string dataFolder_;
     Host& host_;
+    Exporter& exporter_;
     Asker& asker_;
     Launcher& launcher_;
     HistoryModel& historyModel_;

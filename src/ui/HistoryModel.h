@@ -35,6 +35,7 @@ class HistoryModel : public QAbstractTableModel {
     void setFormulaColumns(std::vector<PerDrawColumn> columns, FormulaHeader header);
     void clearFormulaColumns();
     int formulaColumnCount() const { return static_cast<int>(formulaColumns_.size()); }
+    const std::vector<PerDrawColumn>& formulaColumns() const { return formulaColumns_; }
 
     // Widths in twips (1500 for the issue, 600 per number, 760 per formula),
     // as pixels.
