@@ -27,21 +27,21 @@ std::uint32_t fillOf(const QVariant& background) {
 
 }  // namespace
 
+WorkbookCell modelCell(const QAbstractItemModel& model, int row, int column) {
+    if (row == 0)
+        return {model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString()};
+    const QModelIndex at = model.index(row - 1, column);
+    WorkbookCell cell;
+    cell.text = model.data(at, Qt::DisplayRole).toString().toStdString();
+    cell.fill = fillOf(model.data(at, Qt::BackgroundRole));
+    return cell;
+}
+
 WorkbookResult writeModelWorkbook(const std::string& path, const QAbstractItemModel& model,
                                   const std::function<bool(int)>& progress) {
     return writeWorkbook(
         path, model.rowCount() + 1, model.columnCount(),
-        [&model](int r, int c) -> WorkbookCell {
-            if (r == 0)
-                return {
-                    model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString()};
-            const QModelIndex at = model.index(r - 1, c);
-            WorkbookCell cell;
-            cell.text = model.data(at, Qt::DisplayRole).toString().toStdString();
-            cell.fill = fillOf(model.data(at, Qt::BackgroundRole));
-            return cell;
-        },
-        progress);
+        [&model](int r, int c) { return modelCell(model, r, c); }, progress);
 }
 
 bool Exporter::exportGrid(QWidget* from, const QString& title, const QAbstractItemModel& grid,

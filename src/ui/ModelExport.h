@@ -11,9 +11,13 @@ class QWidget;
 
 namespace varnet {
 
-// Writes a grid as a workbook: the header row, then every cell's text; a
-// blue (0, 0, 255) or green (0, 255, 0) background becomes the cell's
-// interior. The model may be read on a worker, so it must not change meanwhile.
+// A grid's cell as a workbook has it: row 0 is the header row, then every
+// cell's text; a blue (0, 0, 255) or green (0, 255, 0) background becomes
+// the cell's interior.
+WorkbookCell modelCell(const QAbstractItemModel& model, int row, int column);
+
+// Writes a grid as a workbook, cell by cell as above. The model may be read
+// on a worker, so it must not change meanwhile.
 WorkbookResult writeModelWorkbook(const std::string& path, const QAbstractItemModel& model,
                                   const std::function<bool(int)>& progress = {});
 
