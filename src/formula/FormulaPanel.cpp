@@ -173,20 +173,16 @@ void FormulaPanel::buildPanel() {
     selectionRow->addWidget(invertButton);
     selectionRow->addWidget(clearButton);
     selectionRow->addWidget(filterButton);
-    selectionRow->addStretch(1);
-    layout->addLayout(selectionRow);
-
-    auto* textRow = new QHBoxLayout;
     auto* listedTextButton = new QPushButton(QStringLiteral("所选类公式中文导出"), this);
     listedTextButton->setObjectName(QStringLiteral("Command20"));
     connect(listedTextButton, &QPushButton::clicked, this, &FormulaPanel::exportListedText);
     auto* everyTextButton = new QPushButton(QStringLiteral("所有类公式中文导出"), this);
     everyTextButton->setObjectName(QStringLiteral("Command11"));
     connect(everyTextButton, &QPushButton::clicked, this, &FormulaPanel::exportEveryText);
-    textRow->addWidget(listedTextButton);
-    textRow->addWidget(everyTextButton);
-    textRow->addStretch(1);
-    layout->addLayout(textRow);
+    selectionRow->addWidget(listedTextButton);
+    selectionRow->addWidget(everyTextButton);
+    selectionRow->addStretch(1);
+    layout->addLayout(selectionRow);
 
     auto* entryRow = new QHBoxLayout;
     input_ = new QLineEdit(this);
