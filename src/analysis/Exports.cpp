@@ -40,6 +40,18 @@ WorkbookResult exportHistoryWorkbook(const std::string& path, const History& his
                                      const std::vector<std::string>& formulaNames,
                                      const std::function<bool(int)>& progress) {
     const int formulas = perDraw ? static_cast<int>(perDraw->size()) : 0;
+    // Columns worked out on another history (one changed since) cannot be
+    // laid beside this one.
+    if (perDraw)
+        for (const auto& c : *perDraw)
+            if (!c.numbers.empty() &&
+                (c.numbers.size() != static_cast<std::size_t>(history.size()) ||
+                 c.marks.size() != c.numbers.size())) {
+                WorkbookResult r;
+                r.message = "无法写入工作簿 " + path +
+                            "：公式各期验算结果与历史号码不一致，请重新验算后再导出。";
+                return r;
+            }
     return writeWorkbook(
         path, history.size() + 1, 11 + formulas,
         [&](int r, int c) -> WorkbookCell {

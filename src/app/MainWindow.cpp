@@ -544,6 +544,14 @@ void MainWindow::importHistory() {
 
 void MainWindow::exportHistory() {
     if (busy_) return;
+    // The issue box is free text: a path in it must not lead the file out of
+    // the history folder.
+    const QString issue = state_.verificationIssueText;
+    if (issue.contains(QLatin1Char('/')) || issue.contains(QLatin1Char('\\'))) {
+        asker_.warn(this, QStringLiteral("导出历史"),
+                    QStringLiteral("期号“%1”不能用作文件名，历史号码没有导出。").arg(issue));
+        return;
+    }
     const std::string name =
         HistoryText::exportFileName(state_.verificationIssueText.toStdString());
     const std::string path =
