@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test bench package clean
 
 all: build
 
@@ -23,6 +23,10 @@ bench: build
 	bash bench/scale.sh $(BUILD_DIR)
 	./$(BUILD_DIR)/varnet-bench
 	./$(BUILD_DIR)/varnet-bench-gui
+
+# The Debian package varnet_<version>_<arch>.deb in the build folder.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -13,6 +13,8 @@ PACKAGES=(
   libbenchmark-dev
   fonts-wqy-microhei
   unzip
+  librsvg2-bin                          # the icon's PNG sizes, drawn from its SVG
+  dpkg-dev desktop-file-utils appstream # the Debian package and its checks
 )
 
 missing=()

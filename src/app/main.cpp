@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/AppIdentity.h"
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
 #include "app/MainWindow.h"
@@ -29,6 +30,34 @@ void chooseFont(QApplication& app) {
     }
 }
 
+struct Options {
+    QCommandLineOption dataDir{QStringLiteral("data-dir"),
+                               QStringLiteral("数据文件夹（formula.mdb 所在处）"),
+                               QStringLiteral("DIR")};
+    QCommandLineOption screenshot{QStringLiteral("screenshot"),
+                                  QStringLiteral("启动后把主窗口画到 PNG 文件并退出"),
+                                  QStringLiteral("FILE")};
+
+    void addTo(QCommandLineParser& parser) const {
+        parser.setApplicationDescription(QStringLiteral("Varnet 北京赛车历史号码与公式分析"));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOption(dataDir);
+        parser.addOption(screenshot);
+    }
+};
+
+// --help and --version only print, so they must work without a display.
+bool onlyPrints(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h" || a == "-?" || a == "--help-all" || a == "--version" ||
+            a == "-v")
+            return true;
+    }
+    return false;
+}
+
 void fail(bool toStderr, const QString& message) {
     if (toStderr)
         std::fprintf(stderr, "%s\n", message.toUtf8().constData());
@@ -39,26 +68,28 @@ void fail(bool toStderr, const QString& message) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    const Options options;
+    if (onlyPrints(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        varnet::describeApplication();
+        QCommandLineParser parser;
+        options.addTo(parser);
+        parser.process(core);  // prints and exits
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
+    varnet::presentApplication();
     chooseFont(app);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Varnet 北京赛车历史号码与公式分析"));
-    parser.addHelpOption();
-    const QCommandLineOption dataDir(QStringLiteral("data-dir"),
-                                     QStringLiteral("数据文件夹（formula.mdb 所在处）"),
-                                     QStringLiteral("DIR"));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                        QStringLiteral("启动后把主窗口画到 PNG 文件并退出"),
-                                        QStringLiteral("FILE"));
-    parser.addOption(dataDir);
-    parser.addOption(screenshot);
+    options.addTo(parser);
     parser.process(app);
-    const bool shotMode = parser.isSet(screenshot);
+    const bool shotMode = parser.isSet(options.screenshot);
 
-    const std::string folder = varnet::DataFolder::resolve(
-        parser.value(dataDir).toStdString(), QCoreApplication::applicationDirPath().toStdString());
+    const std::string folder =
+        varnet::DataFolder::resolve(parser.value(options.dataDir).toStdString(),
+                                    QCoreApplication::applicationDirPath().toStdString());
     std::string error;
     if (!varnet::DataFolder::prepare(folder, &error)) {
         fail(shotMode, QString::fromStdString(error));
@@ -81,7 +112,7 @@ int main(int argc, char* argv[]) {
     window.show();
 
     if (shotMode) {
-        const QString file = parser.value(screenshot);
+        const QString file = parser.value(options.screenshot);
         // Grab once the window has been laid out and painted.
         QTimer::singleShot(0, &window, [&] {
             const bool saved = window.grab().save(file, "PNG");

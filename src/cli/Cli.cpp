@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/AppSettings.h"
+#include "app/BuildInfo.h"
 #include "app/DataFolder.h"
 #include "cli/CalcCli.h"
 #include "cli/CliArgs.h"
@@ -48,6 +49,7 @@ constexpr int kFailed = 1;
 
 const char* const kUsageText =
     "usage: varnet-cli [--data-dir DIR] COMMAND ...\n"
+    "       varnet-cli --version\n"
     "  history import FILE\n"
     "  history export [FILE]\n"
     "  history list [--last N]\n"
@@ -393,6 +395,10 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (args.size() >= 2 && args[0] == "--data-dir") {
         dataDir = args[1];
         args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        out << "varnet-cli " << build::kVersion << '\n';
+        return 0;
     }
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         (args.empty() ? err : out) << kUsageText;
