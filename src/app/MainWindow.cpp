@@ -34,7 +34,9 @@
 #include "analysis/ResultSummary.h"
 #include "analysis/ResultWindow.h"
 #include "analysis/StepsWindow.h"
+#include "app/BuildInfo.h"
 #include "app/DataFolder.h"
+#include "app/ProgramFiles.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "formula/FormulaListModel.h"
@@ -72,6 +74,12 @@ const QString kPerDrawExportQuestion = QStringLiteral(
 const QString kExportTitle = QStringLiteral("导出");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+QString aboutText(const std::string& dataFolder) {
+    return QStringLiteral("Varnet %1\n北京赛车历史号码与公式分析\n\n许可证：%2\n数据文件夹：%3")
+        .arg(QString::fromUtf8(build::kVersion), QString::fromUtf8(build::kLicense),
+             QDir::toNativeSeparators(qs(dataFolder)));
+}
 
 // The busy pointer for a command that runs on this thread.
 class BusyCursor {
@@ -366,6 +374,12 @@ QMenu* MainWindow::buildSettingsMenu() {
         connect(a, &QAction::triggered, this, [this, address] { openAddress(address); });
     }
     others->menuAction()->setVisible(anyOther);
+
+    menu->addSeparator();
+    QAction* about = menu->addAction(QStringLiteral("关于 Varnet(&V)"));
+    about->setObjectName(QStringLiteral("mnuAbout"));
+    connect(about, &QAction::triggered, this,
+            [this] { asker_.inform(this, QStringLiteral("关于 Varnet"), aboutText(dataFolder_)); });
     return menu;
 }
 
@@ -680,10 +694,10 @@ void MainWindow::restoreDefaults() {
 
 void MainWindow::openGuide() {
     const QString guide =
-        QCoreApplication::applicationDirPath() + QLatin1Char('/') + QString::fromUtf8(kGuideFile);
-    if (!QFileInfo::exists(guide)) {
+        ProgramFiles::find(QCoreApplication::applicationDirPath(), QString::fromUtf8(kGuideFile));
+    if (guide.isEmpty()) {
         asker_.warn(this, QStringLiteral("使用说明"),
-                    QStringLiteral("找不到使用说明文档 %1。").arg(guide));
+                    QStringLiteral("找不到使用说明文档 %1。").arg(QString::fromUtf8(kGuideFile)));
         return;
     }
     if (!launcher_.open(QUrl::fromLocalFile(guide)))

@@ -1,4 +1,5 @@
 #include "GuiFixture.h"
+#include "app/BuildInfo.h"
 
 namespace varnet::test {
 namespace {
@@ -12,6 +13,7 @@ const QString kWeighted = "正确率使用期数加权算法(&A)";
 const QString kDays = "历史号码更新检索天数设置(&D)";
 const QString kRestore = "恢复默认设置(&R)";
 const QString kOwnCount = "前指定期";
+const QString kAbout = "关于 Varnet(&V)";
 
 TEST_F(SettingsTest, FirstStartShowsTheDefaults) {
     MainWindow& w = open();
@@ -37,7 +39,7 @@ TEST_F(SettingsTest, MenuHasTheEntriesInOrder) {
     QMenu* menu = open().settingsMenu();
     std::vector<QString> top;
     for (QAction* a : menu->actions()) top.push_back(a->isSeparator() ? "-" : a->text());
-    ASSERT_EQ(top.size(), 8u);
+    ASSERT_EQ(top.size(), 10u);
     EXPECT_EQ(top[0], kShowNext);
     EXPECT_EQ(top[1], kShowCurrent);
     EXPECT_EQ(top[2], "-");
@@ -46,12 +48,26 @@ TEST_F(SettingsTest, MenuHasTheEntriesInOrder) {
     EXPECT_EQ(top[5], kDays);
     EXPECT_EQ(top[6], kRestore);
     EXPECT_FALSE(menu->actions()[7]->isVisible()) << "other programs hidden without addresses";
+    EXPECT_EQ(top[8], "-");
+    EXPECT_EQ(top[9], kAbout);
     const auto sub = menu->actions()[3]->menu()->actions();
     ASSERT_EQ(sub.size(), 13);
     EXPECT_EQ(sub[0]->text(), kExclude);
     EXPECT_EQ(sub[1]->text(), "前所有期");
     EXPECT_EQ(sub[11]->text(), kOwnCount);
     EXPECT_TRUE(sub[12]->isSeparator());
+}
+
+TEST_F(SettingsTest, AboutShowsVersionLicenceAndDataFolder) {
+    action(open().settingsMenu(), kAbout)->trigger();
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_EQ(asker.messages[0].title, "关于 Varnet");
+    const QString text = asker.messages[0].text;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Varnet ") + build::kVersion + "\n"))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("许可证：") + build::kLicense)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("数据文件夹：") + QString::fromStdString(folder)))
+        << text.toStdString();
 }
 
 TEST_F(SettingsTest, StoredSettingsAreShown) {
