@@ -130,15 +130,8 @@ frmLslb::frmLslb(Exporter& exporter, QWidget* parent)
     layout->addWidget(note_);
 
     model_ = new CellModel(this);
-    grid_ = new QTableView(this);
-    grid_->setObjectName(QStringLiteral("MSFlexGrid1"));
-    grid_->setModel(model_);
-    grid_->verticalHeader()->hide();
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Rows of one height, so 100,000 draws scroll without measuring each;
-    // the error-value columns take the default width.
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    grid_ = longGrid(model_, this);
+    // The error-value columns take the default width.
     grid_->horizontalHeader()->setDefaultSectionSize(twipsToPixels(kErrorColumnTwips));
     grid_->setToolTip(QStringLiteral("双击列表导出到 %1").arg(ExportNames::kQueryGrid));
     connect(grid_, &QTableView::doubleClicked, this,

@@ -23,14 +23,7 @@ frmGsbz::frmGsbz(Asker& asker, Exporter& exporter, QWidget* parent)
     setObjectName(QStringLiteral("frmGsbz"));
     setWindowTitle(QStringLiteral("公式计算步骤"));
     model_ = new CellModel(this);
-    grid_ = new QTableView(this);
-    grid_->setObjectName(QStringLiteral("MSFlexGrid1"));
-    grid_->setModel(model_);
-    grid_->verticalHeader()->hide();
-    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Rows of one height, so 100,000 draws scroll without measuring each.
-    grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    grid_ = longGrid(model_, this);
     // Cells only: the scroll bars and the header are other widgets.
     connect(grid_, &QTableView::clicked, this, [this, &exporter] {
         exporter.exportGrid(this, QStringLiteral("导出"), *model_, ExportNames::kSteps);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHeaderView>
 #include <QStringList>
+#include <QTableView>
 #include <functional>
 #include <utility>
 
@@ -49,5 +51,18 @@ class CellModel : public QAbstractTableModel {
     QStringList headers_;
     Cell cell_;
 };
+
+// A read-only grid over a CellModel with rows of one height, so that
+// 100,000 rows scroll without measuring each.
+inline QTableView* longGrid(CellModel* model, QWidget* parent) {
+    auto* grid = new QTableView(parent);
+    grid->setObjectName(QStringLiteral("MSFlexGrid1"));
+    grid->setModel(model);
+    grid->verticalHeader()->hide();
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    return grid;
+}
 
 }  // namespace varnet
