@@ -1,6 +1,9 @@
 #include "db/FormulaTable.h"
 
+#include <algorithm>
+#include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include "db/Database.h"
 #include "db/HistoryTable.h"
@@ -180,6 +183,22 @@ void FormulaTable::appendRows(const std::vector<FormulaRow>& rows) {
         ins.reset();
     }
     renumber("idx IS NULL, idx, rowid");
+}
+
+std::vector<FormulaRow> FormulaTable::storedRows() {
+    auto rows = this->rows(std::nullopt, false);
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const FormulaRow& a, const FormulaRow& b) { return a.id < b.id; });
+    return rows;
+}
+
+void FormulaTable::dropDuplicates(std::vector<FormulaRow>& rows) {
+    std::set<std::tuple<bool, std::string, std::string>> seen;
+    std::vector<FormulaRow> kept;
+    kept.reserve(rows.size());
+    for (auto& r : rows)
+        if (seen.emplace(r.kill, r.code, r.chinese).second) kept.push_back(std::move(r));
+    rows = std::move(kept);
 }
 
 void FormulaTable::clearAll(Database& db) {

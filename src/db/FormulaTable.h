@@ -72,6 +72,11 @@ class FormulaTable {
     // `idx` order, the new rows last. Runs inside the caller's transaction.
     void appendRows(const std::vector<FormulaRow>& rows);
 
+    // The formulas (no statistics) in stored order.
+    std::vector<FormulaRow> storedRows();
+    // Keeps the first row of each (kind, code form, Chinese form).
+    static void dropDuplicates(std::vector<FormulaRow>& rows);
+
     // Empties all ten tables in one transaction.
     static void clearAll(Database& db);
 
