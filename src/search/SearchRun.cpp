@@ -41,7 +41,7 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
     while (!stop && summary.evaluated < request.candidates) {
         const long long left = request.candidates - summary.evaluated;
         const int batches =
-            static_cast<int>(std::min<long long>(perRound, (left + kBatch - 1) / kBatch));
+            static_cast<int>(std::min<long long>(perRound, left / kBatch + (left % kBatch != 0)));
         std::vector<std::uint64_t> seeds(batches);
         for (auto& s : seeds) s = master.split();
         std::vector<std::vector<SearchFind>> finds(batches);
