@@ -22,6 +22,7 @@
 #include "cli/CliArgs.h"
 #include "cli/ExportCli.h"
 #include "cli/FormulaCli.h"
+#include "cli/SearchCli.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
@@ -74,9 +75,14 @@ const char* const kUsageText =
     "  export formulas --position P --kind kill|keep [FILE]\n"
     "  export formulas --all [FILE]\n"
     "  export history [--formulas-of P --kind kill|keep] [FILE]\n"
-    "  search --position P --kind kill|keep --operands K --constant C|random --candidates N\n"
+    "  search --position P --kind kill|keep [--operands K] --constant C|random --candidates N\n"
     "         [--seed S] [--count N] [--weighting yes|no] [--shape prefix|suffix]\n"
-    "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n";
+    "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n"
+    "         [--limit N] [--save append|replace]\n"
+    "  search scheme --kind kill|keep --plan N1,...,N10 [--mode add|hold]\n"
+    "         [--save append|replace|none] [--seed S] [--max-candidates M]\n"
+    "  search tune --position P --kind kill|keep --samples N [--seed S] [--save]\n"
+    "         [--print-samples]\n";
 
 std::string executableDir() {
     std::error_code ec;
@@ -156,81 +162,6 @@ class Session {
     int formula(const std::vector<std::string>& raw) {
         return formulaCommand(
             raw, [this]() -> Database& { return db(); }, dataDir_, out_, err_);
-    }
-
-    int search(const Args& a) {
-        onlyOptions(a,
-                    {"--position", "--kind", "--operands", "--constant", "--candidates", "--seed",
-                     "--count", "--weighting", "--thresholds", "--print-all", "--shape"});
-        if (!a.words.empty()) throw UsageError{"search takes only options"};
-        SearchRequest r;
-        r.generator.position = positionArg(a);
-        r.generator.kill = killKind(a);
-        const auto operands = a.option("--operands");
-        if (!operands) throw UsageError{"--operands K (2..24) is needed"};
-        r.generator.operands = static_cast<int>(integerArg(*operands, "--operands", 2, 24));
-        const auto constant = a.option("--constant");
-        if (!constant) throw UsageError{"--constant C|random is needed"};
-        if (*constant != "random") {
-            const auto c = specifiedConstant(*constant);
-            if (!c) throw UsageError{"--constant must lie within -1000000..1000000"};
-            r.generator.constant = *c;
-        }
-        if (const auto shape = a.option("--shape")) {
-            if (*shape != "prefix" && *shape != "suffix")
-                throw UsageError{"--shape must be prefix or suffix"};
-            r.generator.shape = *shape == "prefix" ? FormulaShape::Prefix : FormulaShape::Suffix;
-        }
-        const auto candidates = a.option("--candidates");
-        if (!candidates) throw UsageError{"--candidates N is needed"};
-        r.candidates = integerArg(*candidates, "--candidates", 1, INT64_MAX);
-        r.seed = clockSeed();
-        if (const auto seed = a.option("--seed"))
-            r.seed = static_cast<std::uint64_t>(integerArg(*seed, "--seed", 0, INT64_MAX));
-        const AppSettings::Values settings = AppSettings().load();
-        r.rule.retrieval = settings.issueCount();
-        r.rule.weighted = settings.weighted;
-        r.rule.search = true;
-        if (const auto c = a.option("--count"))
-            r.rule.retrieval = static_cast<int>(integerArg(*c, "--count", 0, INT32_MAX));
-        if (const auto w = a.option("--weighting")) r.rule.weighted = yesNo(*w, "--weighting");
-        r.thresholds = defaultThresholds(r.generator.kill);
-        if (const auto t = a.option("--thresholds")) {
-            std::vector<std::string> parts;
-            std::string part;
-            for (char c : *t + ",") {
-                if (c == ',') {
-                    parts.push_back(part);
-                    part.clear();
-                } else {
-                    part += c;
-                }
-            }
-            if (parts.size() != 10) throw UsageError{"--thresholds needs ten numbers"};
-            for (int i = 0; i < 10; ++i) r.thresholds.th[i] = numericValue(parts[i]);
-        }
-        r.everyCandidate = a.option("--print-all").has_value();
-        const History h = HistoryTable(db()).load();
-        const auto summary = runSearch(h, r, [&](const SearchFind& f) {
-            if (!r.everyCandidate) {
-                out_ << f.candidate.chinese << '\n';
-                return true;
-            }
-            char rate[32];
-            std::snprintf(rate, sizeof rate, "%.4f", static_cast<double>(f.score.rate));
-            out_ << f.candidate.code << '\t' << rate << '\t' << f.score.longestMiss << '\t'
-                 << f.score.longestHit << '\t' << f.score.lastMiss << '\t' << f.score.lastHit
-                 << '\t' << (f.qualified ? "yes" : "no") << '\n';
-            return true;
-        });
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "evaluated %lld candidates in %.3f s (%.0f per second), %lld qualified\n",
-                      summary.evaluated, summary.seconds,
-                      summary.seconds > 0 ? summary.evaluated / summary.seconds : 0.0,
-                      summary.qualified);
-        out_ << line;
-        return 0;
     }
 
   private:
@@ -418,7 +349,7 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                  session.db(), session.dataDir(), out, err);
         }
         if (args[0] == "steps") return stepsCommand(splitArgs(rest, {}), session.db(), out, err);
-        if (args[0] == "search") return session.search(splitArgs(rest, {"--print-all"}));
+        if (args[0] == "search") return searchCommand(rest, session.db(), out, err);
         throw UsageError{"unknown command '" + args[0] + "'"};
     } catch (const UsageError& e) {
         err << "varnet-cli: " << e.message << '\n' << kUsageText;

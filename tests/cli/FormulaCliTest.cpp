@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
@@ -352,6 +353,63 @@ TEST_F(FormulaCliTest, CalcAndSteps) {
     EXPECT_EQ(early.exitCode, 1);
     EXPECT_NE(early.err.find("1000001"), std::string::npos) << early.err;
     EXPECT_EQ(ok({"steps", "--position", "2", "--kind", "kill", "--idx", "1"}).size(), 500u);
+}
+
+// The single search with its limit and saving, the scheme and the tuning,
+// with thresholds every candidate meets stored for positions 1 and 3.
+TEST_F(FormulaCliTest, SearchLimitSchemeAndTuning) {
+    std::string ini = "[1]\n";
+    for (const std::string section : {"1", "3"}) {
+        ini += "[" + section + "]\ntext2=3\n";
+        for (int i = 0; i < 10; ++i)
+            ini += std::to_string(i) + "=" + (i % 2 ? "32768" : "0") + "\n";
+    }
+    std::filesystem::create_directories(config.file("ZO10DI"));
+    test::writeFile(config.file("ZO10DI/ZO10DI.ini"), ini);
+
+    auto found = ok({"search", "--position", "1", "--kind", "kill", "--constant", "random",
+                     "--candidates", "1000", "--seed", "2", "--limit", "5", "--save", "append"});
+    ASSERT_EQ(found.size(), 7u);
+    EXPECT_EQ(found[6], "saved 5 formulas (append) to Gongshi1");
+    EXPECT_EQ(std::count(found[0].begin(), found[0].end(), '+'), 3) << "the stored operand count";
+    EXPECT_EQ(ok({"formula", "verify", "--position", "1", "--kind", "kill"}).size(), 5u);
+
+    const auto scheme = ok({"search", "scheme", "--kind", "kill", "--plan", "2,,3,,,,,,,", "--seed",
+                            "1", "--save", "replace", "--max-candidates", "4000"});
+    ASSERT_EQ(scheme.size(), 11u);
+    EXPECT_EQ(fields(scheme[0]).at(2), "planned 2");
+    EXPECT_EQ(fields(scheme[0]).at(3), "found 2");
+    EXPECT_EQ(fields(scheme[1]).at(2), "skipped");
+    EXPECT_EQ(scheme[10], "saved 5 formulas (replace) to Gongshi1 Gongshi3");
+    EXPECT_EQ(ok({"formula", "verify", "--position", "1", "--kind", "kill"}).size(), 2u);
+    const auto hold = ok({"search", "scheme", "--kind", "kill", "--plan", "2,,4,,,,,,,", "--mode",
+                          "hold", "--seed", "1", "--save", "none"});
+    EXPECT_EQ(fields(hold[0]).at(2), "skipped") << "position 1 holds its 2 already";
+    EXPECT_EQ(fields(hold[2]).at(2), "planned 1");
+    EXPECT_EQ(hold.back(), "not saved");
+
+    // The estimates recomputed from the printed samples by the halfway rule.
+    const auto tuned = ok({"search", "tune", "--position", "2", "--kind", "keep", "--samples", "40",
+                           "--seed", "4", "--print-samples", "--save"});
+    ASSERT_EQ(tuned.size(), 42u);
+    std::array<double, 5> e{};
+    for (int i = 0; i < 40; ++i) {
+        const auto f = fields(tuned[i]);
+        for (int k = 0; k < 5; ++k) {
+            const double v = std::stod(f.at(k + 1));
+            const bool beats = k % 2 == 0 ? v > e[k] : v < e[k];
+            if (i == 0 || beats) e[k] = i == 0 ? v : (v + e[k]) / 2;
+        }
+    }
+    const auto th = fields(tuned[40]);
+    EXPECT_NEAR(std::stod(th.at(1)), e[0], 1e-3);
+    EXPECT_EQ(std::stod(th.at(4)), std::floor(e[1] + 0.5));
+    EXPECT_EQ(std::stod(th.at(5)), std::floor(e[2] + 0.5));
+    EXPECT_EQ(std::stod(th.at(8)), std::floor(e[3] + 0.5));
+    EXPECT_EQ(std::stod(th.at(9)), std::floor(e[4]) > 0 ? std::floor(e[4] + 0.5) : 1.0);
+    EXPECT_EQ(std::stod(th.at(2)), 100) << "the upper rate bound is kept";
+    EXPECT_EQ(tuned[41], "saved");
+    EXPECT_NE(test::readFile(config.file("ZO10DI/ZO10DI.ini")).find("10="), std::string::npos);
 }
 
 }  // namespace
