@@ -102,8 +102,10 @@ WorkbookResult writeFormulaText(const std::string& path,
         const std::size_t length = characters(f.chinese);
         if (padding == FormulaPadding::Own || i % 50 == 0) width = length + 10;
         std::string line = f.chinese;
-        for (std::size_t n = length; n <= width; ++n) line += kIdeographicSpace;
-        line += "连准：" + std::to_string(f.lastHit) + "期";
+        if (padding != FormulaPadding::Bare) {
+            for (std::size_t n = length; n <= width; ++n) line += kIdeographicSpace;
+            line += "连准：" + std::to_string(f.lastHit) + "期";
+        }
         text += line + "\r\n";
         if ((i + 1) % 50 == 0) text += separator(static_cast<int>(i + 1)) + "\r\n";
     }

@@ -46,7 +46,8 @@ struct ExportedFormula {
 // How the export pads a formula with ideographic spaces before "连准：":
 // up to the length of the first formula of each block of 50 lines + 11
 // (the listed formulas), or always 11 spaces (every formula of every table).
-enum class FormulaPadding { Block, Own };
+// The search window's result list is written as it stands, without either.
+enum class FormulaPadding { Block, Own, Bare };
 
 // Writes the formula text file (GBK, CR LF): the banner, one line per
 // formula, a separator after every 50 formulas and at the end. Written

@@ -160,6 +160,11 @@ TEST(Export, FormulaTextLayoutAndReadBack) {
     const std::string own = TextCodec::gbkToUtf8(test::readFile(path));
     EXPECT_NE(own.find(formulas[1].chinese + spaces11 + "连准"), std::string::npos);
 
+    ASSERT_TRUE(writeFormulaText(path, formulas, FormulaPadding::Bare).ok);
+    const std::string bare = TextCodec::gbkToUtf8(test::readFile(path));
+    EXPECT_NE(bare.find("\r\n" + formulas[7].chinese + "\r\n"), std::string::npos);
+    EXPECT_EQ(bare.find("连准："), std::string::npos);
+
     // Read back through the import: the same formulas.
     Database db = Schema::openDataFile(dir.file("formula.mdb"));
     const auto r = FormulaCommands(db).importFile(path, dir.path(), 3, true);
