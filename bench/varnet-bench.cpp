@@ -35,6 +35,7 @@
 #include "history/ParameterNames.h"
 #include "history/TextCodec.h"
 #include "search/Generator.h"
+#include "search/SchemeSearch.h"
 #include "search/SearchKernel.h"
 #include "search/StatementSearch.h"
 #include "support/RandomHistory.h"
@@ -255,6 +256,34 @@ int main() {
         fs::remove(file);
     }
 
+    // A scheme of 80 kill formulas a position over 3,000 draws with the
+    // fresh installation's thresholds, saved by appending.
+    double schemeSeconds = 0, schemePerSecond = 0;
+    {
+        const fs::path dir =
+            fs::temp_directory_path() / ("varnet-bench-scheme-" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+        {
+            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            test::storeHistory(db, h3000);
+            SchemeRequest request;
+            request.seed = 11;
+            request.rule = CountRule{300, true, true, true};
+            for (auto& p : request.positions) {
+                p.planned = 80;
+                p.thresholds = defaultThresholds(true);
+            }
+            const auto start = Clock::now();
+            const SchemeReport report = runScheme(h3000, request);
+            const bool saved = saveBatch(db, report.batch, false).ok;
+            schemeSeconds = secondsSince(start);
+            long long evaluated = 0;
+            for (const auto& p : report.positions) evaluated += p.evaluated;
+            schemePerSecond = saved && report.batch.size() == 800 ? evaluated / schemeSeconds : -1;
+        }
+        fs::remove_all(dir);
+    }
+
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::printf("spec_way_candidates_per_s: %.1f\n", specWay);
     std::printf("reference_candidates_per_s: %.0f\n", reference);
@@ -268,6 +297,9 @@ int main() {
     std::printf("import_formulas_100000_s: %.3f\n", import100k);
     std::printf("calc_selected_10x10000_h100000_s: %.3f\n", calcSelected);
     std::printf("calc_best_10x10000_h10000_s: %.3f\n", calcBest);
+    std::printf("scheme_10x80_h3000_s: %.3f\n", schemeSeconds);
+    std::printf("scheme_10x80_h3000_candidates_per_s: %.0f\n", schemePerSecond);
+    std::printf("scheme_over_fast_search: %.3f\n", schemePerSecond / searchPath);
     std::printf("replay_500_h3000_s: %.3f\n", replay500);
     std::printf("replay_1000_h100000_s: %.3f\n", replay1000);
     std::printf("export_history_h100000_s: %.3f\n", exportHistory);
