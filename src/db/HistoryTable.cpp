@@ -110,6 +110,27 @@ Numbers HistoryTable::lastNumbers() {
     return n;
 }
 
+std::optional<Draw> HistoryTable::edgeDraw(bool last) {
+    std::string sql = "SELECT strQQH";
+    for (int p = 1; p <= kPositions; ++p) sql += ", " + ParameterNames::code(paramIndex(0, p));
+    // Day, month, year: L8M, L9M, L0M.
+    for (int k = 128; k <= 130; ++k) sql += ", " + ParameterNames::code(k);
+    sql += last ? " FROM Lishi ORDER BY strQQH DESC, rowid DESC LIMIT 1"
+                : " FROM Lishi ORDER BY strQQH, rowid LIMIT 1";
+    auto st = db_.prepare(sql);
+    if (!st.step()) return std::nullopt;
+    Draw d;
+    d.issue = static_cast<std::int32_t>(st.int64(0));
+    for (int p = 0; p < kPositions; ++p) d.numbers[p] = st.integer(p + 1);
+    d.day = st.integer(11);
+    d.month = st.integer(12);
+    d.year = st.integer(13);
+    return d;
+}
+
+std::optional<Draw> HistoryTable::firstDraw() { return edgeDraw(false); }
+std::optional<Draw> HistoryTable::lastDraw() { return edgeDraw(true); }
+
 int HistoryTable::deleteLast() { return deleteLastN(1); }
 
 int HistoryTable::Delrec() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "history/Draw.h"
@@ -32,6 +33,10 @@ public:
     // Numbers of the draw with the greatest issue (the later stored of equal
     // ones); all zero for an empty table.
     Numbers lastNumbers();
+    // The first and the last draw in issue order (ties in stored order), with
+    // numbers and date; nothing for an empty table.
+    std::optional<Draw> firstDraw();
+    std::optional<Draw> lastDraw();
 
     // The deletions. Each returns the number of rows deleted.
     int deleteLast();
@@ -40,6 +45,8 @@ public:
     int deleteLastN(int n);
 
 private:
+    std::optional<Draw> edgeDraw(bool last);
+
     Database& db_;
 };
 

@@ -254,4 +254,30 @@ FormulaCommands::Result FormulaCommands::clearAll() {
     return r;
 }
 
+FormulaCommands::Result FormulaCommands::replaceAllWith(const FormulaTextPlan& plan) {
+    Result r;
+    std::map<int, std::vector<FormulaRow>> tables;
+    for (int p = 1; p <= 10; ++p) tables[p];
+    for (const auto& run : plan.runs)
+        for (const auto& line : run.lines) {
+            FormulaRow row;
+            row.kill = line.kill;
+            row.code = line.code;
+            row.chinese = line.chinese;
+            tables[line.position].push_back(std::move(row));
+            ++r.rows;
+        }
+    try {
+        Transaction tx(db_);
+        for (const auto& [position, rows] : tables) FormulaTable(db_, position).replaceAll(rows);
+        tx.commit();
+    } catch (const DbError& e) {
+        r.rows = 0;
+        r.message = std::string("保存公式失败，公式没有改变：") + e.what();
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
 }  // namespace varnet

@@ -7,6 +7,7 @@
 namespace varnet {
 
 class Database;
+struct FormulaTextPlan;
 
 // Formula entry, text import, deletion and clearing. Each command that
 // changes data runs in one transaction: it completes or leaves every table
@@ -63,6 +64,11 @@ class FormulaCommands {
     Result deleteFormulas(int position, const std::vector<int>& idxs);
     // Empties the ten formula tables in one transaction.
     Result clearAll();
+
+    // The online update's import: in one transaction every formula table is
+    // emptied and then holds the plan's lines aimed at it, in file order and
+    // numbered so, duplicates kept. `rows` is the number of formulas stored.
+    Result replaceAllWith(const FormulaTextPlan& plan);
 
   private:
     Database& db_;
