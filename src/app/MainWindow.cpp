@@ -313,6 +313,10 @@ QLayout* MainWindow::buildCalculationRow() {
     row->addWidget(calcButton);
     row->addWidget(parameterButton);
     row->addWidget(replayButton);
+    auto* searchButton = new QPushButton(QStringLiteral("公式搜索(&F)"), commandArea_);
+    searchButton->setObjectName(QStringLiteral("cmdSearch"));
+    connect(searchButton, &QPushButton::clicked, this, &MainWindow::openSearch);
+    row->addWidget(searchButton);
     row->addStretch(1);
     return row;
 }
@@ -854,6 +858,32 @@ void MainWindow::showPastResults() {
     query_->show();
     query_->raise();
     query_->activateWindow();
+}
+
+// ---- search ----
+
+void MainWindow::openSearch() {
+    if (busy_) return;
+    // Kept for the run: its results and settings stay between openings.
+    if (!search_) search_ = new frmGSGL(db_, settings_.store(), *this, *this, asker_, this);
+    search_->setWindowModality(Qt::ApplicationModal);
+    search_->show();
+    search_->raise();
+    search_->activateWindow();
+}
+
+CountRule MainWindow::searchCountRule() const {
+    CountRule rule;
+    rule.retrieval = state_.issueCount;
+    rule.weighted = state_.weighted;
+    rule.search = true;
+    return rule;
+}
+
+void MainWindow::formulasSaved(const std::vector<int>& positions) {
+    // Rewritten tables have new row ids: their old flags mean nothing.
+    for (int p : positions) state_.leftSelections[p].reset();
+    panel_->refresh();
 }
 
 // ---- workbooks ----

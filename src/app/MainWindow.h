@@ -13,6 +13,7 @@
 #include "app/MainState.h"
 #include "formula/FormulaPanel.h"
 #include "history/History.h"
+#include "search/SearchWindow.h"
 #include "ui/ModelExport.h"
 
 class QAction;
@@ -41,7 +42,10 @@ class frmShuoming;
 // The main window: owns the shared state, shows the history grid with the
 // manual entry beside the formula panel, and offers the history, settings
 // and document commands.
-class MainWindow : public QMainWindow, private FormulaPanel::Host, private Exporter {
+class MainWindow : public QMainWindow,
+                   private FormulaPanel::Host,
+                   private Exporter,
+                   private frmGSGL::Host {
     Q_OBJECT
   public:
     // Settings keys of the addresses behind the document buttons and the
@@ -79,6 +83,7 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host, private Expor
     frmShuoming* parameterWindow() const { return parameters_; }
     frmGsbz* stepsWindow() const { return steps_; }
     frmLslb* queryWindow() const { return query_; }
+    frmGSGL* searchWindow() const { return search_; }
 
     // Lists a position's formulas, all selected, and returns once they are
     // verified and shown.
@@ -106,6 +111,8 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host, private Expor
     // "导出列表到Excel": the history grid, with the per-draw formula columns
     // when they are shown, to a workbook.
     void exportHistoryList();
+    // "公式搜索(&F)": the search window, modal.
+    void openSearch();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -140,6 +147,10 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host, private Expor
     bool exportFile(QWidget* from, const QString& title, const std::string& file, long long total,
                     const Exporter::Write& write) override;
     void showProgress(bool cancellable);
+    // frmGSGL::Host
+    CountRule searchCountRule() const override;
+    QString entryIssueText() const override { return state_.entryIssueText; }
+    void formulasSaved(const std::vector<int>& positions) override;
 
     void chooseDisplay(bool onCurrent);
     void chooseIssueCount(int index);
@@ -184,6 +195,7 @@ class MainWindow : public QMainWindow, private FormulaPanel::Host, private Expor
     frmShuoming* parameters_ = nullptr;
     frmGsbz* steps_ = nullptr;
     frmLslb* query_ = nullptr;
+    frmGSGL* search_ = nullptr;
     // The voters of the current position in the last selected-formula
     // calculation, for the detail list.
     std::vector<VotingFormula> detailVoters_;

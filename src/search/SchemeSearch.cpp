@@ -86,6 +86,7 @@ SchemeReport runScheme(const History& history, const SchemeRequest& request,
         search.thresholds = settings.thresholds;
         search.candidates = request.maxCandidates > 0 ? request.maxCandidates : LLONG_MAX;
         search.seed = seed;
+        search.watch = request.watch;
         const SearchSummary summary = runSearch(
             history, search,
             [&](const SearchFind& f) {

@@ -15,6 +15,7 @@
 namespace varnet {
 
 class Database;
+struct SearchWatch;
 class History;
 
 // A formula the search found, with the position and kind it was found for.
@@ -54,6 +55,7 @@ struct SchemeRequest {
     CountRule rule;
     std::uint64_t seed = 0;
     long long maxCandidates = 0;  // per position; 0: no bound
+    SearchWatch* watch = nullptr;
 };
 
 struct SchemePositionReport {

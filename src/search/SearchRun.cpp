@@ -46,6 +46,7 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
         for (auto& s : seeds) s = master.split();
         std::vector<std::vector<SearchFind>> finds(batches);
         std::vector<int> sizes(batches);
+        SearchFind sample;  // the last batch's last candidate, for the watch
         parallelFor(
             batches, 1,
             [&](int begin, int end) {
@@ -80,6 +81,16 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
                             f.qualified =
                                 f.score.valid && QualifyCandidate(f.score, request.thresholds);
                         }
+                        if (request.watch && b == batches - 1 && i == size - 1) {
+                            sample = f;
+                            if (!f.qualified && !request.everyCandidate &&
+                                kernel.accepts(params.data(), k, constant))
+                                sample.score = kernel.score(params.data(), k, constant);
+                            sample.candidate.params = params;
+                            sample.candidate.constant = constant;
+                            sample.candidate.code = candidateCode(params, constant);
+                            sample.candidate.chinese = candidateChinese(params, constant, gs);
+                        }
                         if (f.qualified || request.everyCandidate) {
                             f.candidate.params = params;
                             f.candidate.constant = constant;
@@ -93,6 +104,7 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
             threads);
         for (int b = 0; b < batches && !stop; ++b) {
             summary.evaluated += sizes[b];
+            if (request.watch) request.watch->evaluated += sizes[b];
             for (const auto& f : finds[b]) {
                 summary.qualified += f.qualified;
                 if (!report(f)) {
@@ -101,6 +113,11 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
                 }
             }
             if (sizes[b] < kBatch && summary.evaluated < request.candidates) stop = true;
+        }
+        if (request.watch && !sample.candidate.code.empty()) {
+            std::lock_guard<std::mutex> lock(request.watch->mutex);
+            request.watch->latest = std::move(sample);
+            request.watch->fresh = true;
         }
         if (cancel && cancel->load()) {
             stop = true;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 
 #include "formula/Scoring.h"
 #include "search/Generator.h"
@@ -11,6 +12,8 @@
 namespace varnet {
 
 class History;
+
+struct SearchWatch;
 
 struct SearchRequest {
     GeneratorSettings generator;
@@ -22,12 +25,22 @@ struct SearchRequest {
     // qualify (slower: the longest runs are then worked out for all).
     bool everyCandidate = false;
     int threads = 0;  // 0: every core
+    SearchWatch* watch = nullptr;
 };
 
 struct SearchFind {
     Candidate candidate;
     Score score;
     bool qualified = false;
+};
+
+// What a window shows of a running search: the candidates evaluated so far
+// and, once per round, one candidate just scored with its statistics.
+struct SearchWatch {
+    std::atomic<long long> evaluated{0};
+    std::mutex mutex;
+    SearchFind latest;   // under `mutex`
+    bool fresh = false;  // under `mutex`: `latest` not yet taken
 };
 
 struct SearchSummary {

@@ -1,0 +1,902 @@
+#include "search/SearchWindow.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "analysis/Exports.h"
+#include "db/FormulaTable.h"
+#include "history/History.h"
+#include "history/NumericText.h"
+#include "search/SearchSettings.h"
+#include "ui/Asker.h"
+#include "ui/ModelExport.h"
+
+namespace varnet {
+
+namespace {
+
+const char* const kPositionNames[10] = {"第一", "第二", "第三", "第四", "第五",
+                                        "第六", "第七", "第八", "第九", "第十"};
+const char* const kStatNames[5] = {"正确率", "最大连错", "最大连对", "最后连错", "最后连对"};
+const QString kSavedTitle = QStringLiteral("追加公式");
+const QString kSettingsTitle = QStringLiteral("公式参数");
+const QString kPlanTitle = QStringLiteral("公式自动搜索方案设置");
+const QString kExportTitle = QStringLiteral("公式中文导出");
+const QString kTuneAllTitle = QStringLiteral("更新参数默认设置");
+const QString kTuneAllQuestion = QStringLiteral(
+    "此操作将耗时一分钟到数分钟自动搜索分析各类公式并分析其参数值，归纳出相对参数较高的数值为设置"
+    "软件各类公式搜索的默认值，操作后各类公式搜索默认值将改变，是否确认更改搜索默认值？");
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// The shortest text that reads back as the same single-precision value
+// ("93.6", not "93.5999985").
+QString floatText(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v));
+    return QString::fromLatin1(buf, static_cast<int>(r.ptr - buf));
+}
+
+// A box that must hold a number, and nothing else.
+std::optional<double> strictNumber(const QString& text) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
+QString positionName(int p) { return QString::fromUtf8(kPositionNames[p - 1]); }
+
+QLineEdit* displayBox(QWidget* parent, const QString& name) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    return box;
+}
+
+}  // namespace
+
+frmGSGL::frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter, Asker& asker,
+                 QWidget* parent)
+    : QDialog(parent), db_(db), store_(store), host_(host), exporter_(exporter), asker_(asker) {
+    setObjectName(QStringLiteral("frmGSGL"));
+    setWindowTitle(QStringLiteral("公式搜索设置以及搜索结果"));
+    build();
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setInterval(100);
+    connect(pollTimer_, &QTimer::timeout, this, &frmGSGL::poll);
+
+    countExisting();
+    position_ = 1;
+    kill_ = true;
+    showStored();
+}
+
+frmGSGL::~frmGSGL() {
+    if (worker_) {
+        cancel_ = true;
+        worker_->join();
+    }
+}
+
+void frmGSGL::build() {
+    auto* outer = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* middle = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    outer->addLayout(left);
+    outer->addLayout(middle, 1);
+    outer->addLayout(right);
+
+    // Position and kind.
+    auto* positionGroup = new QGroupBox(QStringLiteral("位数选择"), this);
+    auto* positionGrid = new QGridLayout(positionGroup);
+    for (int p = 1; p <= 10; ++p) {
+        auto* b = new QRadioButton(positionName(p), positionGroup);
+        b->setObjectName(QStringLiteral("optPosition%1").arg(p));
+        positionGrid->addWidget(b, (p - 1) / 5, (p - 1) % 5);
+        connect(b, &QRadioButton::clicked, this, [this, p] { selectPosition(p); });
+        positionButtons_[p - 1] = b;
+    }
+    positionButtons_[0]->setChecked(true);
+    left->addWidget(positionGroup);
+
+    auto* row = new QHBoxLayout;
+    auto* kindGroup = new QGroupBox(QStringLiteral("生杀"), this);
+    auto* kindLayout = new QHBoxLayout(kindGroup);
+    killButton_ = new QRadioButton(QStringLiteral("杀"), kindGroup);
+    killButton_->setObjectName(QStringLiteral("optKill"));
+    killButton_->setChecked(true);
+    keepButton_ = new QRadioButton(QStringLiteral("生"), kindGroup);
+    keepButton_->setObjectName(QStringLiteral("optKeep"));
+    kindLayout->addWidget(killButton_);
+    kindLayout->addWidget(keepButton_);
+    connect(killButton_, &QRadioButton::clicked, this, [this] { selectKind(true); });
+    connect(keepButton_, &QRadioButton::clicked, this, [this] { selectKind(false); });
+    row->addWidget(kindGroup);
+
+    auto* shapeGroup = new QGroupBox(QStringLiteral("公式形式"), this);
+    auto* shapeLayout = new QHBoxLayout(shapeGroup);
+    prefixButton_ = new QRadioButton(QStringLiteral("[Xxx类]A+B"), shapeGroup);
+    prefixButton_->setObjectName(QStringLiteral("optPrefix"));
+    prefixButton_->setChecked(true);
+    suffixButton_ = new QRadioButton(QStringLiteral("A+B=下期杀xx"), shapeGroup);
+    suffixButton_->setObjectName(QStringLiteral("optSuffix"));
+    shapeLayout->addWidget(prefixButton_);
+    shapeLayout->addWidget(suffixButton_);
+    row->addWidget(shapeGroup);
+    left->addLayout(row);
+
+    // Operands and constant.
+    row = new QHBoxLayout;
+    auto* operandGroup = new QGroupBox(QStringLiteral("公式元数"), this);
+    auto* operandLayout = new QHBoxLayout(operandGroup);
+    operandLayout->addWidget(new QLabel(QStringLiteral("公式运算元数"), operandGroup));
+    operandSlider_ = new QSlider(Qt::Horizontal, operandGroup);
+    operandSlider_->setObjectName(QStringLiteral("operandSlider"));
+    operandSlider_->setRange(2, 24);
+    operandSlider_->setValue(SearchSettings::kDefaultOperands);
+    operandBox_ = new QLineEdit(QString::number(SearchSettings::kDefaultOperands), operandGroup);
+    operandBox_->setObjectName(QStringLiteral("operandBox"));
+    operandBox_->setMaximumWidth(40);
+    operandLayout->addWidget(operandSlider_, 1);
+    operandLayout->addWidget(operandBox_);
+    connect(operandSlider_, &QSlider::valueChanged, this, [this](int v) {
+        operandBox_->setText(QString::number(v));
+        if (!loading_) SearchSettings(store_).setOperands(position_, v);
+    });
+    connect(operandBox_, &QLineEdit::editingFinished, this, [this] {
+        const auto n = parseWholeInteger(operandBox_->text().toStdString());
+        if (n && *n >= 2 && *n <= 24)
+            operandSlider_->setValue(static_cast<int>(*n));
+        else
+            operandBox_->setText(QString::number(operandSlider_->value()));
+    });
+    row->addWidget(operandGroup, 1);
+
+    auto* constantGroup = new QGroupBox(QStringLiteral("公式末尾偏移常数"), this);
+    auto* constantLayout = new QHBoxLayout(constantGroup);
+    fixedButton_ = new QRadioButton(QStringLiteral("指定"), constantGroup);
+    fixedButton_->setObjectName(QStringLiteral("optFixed"));
+    fixedButton_->setChecked(true);
+    randomButton_ = new QRadioButton(QStringLiteral("随机"), constantGroup);
+    randomButton_->setObjectName(QStringLiteral("optRandom"));
+    constantBox_ = new QLineEdit(QStringLiteral("0"), constantGroup);
+    constantBox_->setObjectName(QStringLiteral("constantBox"));
+    constantBox_->setMaximumWidth(60);
+    constantLayout->addWidget(fixedButton_);
+    constantLayout->addWidget(randomButton_);
+    constantLayout->addWidget(constantBox_);
+    row->addWidget(constantGroup);
+    left->addLayout(row);
+
+    // Thresholds and the statistics of the candidate shown.
+    row = new QHBoxLayout;
+    auto* thresholdGroup = new QGroupBox(QStringLiteral("公式参数"), this);
+    auto* thresholdGrid = new QGridLayout(thresholdGroup);
+    for (int s = 0; s < 5; ++s) {
+        thresholdGrid->addWidget(new QLabel(QString::fromUtf8(kStatNames[s]), thresholdGroup), s,
+                                 0);
+        for (int b = 0; b < 2; ++b) {
+            auto* box = new QLineEdit(thresholdGroup);
+            box->setObjectName(QStringLiteral("threshold%1").arg(2 * s + b));
+            box->setMaximumWidth(80);
+            thresholdBoxes_[2 * s + b] = box;
+            thresholdGrid->addWidget(box, s, 1 + 2 * b);
+        }
+        thresholdGrid->addWidget(new QLabel(QStringLiteral("到"), thresholdGroup), s, 2);
+    }
+    auto* saveThresholdsButton = new QPushButton(QStringLiteral("保存当前种类参数设置"), this);
+    saveThresholdsButton->setObjectName(QStringLiteral("cmdSaveThresholds"));
+    connect(saveThresholdsButton, &QPushButton::clicked, this, &frmGSGL::saveThresholds);
+    thresholdGrid->addWidget(saveThresholdsButton, 5, 0, 1, 4);
+    row->addWidget(thresholdGroup);
+
+    auto* statGroup = new QGroupBox(QStringLiteral("当前公式参数值"), this);
+    auto* statLayout = new QVBoxLayout(statGroup);
+    for (int s = 0; s < 5; ++s) {
+        statBoxes_[s] = displayBox(statGroup, QStringLiteral("stat%1").arg(s));
+        statBoxes_[s]->setMaximumWidth(90);
+        statLayout->addWidget(statBoxes_[s]);
+    }
+    row->addWidget(statGroup);
+    left->addLayout(row);
+
+    // Tuning.
+    auto* tuneGroup = new QGroupBox(QStringLiteral("公式参数智能设置"), this);
+    auto* tuneLayout = new QGridLayout(tuneGroup);
+    auto* tuneCurrentButton =
+        new QPushButton(QStringLiteral("当前公式类在指定范围内检索最优参数设置"), tuneGroup);
+    tuneCurrentButton->setObjectName(QStringLiteral("cmdTuneCurrent"));
+    connect(tuneCurrentButton, &QPushButton::clicked, this, &frmGSGL::tuneCurrent);
+    auto* tuneAllButton =
+        new QPushButton(QStringLiteral("所有公式类在指定范围内检索最优参数设置并保存"), tuneGroup);
+    tuneAllButton->setObjectName(QStringLiteral("cmdTuneAll"));
+    connect(tuneAllButton, &QPushButton::clicked, this, &frmGSGL::tuneAll);
+    sampleSlider_ = new QSlider(Qt::Horizontal, tuneGroup);
+    sampleSlider_->setObjectName(QStringLiteral("sampleSlider"));
+    sampleSlider_->setRange(20, 1000);
+    sampleSlider_->setSingleStep(20);
+    sampleSlider_->setPageStep(100);
+    sampleBox_ = displayBox(tuneGroup, QStringLiteral("sampleBox"));
+    sampleBox_->setText(QStringLiteral("20"));
+    sampleBox_->setMaximumWidth(50);
+    connect(sampleSlider_, &QSlider::valueChanged, this,
+            [this](int v) { sampleBox_->setText(QString::number(v)); });
+    tuneProgress_ = new QProgressBar(tuneGroup);
+    tuneProgress_->setObjectName(QStringLiteral("tuneProgress"));
+    tuneProgress_->hide();
+    tuneCancel_ = new QPushButton(QStringLiteral("取消"), tuneGroup);
+    tuneCancel_->setObjectName(QStringLiteral("cmdTuneCancel"));
+    tuneCancel_->hide();
+    connect(tuneCancel_, &QPushButton::clicked, this, [this] { cancel_ = true; });
+    tuneLayout->addWidget(tuneCurrentButton, 0, 0, 1, 2);
+    tuneLayout->addWidget(tuneAllButton, 1, 0, 1, 2);
+    tuneLayout->addWidget(sampleSlider_, 2, 0);
+    tuneLayout->addWidget(sampleBox_, 2, 1);
+    tuneLayout->addWidget(tuneProgress_, 3, 0);
+    tuneLayout->addWidget(tuneCancel_, 3, 1);
+    left->addWidget(tuneGroup);
+    left->addStretch(1);
+
+    // The search, its displays and the result list.
+    row = new QHBoxLayout;
+    startButton_ = new QPushButton(QStringLiteral("开始搜索(&F)"), this);
+    startButton_->setObjectName(QStringLiteral("cmdStart"));
+    connect(startButton_, &QPushButton::clicked, this, &frmGSGL::startSearch);
+    pauseButton_ = new QPushButton(QStringLiteral("暂停搜索(&E)"), this);
+    pauseButton_->setObjectName(QStringLiteral("cmdPause"));
+    connect(pauseButton_, &QPushButton::clicked, this, &frmGSGL::pauseSearch);
+    limitCheck_ = new QCheckBox(QStringLiteral("自动中止"), this);
+    limitCheck_->setObjectName(QStringLiteral("chkLimit"));
+    limitBox_ = new QLineEdit(QStringLiteral("50"), this);
+    limitBox_->setObjectName(QStringLiteral("limitBox"));
+    limitBox_->setMaximumWidth(60);
+    row->addWidget(startButton_);
+    row->addWidget(pauseButton_);
+    row->addWidget(limitCheck_);
+    row->addWidget(limitBox_);
+    row->addWidget(new QLabel(QStringLiteral("条"), this));
+    row->addStretch(1);
+    middle->addLayout(row);
+
+    auto* counters = new QGridLayout;
+    counters->addWidget(new QLabel(QStringLiteral("当前验证公式数"), this), 0, 0);
+    verifiedBox_ = displayBox(this, QStringLiteral("verifiedBox"));
+    counters->addWidget(verifiedBox_, 0, 1);
+    counters->addWidget(new QLabel(QStringLiteral("检索合格公式数               合格"), this), 1,
+                        0);
+    qualifiedBox_ = displayBox(this, QStringLiteral("qualifiedBox"));
+    qualifiedBox_->setText(QStringLiteral("0"));
+    counters->addWidget(qualifiedBox_, 1, 1);
+    middle->addLayout(counters);
+    currentBox_ = displayBox(this, QStringLiteral("currentBox"));
+    middle->addWidget(currentBox_);
+
+    results_ = new ResultLines(this);
+    resultView_ = new QListView(this);
+    resultView_->setObjectName(QStringLiteral("resultList"));
+    resultView_->setModel(results_);
+    resultView_->setUniformItemSizes(true);
+    resultView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    resultView_->setMinimumWidth(520);
+    middle->addWidget(resultView_, 1);
+
+    row = new QHBoxLayout;
+    auto* appendButton = new QPushButton(QStringLiteral("公式追加到数据库(&A)"), this);
+    appendButton->setObjectName(QStringLiteral("cmdAppend"));
+    appendButton->setToolTip(
+        QStringLiteral("保留软件现有公式然后将所有合格公式追加到软件数据库。"));
+    connect(appendButton, &QPushButton::clicked, this, [this] { saveResults(false); });
+    auto* replaceButton = new QPushButton(QStringLiteral("公式更新到数据库(&N)"), this);
+    replaceButton->setObjectName(QStringLiteral("cmdReplace"));
+    replaceButton->setToolTip(
+        QStringLiteral("删除软件现有公式然后将所有合格公式添加到软件数据库。"));
+    connect(replaceButton, &QPushButton::clicked, this, [this] { saveResults(true); });
+    auto* exportButton = new QPushButton(QStringLiteral("公式中文导出"), this);
+    exportButton->setObjectName(QStringLiteral("cmdExport"));
+    connect(exportButton, &QPushButton::clicked, this, &frmGSGL::exportResults);
+    row->addWidget(appendButton);
+    row->addWidget(replaceButton);
+    row->addWidget(exportButton);
+    middle->addLayout(row);
+
+    // The scheme.
+    auto* schemeGroup = new QGroupBox(QStringLiteral("公式自动搜索方案设置"), this);
+    auto* schemeLayout = new QVBoxLayout(schemeGroup);
+    auto* planGrid = new QGridLayout;
+    for (int p = 1; p <= 10; ++p) {
+        auto* label = new QLabel(positionName(p), schemeGroup);
+        label->setObjectName(QStringLiteral("planLabel%1").arg(p));
+        auto* box = new QLineEdit(schemeGroup);
+        box->setObjectName(QStringLiteral("plan%1").arg(p));
+        box->setMaximumWidth(60);
+        connect(box, &QLineEdit::editingFinished, this, &frmGSGL::recomputeTotal);
+        auto* existing = new QLabel(schemeGroup);
+        existing->setObjectName(QStringLiteral("existing%1").arg(p));
+        existing->setMinimumWidth(40);
+        planGrid->addWidget(label, p - 1, 0);
+        planGrid->addWidget(box, p - 1, 1);
+        planGrid->addWidget(existing, p - 1, 2);
+        planLabels_[p - 1] = label;
+        planBoxes_[p - 1] = box;
+        existingLabels_[p - 1] = existing;
+    }
+    schemeLayout->addLayout(planGrid);
+    addModeButton_ = new QRadioButton(QStringLiteral("公式新增数量"), schemeGroup);
+    addModeButton_->setObjectName(QStringLiteral("optAddMode"));
+    addModeButton_->setChecked(true);
+    holdModeButton_ = new QRadioButton(QStringLiteral("公式保有数量"), schemeGroup);
+    holdModeButton_->setObjectName(QStringLiteral("optHoldMode"));
+    connect(addModeButton_, &QRadioButton::clicked, this, [this] { chooseMode(false); });
+    connect(holdModeButton_, &QRadioButton::clicked, this, [this] { chooseMode(true); });
+    auto* modeRow = new QHBoxLayout;
+    modeRow->addWidget(addModeButton_);
+    modeRow->addWidget(holdModeButton_);
+    schemeLayout->addLayout(modeRow);
+    autoReplace_ = new QCheckBox(QStringLiteral("搜索完毕公式自动更新到数据库"), schemeGroup);
+    autoReplace_->setObjectName(QStringLiteral("chkAutoReplace"));
+    autoReplace_->setChecked(true);
+    autoAppend_ = new QCheckBox(QStringLiteral("搜索完毕公式自动追加到数据库"), schemeGroup);
+    autoAppend_->setObjectName(QStringLiteral("chkAutoAppend"));
+    connect(autoReplace_, &QCheckBox::clicked, this, [this] { chooseAutoSave(autoReplace_); });
+    connect(autoAppend_, &QCheckBox::clicked, this, [this] { chooseAutoSave(autoAppend_); });
+    schemeLayout->addWidget(autoReplace_);
+    schemeLayout->addWidget(autoAppend_);
+    auto* totalRow = new QHBoxLayout;
+    totalRow->addWidget(new QLabel(QStringLiteral("公式总保有量"), schemeGroup));
+    totalLabel_ = new QLabel(schemeGroup);
+    totalLabel_->setObjectName(QStringLiteral("totalLabel"));
+    totalRow->addWidget(totalLabel_, 1);
+    schemeLayout->addLayout(totalRow);
+    auto* planButtons = new QGridLayout;
+    auto* loadPlanButton = new QPushButton(QStringLiteral("调用设置"), schemeGroup);
+    loadPlanButton->setObjectName(QStringLiteral("cmdLoadPlan"));
+    connect(loadPlanButton, &QPushButton::clicked, this, &frmGSGL::loadPlan);
+    auto* savePlanButton = new QPushButton(QStringLiteral("保存设置"), schemeGroup);
+    savePlanButton->setObjectName(QStringLiteral("cmdSavePlan"));
+    connect(savePlanButton, &QPushButton::clicked, this, &frmGSGL::savePlan);
+    schemeStartButton_ = new QPushButton(QStringLiteral("确定搜索方案开始搜索"), schemeGroup);
+    schemeStartButton_->setObjectName(QStringLiteral("cmdScheme"));
+    connect(schemeStartButton_, &QPushButton::clicked, this, &frmGSGL::startScheme);
+    schemePauseButton_ = new QPushButton(QStringLiteral("暂停"), schemeGroup);
+    schemePauseButton_->setObjectName(QStringLiteral("cmdSchemePause"));
+    connect(schemePauseButton_, &QPushButton::clicked, this, &frmGSGL::pauseScheme);
+    schemeContinueButton_ = new QPushButton(QStringLiteral("继续"), schemeGroup);
+    schemeContinueButton_->setObjectName(QStringLiteral("cmdSchemeContinue"));
+    connect(schemeContinueButton_, &QPushButton::clicked, this, &frmGSGL::continueScheme);
+    planButtons->addWidget(loadPlanButton, 0, 0);
+    planButtons->addWidget(savePlanButton, 0, 1);
+    planButtons->addWidget(schemeStartButton_, 1, 0, 1, 2);
+    planButtons->addWidget(schemePauseButton_, 2, 0);
+    planButtons->addWidget(schemeContinueButton_, 2, 1);
+    schemeLayout->addLayout(planButtons);
+    right->addWidget(schemeGroup);
+    right->addStretch(1);
+
+    idleOnly_ = {startButton_, schemeStartButton_, schemeContinueButton_, tuneCurrentButton,
+                 tuneAllButton};
+}
+
+// ---- settings ----
+
+void frmGSGL::countExisting() {
+    for (int p = 1; p <= 10; ++p) {
+        existing_[p - 1] = FormulaTable(db_, p).count();
+        existingLabels_[p - 1]->setText(QString::number(existing_[p - 1]));
+    }
+    recomputeTotal();
+}
+
+void frmGSGL::selectPosition(int p) {
+    position_ = p;
+    positionButtons_[p - 1]->setChecked(true);
+    showStored();
+}
+
+void frmGSGL::selectKind(bool kill) {
+    kill_ = kill;
+    (kill ? killButton_ : keepButton_)->setChecked(true);
+    showStored();
+}
+
+void frmGSGL::showStored() {
+    SearchSettings stored(store_);
+    const Thresholds t = stored.thresholds(position_, kill_);
+    for (int i = 0; i < 10; ++i) thresholdBoxes_[i]->setText(floatText(t.th[i]));
+    // Showing the stored count is no change of it.
+    loading_ = true;
+    operandSlider_->setValue(stored.operands(position_));
+    operandBox_->setText(QString::number(operandSlider_->value()));
+    loading_ = false;
+}
+
+std::optional<Thresholds> frmGSGL::readThresholds(const QString& title) {
+    Thresholds t;
+    for (int i = 0; i < 10; ++i) {
+        const auto v = strictNumber(thresholdBoxes_[i]->text());
+        if (!v) {
+            asker_.warn(this, title,
+                        QStringLiteral("%1的%2“%3”不是数字，参数没有保存。")
+                            .arg(QString::fromUtf8(kStatNames[i / 2]),
+                                 i % 2 == 0 ? QStringLiteral("下限") : QStringLiteral("上限"),
+                                 thresholdBoxes_[i]->text()));
+            thresholdBoxes_[i]->setFocus();
+            return std::nullopt;
+        }
+        t.th[i] = *v;
+    }
+    return t;
+}
+
+void frmGSGL::saveThresholds() {
+    const auto t = readThresholds(kSettingsTitle);
+    if (!t) return;
+    SearchSettings stored(store_);
+    stored.setThresholds(position_, kill_, *t);
+    stored.setOperands(position_, operandSlider_->value());
+}
+
+bool frmGSGL::readPlan(std::array<std::optional<int>, 10>& plan, const QString& title) {
+    for (int p = 1; p <= 10; ++p) {
+        const QString text = planBoxes_[p - 1]->text();
+        plan[p - 1].reset();
+        if (text.trimmed().isEmpty()) continue;
+        const auto n = parseWholeInteger(text.toStdString());
+        if (!n || *n < 0 || *n > INT32_MAX) {
+            asker_.warn(
+                this, title,
+                QStringLiteral("%1位的计划数量“%2”不是不小于0的整数。").arg(positionName(p), text));
+            planBoxes_[p - 1]->setFocus();
+            return false;
+        }
+        plan[p - 1] = static_cast<int>(*n);
+    }
+    return true;
+}
+
+void frmGSGL::savePlan() {
+    std::array<std::optional<int>, 10> plan;
+    if (!readPlan(plan, kPlanTitle)) return;
+    SearchSettings stored(store_);
+    for (int p = 1; p <= 10; ++p) stored.setPlan(p, kill_, plan[p - 1].value_or(0));
+}
+
+void frmGSGL::loadPlan() {
+    SearchSettings stored(store_);
+    for (int p = 1; p <= 10; ++p)
+        planBoxes_[p - 1]->setText(QString::number(stored.plan(p, kill_)));
+    recomputeTotal();
+}
+
+void frmGSGL::chooseMode(bool hold) {
+    autoAppend_->setChecked(hold);
+    autoReplace_->setChecked(!hold);
+    recomputeTotal();
+}
+
+void frmGSGL::chooseAutoSave(QCheckBox* clicked) {
+    (clicked == autoAppend_ ? autoReplace_ : autoAppend_)->setChecked(false);
+    recomputeTotal();
+}
+
+void frmGSGL::recomputeTotal() {
+    const bool hold = holdModeButton_->isChecked();
+    long long planned = 0, existing = 0;
+    for (int p = 1; p <= 10; ++p) {
+        const long long plan = std::llround(
+            std::clamp(numericValue(planBoxes_[p - 1]->text().toStdString()), -1e12, 1e12));
+        existing += existing_[p - 1];
+        if (!hold)
+            planned += plan;
+        else if (existing_[p - 1] < plan)
+            planned += plan - existing_[p - 1];
+    }
+    totalLabel_->setText(QString::number(autoAppend_->isChecked() ? planned + existing : planned));
+}
+
+GeneratorSettings frmGSGL::generatorSettings() const {
+    GeneratorSettings g;
+    g.operands = operandSlider_->value();
+    g.position = position_;
+    g.kill = kill_;
+    g.shape = prefixButton_->isChecked() ? FormulaShape::Prefix : FormulaShape::Suffix;
+    if (fixedButton_->isChecked())
+        g.constant = specifiedConstant(constantBox_->text().toStdString()).value_or(0);
+    return g;
+}
+
+// ---- work on the worker thread ----
+
+void frmGSGL::launch(Work kind, std::function<void()> job, std::function<void()> done) {
+    work_ = kind;
+    cancel_ = false;
+    ended_ = false;
+    done_ = std::move(done);
+    for (QWidget* w : idleOnly_) w->setEnabled(false);
+    worker_.emplace([this, job = std::move(job)] {
+        // Below the window's thread, so the window answers at once; the
+        // threads the search starts inherit this.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+        job();
+        ended_ = true;
+    });
+    pollTimer_->start();
+}
+
+void frmGSGL::poll() {
+    takeFinds();
+    if (work_ == Work::Single || work_ == Work::Scheme) {
+        verifiedBox_->setText(QString::number(verifiedBase_ + watch_.evaluated.load()));
+        SearchFind latest;
+        {
+            std::lock_guard<std::mutex> lock(watch_.mutex);
+            if (watch_.fresh) latest = watch_.latest;
+            watch_.fresh = false;
+        }
+        if (!latest.candidate.code.empty()) {
+            currentBox_->setText(qs(latest.candidate.chinese));
+            currentBox_->setCursorPosition(0);
+            const Score& s = latest.score;
+            statBoxes_[0]->setText(floatText(s.rate));
+            statBoxes_[1]->setText(QString::number(s.longestMiss));
+            statBoxes_[2]->setText(QString::number(s.longestHit));
+            statBoxes_[3]->setText(QString::number(s.lastMiss));
+            statBoxes_[4]->setText(QString::number(s.lastHit));
+        }
+    }
+    if (work_ == Work::TuneAll) tuneProgress_->setValue(tuned_.load());
+    if (ended_) finished();
+}
+
+void frmGSGL::finished() {
+    worker_->join();
+    worker_.reset();
+    pollTimer_->stop();
+    const Work was = work_;
+    work_ = Work::None;
+    ended_ = false;
+    // The last counts and finds.
+    if (was == Work::Single || was == Work::Scheme) {
+        verifiedBase_ += watch_.evaluated.exchange(0);
+        verifiedBox_->setText(QString::number(verifiedBase_));
+    }
+    takeFinds();
+    for (QWidget* w : idleOnly_) w->setEnabled(true);
+    tuneProgress_->hide();
+    tuneCancel_->hide();
+    if (auto done = std::move(done_)) done();
+}
+
+void frmGSGL::takeFinds() {
+    std::vector<SearchResult> finds;
+    std::vector<std::pair<int, Thresholds>> tuned;
+    int started = 0;
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        finds.swap(pending_);
+        tuned.swap(tunedPending_);
+        started = pendingPosition_;
+    }
+    if (!finds.empty()) {
+        QStringList lines;
+        for (const SearchResult& r : finds) {
+            if (schemeBatch_ && r.position != schemePosition_) markSchemePosition(r.position);
+            if (schemeBatch_) ++schemeFound_;
+            lines << qs(r.chinese);
+            batch_.push_back(r);
+        }
+        results_->append(lines);
+        resultView_->scrollToBottom();
+    }
+    if (work_ == Work::Scheme && started > schemePosition_) markSchemePosition(started);
+    qualifiedBox_->setText(
+        QString::number(schemeBatch_ ? schemeFound_ : static_cast<long long>(batch_.size())));
+    // Each tuned position is stored as soon as it is done.
+    for (const auto& [p, t] : tuned) {
+        SearchSettings stored(store_);
+        stored.setThresholds(p, tuneKill_, t);
+        stored.setOperands(p, stored.operands(p));
+        selectPosition(p);
+    }
+}
+
+void frmGSGL::stopWork() {
+    if (!worker_) return;
+    cancel_ = true;
+    finished();
+    // A scheme stopped by closing is not resumed.
+    schemePaused_ = false;
+}
+
+void frmGSGL::closeEvent(QCloseEvent* event) {
+    stopWork();
+    QDialog::closeEvent(event);
+}
+
+void frmGSGL::reject() {
+    stopWork();
+    QDialog::reject();
+}
+
+// ---- single search ----
+
+void frmGSGL::startSearch() {
+    if (worker_) return;
+    std::array<std::string, 10> texts;
+    for (int i = 0; i < 10; ++i) texts[i] = thresholdBoxes_[i]->text().toStdString();
+    SearchRequest r;
+    r.generator = generatorSettings();
+    r.rule = host_.searchCountRule();
+    r.thresholds = thresholdsFromTexts(texts);
+    r.candidates = LLONG_MAX / 2;
+    r.seed = clockSeed();
+    r.watch = &watch_;
+    std::optional<long long> limit;
+    if (limitCheck_->isChecked())
+        limit = std::llround(std::max(0.0, numericValue(limitBox_->text().toStdString())));
+    if (schemeBatch_) {
+        // A single search after a scheme starts a batch of its own.
+        if (!batch_.empty()) {
+            asker_.inform(this, QStringLiteral("公式搜索"),
+                          QStringLiteral("方案搜索的结果还没有保存，请先保存或导出。"));
+            return;
+        }
+        schemeBatch_ = false;
+        schemePaused_ = false;
+    }
+    verifiedBase_ = 0;
+    watch_.evaluated = 0;
+    verifiedBox_->setText(QStringLiteral("0"));
+    const long long before = static_cast<long long>(batch_.size());
+    if (limit && before >= *limit) return;  // the batch is already full
+    auto history = host_.currentHistory();
+    launch(Work::Single,
+           [this, r, limit, before, history] {
+               long long found = before;
+               runSearch(
+                   *history, r,
+                   [&](const SearchFind& f) {
+                       {
+                           std::lock_guard<std::mutex> lock(pendingMutex_);
+                           pending_.push_back({r.generator.position, r.generator.kill,
+                                               f.candidate.code, f.candidate.chinese});
+                       }
+                       return !limit || ++found < *limit;
+                   },
+                   &cancel_);
+           },
+           {});
+}
+
+void frmGSGL::pauseSearch() {
+    if (work_ == Work::Single) cancel_ = true;
+}
+
+// ---- scheme ----
+
+void frmGSGL::startScheme() {
+    if (worker_) return;
+    std::array<std::optional<int>, 10> plan;
+    if (!readPlan(plan, kPlanTitle)) return;
+    countExisting();
+    SearchSettings stored(store_);
+    scheme_ = SchemeRequest{};
+    scheme_.kill = kill_;
+    scheme_.hold = holdModeButton_->isChecked();
+    for (int p = 1; p <= 10; ++p) {
+        SchemePosition& sp = scheme_.positions[p - 1];
+        sp.planned = plan[p - 1];
+        sp.operands = stored.operands(p);
+        sp.thresholds = stored.thresholds(p, kill_);
+        scheme_.existing[p - 1] = existing_[p - 1];
+        schemeTargets_[p - 1] = plan[p - 1].value_or(0) - (scheme_.hold ? existing_[p - 1] : 0);
+    }
+    const GeneratorSettings g = generatorSettings();
+    scheme_.shape = g.shape;
+    scheme_.constant = g.constant;
+    scheme_.rule = host_.searchCountRule();
+    scheme_.watch = &watch_;
+    batch_.clear();
+    schemeBatch_ = true;
+    schemeFound_ = 0;
+    schemePosition_ = 0;
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        pendingPosition_ = 0;
+    }
+    for (QLabel* l : planLabels_) l->setStyleSheet(QString());
+    runScheme();
+}
+
+void frmGSGL::runScheme() {
+    // A resumed scheme starts where it stopped: earlier positions are done
+    // and the current one looks only for what it still lacks.
+    SchemeRequest r = scheme_;
+    r.seed = clockSeed();
+    for (int p = 1; p < schemePosition_; ++p) r.positions[p - 1].planned.reset();
+    if (schemePosition_ >= 1 && schemePosition_ <= 10) {
+        if (r.hold)
+            r.existing[schemePosition_ - 1] += schemeFound_;
+        else if (auto& planned = r.positions[schemePosition_ - 1].planned)
+            *planned -= schemeFound_;
+    }
+    schemePaused_ = false;
+    auto history = host_.currentHistory();
+    auto cancelled = std::make_shared<bool>(false);
+    launch(
+        Work::Scheme,
+        [this, r, history, cancelled] {
+            const SchemeReport report = varnet::runScheme(
+                *history, r,
+                [this](const SearchResult& found) {
+                    std::lock_guard<std::mutex> lock(pendingMutex_);
+                    pending_.push_back(found);
+                },
+                [this](int p) {
+                    std::lock_guard<std::mutex> lock(pendingMutex_);
+                    pendingPosition_ = p;
+                },
+                &cancel_);
+            *cancelled = report.cancelled;
+        },
+        [this, cancelled] { schemeEnded(*cancelled); });
+}
+
+void frmGSGL::markSchemePosition(int p) {
+    for (int i = 1; i <= 10; ++i) {
+        if (i < p)
+            planLabels_[i - 1]->setStyleSheet(QStringLiteral("color: blue"));
+        else if (i == p)
+            planLabels_[i - 1]->setStyleSheet(QStringLiteral("color: red"));
+    }
+    schemePosition_ = p;
+    schemeFound_ = 0;
+    limitBox_->setText(QString::number(schemeTargets_[p - 1]));
+    selectPosition(p);
+}
+
+void frmGSGL::schemeEnded(bool cancelled) {
+    if (cancelled) {
+        schemePaused_ = true;
+        return;
+    }
+    for (QLabel* l : planLabels_) l->setStyleSheet(QStringLiteral("color: blue"));
+    schemePosition_ = 11;
+    if (autoAppend_->isChecked())
+        saveResults(false);
+    else if (autoReplace_->isChecked())
+        saveResults(true);
+}
+
+void frmGSGL::pauseScheme() {
+    if (work_ == Work::Scheme) cancel_ = true;
+}
+
+void frmGSGL::continueScheme() {
+    if (worker_ || !schemePaused_) return;
+    runScheme();
+}
+
+// ---- saving and export ----
+
+void frmGSGL::saveResults(bool replace) {
+    takeFinds();
+    const BatchSaveResult saved = saveBatch(db_, batch_, replace);
+    if (!saved.ok) {
+        asker_.warn(this, kSavedTitle, qs(saved.message));
+        return;
+    }
+    const bool single = !schemeBatch_ && !batch_.empty();
+    const int last = batch_.empty() ? 0 : batch_.back().position;
+    batch_.clear();
+    schemeFound_ = 0;
+    qualifiedBox_->setText(QStringLiteral("0"));
+    if (single && !worker_) selectPosition(last);
+    host_.formulasSaved(saved.positions);
+    countExisting();
+    asker_.inform(this, kSavedTitle, QStringLiteral("公式追加完毕！"));
+}
+
+void frmGSGL::exportResults() {
+    takeFinds();
+    const QString issue = host_.entryIssueText();
+    if (issue.contains(QLatin1Char('/')) || issue.contains(QLatin1Char('\\'))) {
+        asker_.warn(
+            this, kExportTitle,
+            QStringLiteral("期号框中的“%1”含有 / 或 \\，不能用作文件名。没有导出。").arg(issue));
+        return;
+    }
+    std::vector<ExportedFormula> formulas;
+    for (const QString& line : results_->stringList()) formulas.push_back({line.toStdString(), 0});
+    exporter_.exportFile(this, kExportTitle, ExportNames::formulaText(issue.toStdString()), 0,
+                         [&formulas](const std::string& path, const std::function<bool(int)>&) {
+                             return writeFormulaText(path, formulas, FormulaPadding::Bare);
+                         });
+}
+
+// ---- tuning ----
+
+void frmGSGL::tuneCurrent() {
+    if (worker_) return;
+    std::array<std::string, 10> texts;
+    for (int i = 0; i < 10; ++i) texts[i] = thresholdBoxes_[i]->text().toStdString();
+    const Thresholds base = thresholdsFromTexts(texts);
+    const GeneratorSettings g = generatorSettings();
+    const int samples = sampleSlider_->value();
+    const CountRule rule = host_.searchCountRule();
+    auto history = host_.currentHistory();
+    verifiedBox_->setText(QStringLiteral("0"));
+    tuneProgress_->setRange(0, 0);
+    tuneProgress_->show();
+    tuneCancel_->show();
+    launch(
+        Work::Tune,
+        [this, history, g, rule, samples, base] {
+            tuning_ = tunePosition(*history, g, rule, samples, clockSeed(), base, &cancel_);
+        },
+        [this] {
+            verifiedBox_->setText(QString::number(tuning_.samples.size()));
+            if (cancel_ || tuning_.samples.empty()) return;
+            for (int i : {0, 3, 4, 7, 8})
+                thresholdBoxes_[i]->setText(floatText(tuning_.proposal.th[i]));
+        });
+}
+
+void frmGSGL::tuneAll() {
+    if (worker_) return;
+    if (!asker_.confirm(this, kTuneAllTitle, kTuneAllQuestion)) return;
+    SearchSettings stored(store_);
+    std::array<GeneratorSettings, 10> generators;
+    std::array<Thresholds, 10> bases;
+    for (int p = 1; p <= 10; ++p) {
+        generators[p - 1] = generatorSettings();
+        generators[p - 1].position = p;
+        generators[p - 1].operands = stored.operands(p);
+        bases[p - 1] = stored.thresholds(p, kill_);
+    }
+    const int samples = sampleSlider_->value();
+    const CountRule rule = host_.searchCountRule();
+    auto history = host_.currentHistory();
+    tuneKill_ = kill_;
+    tuned_ = 0;
+    tuneProgress_->setRange(0, 10);
+    tuneProgress_->setValue(0);
+    tuneProgress_->show();
+    tuneCancel_->show();
+    launch(Work::TuneAll,
+           [this, history, generators, bases, samples, rule] {
+               for (int p = 1; p <= 10 && !cancel_; ++p) {
+                   const TuningResult t = tunePosition(*history, generators[p - 1], rule, samples,
+                                                       clockSeed(), bases[p - 1], &cancel_);
+                   // A position cut short is not stored.
+                   if (cancel_) break;
+                   std::lock_guard<std::mutex> lock(pendingMutex_);
+                   tunedPending_.push_back({p, t.proposal});
+                   ++tuned_;
+               }
+           },
+           {});
+}
+
+}  // namespace varnet

@@ -1,0 +1,216 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QDialog>
+#include <QStringList>
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "formula/Scoring.h"
+#include "search/SchemeSearch.h"
+#include "search/SearchRun.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSettings;
+class QSlider;
+class QTimer;
+
+namespace varnet {
+
+class Asker;
+class Database;
+class Exporter;
+class History;
+
+// The result list: lines are only ever appended, many at a time.
+class ResultLines : public QAbstractListModel {
+  public:
+    using QAbstractListModel::QAbstractListModel;
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= lines_.size()) return {};
+        return lines_[index.row()];
+    }
+    void append(const QStringList& lines) {
+        if (lines.isEmpty()) return;
+        beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(lines.size()) - 1);
+        lines_ += lines;
+        endInsertRows();
+    }
+    const QStringList& stringList() const { return lines_; }
+
+  private:
+    QStringList lines_;
+};
+
+// "公式搜索设置以及搜索结果": the search settings per position and kind, the
+// single search and the scheme over ten positions (both on a worker thread),
+// saving the finds, the Chinese text export and the threshold tuning.
+class frmGSGL : public QDialog {
+    Q_OBJECT
+  public:
+    // What the window needs from the main window.
+    class Host {
+      public:
+        virtual ~Host() = default;
+        virtual std::shared_ptr<const History> currentHistory() const = 0;
+        // The verification options as the search counts rows.
+        virtual CountRule searchCountRule() const = 0;
+        virtual QString entryIssueText() const = 0;
+        // The formula tables of these positions were rewritten: list and
+        // verify again.
+        virtual void formulasSaved(const std::vector<int>& positions) = 0;
+    };
+
+    frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter, Asker& asker,
+            QWidget* parent = nullptr);
+    ~frmGSGL() override;
+
+    bool searching() const { return worker_.has_value(); }
+    // The finds not saved yet.
+    const std::vector<SearchResult>& batch() const { return batch_; }
+    ResultLines* resultModel() const { return results_; }
+
+    // The commands.
+    void startSearch();
+    void pauseSearch();
+    void startScheme();
+    void pauseScheme();
+    void continueScheme();
+    void saveThresholds();
+    void savePlan();
+    void loadPlan();
+    void tuneCurrent();
+    void tuneAll();
+    void saveResults(bool replace);
+    void exportResults();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+  private:
+    enum class Work { None, Single, Scheme, Tune, TuneAll };
+
+    void build();
+    void countExisting();
+    void selectPosition(int p);
+    void selectKind(bool kill);
+    void showStored();
+    void chooseMode(bool hold);
+    void chooseAutoSave(QCheckBox* clicked);
+    void recomputeTotal();
+    // The threshold boxes as numbers; nothing, with a message naming the
+    // first box that is not a number.
+    std::optional<Thresholds> readThresholds(const QString& title);
+    // The planned counts (nothing: position skipped); false, with a
+    // message, when a box holds text that is not a whole number.
+    bool readPlan(std::array<std::optional<int>, 10>& plan, const QString& title);
+    GeneratorSettings generatorSettings() const;
+
+    // Runs `job` on a worker; `done` runs on this thread once it ended.
+    void launch(Work kind, std::function<void()> job, std::function<void()> done);
+    void poll();
+    void finished();
+    void stopWork();
+    void takeFinds();
+    void runScheme();
+    void markSchemePosition(int p);
+    void schemeEnded(bool cancelled);
+
+    Database& db_;
+    QSettings& store_;
+    Host& host_;
+    Exporter& exporter_;
+    Asker& asker_;
+
+    std::array<QRadioButton*, 10> positionButtons_{};
+    QRadioButton* killButton_ = nullptr;
+    QRadioButton* keepButton_ = nullptr;
+    QRadioButton* prefixButton_ = nullptr;
+    QRadioButton* suffixButton_ = nullptr;
+    QSlider* operandSlider_ = nullptr;
+    QLineEdit* operandBox_ = nullptr;
+    QRadioButton* fixedButton_ = nullptr;
+    QRadioButton* randomButton_ = nullptr;
+    QLineEdit* constantBox_ = nullptr;
+    std::array<QLineEdit*, 10> thresholdBoxes_{};
+    std::array<QLineEdit*, 5> statBoxes_{};
+    QPushButton* startButton_ = nullptr;
+    QPushButton* pauseButton_ = nullptr;
+    QCheckBox* limitCheck_ = nullptr;
+    QLineEdit* limitBox_ = nullptr;
+    QLineEdit* verifiedBox_ = nullptr;
+    QLineEdit* qualifiedBox_ = nullptr;
+    QLineEdit* currentBox_ = nullptr;
+    QListView* resultView_ = nullptr;
+    ResultLines* results_ = nullptr;
+    std::array<QLabel*, 10> planLabels_{};
+    std::array<QLineEdit*, 10> planBoxes_{};
+    std::array<QLabel*, 10> existingLabels_{};
+    QRadioButton* addModeButton_ = nullptr;
+    QRadioButton* holdModeButton_ = nullptr;
+    QCheckBox* autoReplace_ = nullptr;
+    QCheckBox* autoAppend_ = nullptr;
+    QLabel* totalLabel_ = nullptr;
+    QPushButton* schemeStartButton_ = nullptr;
+    QPushButton* schemePauseButton_ = nullptr;
+    QPushButton* schemeContinueButton_ = nullptr;
+    QSlider* sampleSlider_ = nullptr;
+    QLineEdit* sampleBox_ = nullptr;
+    QProgressBar* tuneProgress_ = nullptr;
+    QPushButton* tuneCancel_ = nullptr;
+    std::vector<QWidget*> idleOnly_;  // commands that wait while work runs
+
+    int position_ = 1;
+    bool kill_ = true;
+    std::array<int, 10> existing_{};
+    bool loading_ = false;
+
+    // The batch: the finds since the last save or scheme start.
+    std::vector<SearchResult> batch_;
+    bool schemeBatch_ = false;
+
+    // The work on the worker thread and what it hands over.
+    Work work_ = Work::None;
+    std::optional<std::thread> worker_;
+    std::function<void()> done_;
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> ended_{false};
+    SearchWatch watch_;
+    std::atomic<int> tuned_{0};
+    std::vector<std::pair<int, Thresholds>> tunedPending_;  // under pendingMutex_
+    TuningResult tuning_;
+    bool tuneKill_ = true;  // the kind the all-positions tuning stores
+    std::mutex pendingMutex_;
+    std::vector<SearchResult> pending_;  // under pendingMutex_
+    int pendingPosition_ = 0;            // under pendingMutex_: scheme position started
+    long long verifiedBase_ = 0;
+    QTimer* pollTimer_ = nullptr;
+
+    // The scheme in progress: its request, the position it works on and
+    // what that position found so far, so that "继续" resumes there.
+    SchemeRequest scheme_;
+    int schemePosition_ = 0;
+    int schemeFound_ = 0;
+    std::array<int, 10> schemeTargets_{};
+    bool schemePaused_ = false;
+    std::optional<SchemeReport> schemeReport_;
+};
+
+}  // namespace varnet
