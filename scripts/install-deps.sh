@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev
   libxlsxwriter-dev
+  libxml2-dev                           # HTML parser for the results pages
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   fonts-wqy-microhei
