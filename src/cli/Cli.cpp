@@ -23,6 +23,7 @@
 #include "cli/ExportCli.h"
 #include "cli/FormulaCli.h"
 #include "cli/SearchCli.h"
+#include "cli/UpdateCli.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
@@ -57,6 +58,7 @@ const char* const kUsageText =
     "  history add ISSUE N1 N2 ... N10 [--date YYYY-MM-DD]\n"
     "  history delete --last N | --down-to ISSUE | --all\n"
     "  history generate --draws N [--first-issue I] [--seed S] [--out FILE]\n"
+    "  history update [--site URL] [--days N] [--today YYYY-MM-DD]\n"
     "  params ISSUE\n"
     "  formula translate TEXT\n"
     "  formula add [--kind kill|keep] [--position P] TEXT\n"
@@ -65,6 +67,7 @@ const char* const kUsageText =
     "                 [--weighting yes|no] [--form chinese|code]\n"
     "  formula delete --position P --idx I[,I...]\n"
     "  formula clear\n"
+    "  formula update [--url URL]\n"
     "  formula score --position P --kind kill|keep [--count R] [--exclude-current yes|no]\n"
     "                [--weighting yes|no] FORMULA...\n"
     "  calc --position P --kind kill|keep [--method selected|best] [--issue T]\n"
@@ -338,6 +341,9 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         Session session(DataFolder::resolve(dataDir, executableDir()), out, err);
         const std::vector<std::string> rest(args.begin() + 1, args.end());
+        if (isUpdateCommand(args))
+            return updateCommand(
+                args, [&]() -> Database& { return session.db(); }, session.dataDir(), out, err);
         if (args[0] == "history") return session.history(rest);
         if (args[0] == "params") return session.params(splitArgs(rest, {}));
         if (args[0] == "formula") return session.formula(rest);
