@@ -22,6 +22,7 @@
 #include <QSplitter>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <optional>
 #include <unordered_set>
@@ -40,9 +41,12 @@
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "formula/FormulaListModel.h"
+#include "formula/FormulaUpdate.h"
 #include "history/DrawEntry.h"
 #include "history/HistoryCommands.h"
+#include "history/HistoryUpdate.h"
 #include "history/NumericText.h"
+#include "net/QtFetcher.h"
 #include "search/SortWindow.h"
 #include "ui/Asker.h"
 #include "ui/HistoryModel.h"
@@ -72,6 +76,8 @@ const QString kReplayQuestion = QStringLiteral(
 const QString kPerDrawExportQuestion = QStringLiteral(
     "将本表导出到EXCEL，因为公式每一期验证数据较多可能需要数分钟，确认需要执行并等待吗？");
 const QString kExportTitle = QStringLiteral("导出");
+const QString kSiteEntry = QStringLiteral("开奖网站地址设置...");
+const QString kFormulaFileEntry = QStringLiteral("公式文件地址设置...");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
@@ -111,7 +117,8 @@ MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settin
       settings_(settings),
       launcher_(launcher),
       asker_(asker),
-      history_(std::make_shared<History>()) {
+      history_(std::make_shared<History>()),
+      fetcher_(std::make_unique<QtFetcher>()) {
     setWindowTitle(QStringLiteral("Varnet"));
     loadSettings();
     buildWindow();
@@ -170,6 +177,11 @@ void MainWindow::buildWindow() {
     historyRow->addWidget(readButton);
     historyRow->addWidget(exportButton);
     historyRow->addWidget(deleteButton);
+    auto* webButton = new QPushButton(QStringLiteral("开奖历史号在线更新(&O)"));
+    webButton->setObjectName(QStringLiteral("cmdWebUpdate"));
+    webButton->setToolTip(QStringLiteral("从官方服务器更新历史号码"));
+    connect(webButton, &QPushButton::clicked, this, &MainWindow::updateHistoryOnline);
+    historyRow->addWidget(webButton);
     auto* workbookButton = new QPushButton(QStringLiteral("导出列表到Excel"));
     workbookButton->setObjectName(QStringLiteral("cmdDcexl"));
     connect(workbookButton, &QPushButton::clicked, this, &MainWindow::exportHistoryList);
@@ -220,6 +232,7 @@ void MainWindow::buildWindow() {
     historyLayout->addWidget(panel_->formulaColumnBar());
     splitter->addWidget(panel_);
     connect(panel_, &FormulaPanel::stepsRequested, this, &MainWindow::showSteps);
+    connect(panel_, &FormulaPanel::onlineUpdateRequested, this, &MainWindow::updateFormulasOnline);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     area->addWidget(splitter, 1);
@@ -242,7 +255,10 @@ void MainWindow::buildWindow() {
     cancelButton_ = new QPushButton(QStringLiteral("取消"), central);
     cancelButton_->setObjectName(QStringLiteral("cmdCancel"));
     cancelButton_->hide();
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] {
+        cancelRequested_ = true;
+        if (cancelHook_) cancelHook_();
+    });
     progressRow->addWidget(progress_, 1);
     progressRow->addWidget(cancelButton_);
     outer->addLayout(progressRow);
@@ -362,6 +378,10 @@ QMenu* MainWindow::buildSettingsMenu() {
     });
     connect(menu->addAction(QStringLiteral("历史号码更新检索天数设置(&D)")), &QAction::triggered,
             this, &MainWindow::setDaysToSearch);
+    connect(menu->addAction(kSiteEntry), &QAction::triggered, this,
+            &MainWindow::setHistorySiteAddress);
+    connect(menu->addAction(kFormulaFileEntry), &QAction::triggered, this,
+            &MainWindow::setFormulaFileAddress);
     connect(menu->addAction(QStringLiteral("恢复默认设置(&R)")), &QAction::triggered, this,
             &MainWindow::restoreDefaults);
 
@@ -692,6 +712,156 @@ void MainWindow::restoreDefaults() {
     state_.issueCountIndex = 3;
     state_.issueCount = AppSettings::issueCountFor(3, 0);
     syncSettingsChecks();
+}
+
+void MainWindow::setHistorySiteAddress() {
+    askAddress(QStringLiteral("开奖网站地址"), QLatin1String(HistoryUpdate::kSiteKey),
+               QStringLiteral("请输入开奖网站的地址（以 http:// 或 https:// 开头，"
+                              "每天的页面为该地址加 /draw-pk10-年月日.html）；清空则不再设置"));
+}
+
+void MainWindow::setFormulaFileAddress() {
+    askAddress(QStringLiteral("公式文件地址"), QLatin1String(FormulaUpdate::kUrlKey),
+               QStringLiteral("请输入公式文件的完整地址（以 http:// 或 https:// 开头）；"
+                              "清空则不再设置"));
+}
+
+void MainWindow::askAddress(const QString& title, const QString& key, const QString& prompt) {
+    const auto answer = asker_.askText(this, title, prompt, settings_.address(key));
+    if (!answer) return;
+    const QString text = answer->trimmed();
+    if (!text.isEmpty()) {
+        const QUrl url(text, QUrl::StrictMode);
+        const QString scheme = url.scheme().toLower();
+        if (!url.isValid() ||
+            (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+            url.host().isEmpty()) {
+            asker_.warn(this, kInputErrorTitle,
+                        QStringLiteral("“%1”不是以 http:// 或 https:// 开头的网址，地址没有改变。")
+                            .arg(text));
+            return;
+        }
+    }
+    settings_.setText(key, text);
+}
+
+// ---- online updates ----
+
+void MainWindow::updateHistoryOnline() {
+    if (busy_) return;
+    const QString title = QString::fromUtf8(HistoryUpdate::kTitle);
+    const std::string site =
+        settings_.address(QLatin1String(HistoryUpdate::kSiteKey)).toStdString();
+    if (site.empty()) {
+        asker_.warn(this, title,
+                    QStringLiteral("还没有设置开奖网站的地址，请先在“软件设置”菜单的“%1”中设置。"
+                                   "历史号码没有改变。")
+                        .arg(kSiteEntry));
+        return;
+    }
+    if (!asker_.confirm(this, title, QString::fromUtf8(HistoryUpdate::kQuestion))) return;
+
+    const QDate now = QDate::currentDate();
+    const HistoryUpdate::Date today{std::chrono::year{now.year()},
+                                    std::chrono::month{static_cast<unsigned>(now.month())},
+                                    std::chrono::day{static_cast<unsigned>(now.day())}};
+    const int days = state_.days;
+    HistoryUpdate::Result result;
+    Fetcher& fetcher = *fetcher_;
+    fetcher.reset();
+    cancelHook_ = [&fetcher] { fetcher.cancel(); };
+    const bool ran = runWork(
+        [&](FormulaPanel::Work& work) {
+            try {
+                result = HistoryUpdate(db_, fetcher)
+                             .run(site, days, today, [&work](long long done, long long total) {
+                                 work.total = total;
+                                 work.done = done;
+                                 return !work.cancelled();
+                             });
+            } catch (const std::exception& e) {
+                result = HistoryUpdate::Result{};
+                result.message = std::string("在线更新失败，历史号码没有改变：") + e.what();
+            }
+        },
+        true);
+    cancelHook_ = nullptr;
+    fetcher.reset();
+    if (!ran) return;
+
+    if (result.ok && (result.added > 0 || result.deleted > 0)) {
+        if (result.added > 0) {
+            // The appended draws come after every stored one: the last row
+            // is the last of them, whose date and numbers the entry carries on.
+            try {
+                if (const auto last = HistoryTable(db_).lastDraw()) {
+                    state_.carry.day = last->day;
+                    state_.carry.month = last->month;
+                    state_.carry.year = last->year;
+                    state_.carry.numbers = last->numbers;
+                    state_.dateFromImport = true;
+                }
+            } catch (const DbError&) {
+            }
+        }
+        refreshPending_ = false;
+        refreshAfterHistoryChange();
+    }
+    if (result.ok && result.daysFailed() == 0)
+        asker_.inform(this, title, qs(result.message));
+    else if (result.cancelled)
+        asker_.inform(this, title, qs(result.message));
+    else
+        asker_.warn(this, title, qs(result.message));
+}
+
+void MainWindow::updateFormulasOnline() {
+    if (busy_) return;
+    const QString title = QString::fromUtf8(FormulaUpdate::kTitle);
+    const std::string url = settings_.address(QLatin1String(FormulaUpdate::kUrlKey)).toStdString();
+    if (url.empty()) {
+        asker_.warn(this, title,
+                    QStringLiteral("还没有设置公式文件的地址，请先在“软件设置”菜单的“%1”中设置。"
+                                   "公式没有改变。")
+                        .arg(kFormulaFileEntry));
+        return;
+    }
+    if (!asker_.confirm(this, title, QString::fromUtf8(FormulaUpdate::kQuestion))) return;
+
+    const int position = state_.selectedPosition;
+    const bool kill = state_.kill;
+    FormulaUpdate::Result result;
+    Fetcher& fetcher = *fetcher_;
+    fetcher.reset();
+    cancelHook_ = [&fetcher] { fetcher.cancel(); };
+    const bool ran = runWork(
+        [&](FormulaPanel::Work&) {
+            Fetcher::Limits limits;
+            limits.maxBytes = FormulaUpdate::kMaximumBytes;
+            try {
+                result = FormulaUpdate(db_, fetcher).run(url, dataFolder_, position, kill, limits);
+            } catch (const std::exception& e) {
+                result = FormulaUpdate::Result{};
+                result.message = std::string("在线更新失败，公式没有改变：") + e.what();
+            }
+        },
+        true);
+    cancelHook_ = nullptr;
+    fetcher.reset();
+    if (!ran) return;
+
+    if (!result.ok) {
+        if (result.cancelled)
+            asker_.inform(this, title, qs(result.message));
+        else
+            asker_.warn(this, title, qs(result.message));
+        return;
+    }
+    // Every table was rewritten: the flags kept for the positions mean nothing now.
+    for (auto& s : state_.leftSelections) s.reset();
+    panel_->setKill(result.kill);
+    panel_->refresh();
+    asker_.inform(this, title, qs(result.message));
 }
 
 // ---- documents ----
@@ -1037,6 +1207,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (busy_) {
         // The worker still holds the database; let it stop first.
         cancelRequested_ = true;
+        if (cancelHook_) cancelHook_();
         event->ignore();
         return;
     }

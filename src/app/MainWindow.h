@@ -30,6 +30,7 @@ namespace varnet {
 class Asker;
 class Database;
 class DrawEntry;
+class Fetcher;
 class HistoryModel;
 class HistoryView;
 class Launcher;
@@ -113,6 +114,13 @@ class MainWindow : public QMainWindow,
     void exportHistoryList();
     // "公式搜索(&F)": the search window, modal.
     void openSearch();
+    // "开奖历史号在线更新(&O)": the day pages of the results site up to today.
+    void updateHistoryOnline();
+    // "公式在线更新（&W)": every formula replaced by the published file.
+    void updateFormulasOnline();
+    // The settings menu's address entries.
+    void setHistorySiteAddress();
+    void setFormulaFileAddress();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -157,6 +165,7 @@ class MainWindow : public QMainWindow,
     void syncSettingsChecks();
     void openAddress(const QString& address);
     bool reportFailure(const QString& title, bool ok, const std::string& message);
+    void askAddress(const QString& title, const QString& key, const QString& what);
 
     void beginBusy(bool cancellable);
     void endBusy();
@@ -199,6 +208,10 @@ class MainWindow : public QMainWindow,
     // The voters of the current position in the last selected-formula
     // calculation, for the detail list.
     std::vector<VotingFormula> detailVoters_;
+
+    // Downloads for the online updates; the cancel button stops the one under way.
+    std::unique_ptr<Fetcher> fetcher_;
+    std::function<void()> cancelHook_;
 
     QTimer* deferredTimer_ = nullptr;
     bool refreshPending_ = false;

@@ -197,6 +197,10 @@ void FormulaPanel::buildPanel() {
     entryRow->addWidget(input_, 1);
     entryRow->addWidget(addButton);
     entryRow->addWidget(readButton);
+    auto* onlineButton = new QPushButton(QStringLiteral("公式在线更新（&W)"), this);
+    onlineButton->setObjectName(QStringLiteral("cmdFormulaUpdate"));
+    connect(onlineButton, &QPushButton::clicked, this, &FormulaPanel::onlineUpdateRequested);
+    entryRow->addWidget(onlineButton);
     layout->addLayout(entryRow);
 
     manageMenu_ = new QMenu(QStringLiteral("管理"), this);

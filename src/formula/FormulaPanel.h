@@ -120,6 +120,8 @@ class FormulaPanel : public QWidget {
   signals:
     // "查询该公式历史计算式(&U)" on a formula of the list.
     void stepsRequested(const QString& code, const QString& chinese);
+    // "公式在线更新（&W)": the window that holds the panel runs the download.
+    void onlineUpdateRequested();
 
   private:
     struct Prior {
