@@ -531,47 +531,22 @@ void MainWindow::importHistory() {
         QStringLiteral("只能读入扩展名为 txt 的历史号码文本文件，历史号码没有改变。"));
     if (file.isEmpty()) return;
 
-    // The worker has the database to itself until it ends; this thread
-    // only shows progress meanwhile.
-    struct Shared {
-        std::atomic<long long> done{0};
-        std::atomic<long long> total{0};
-    };
-    auto shared = std::make_shared<Shared>();
     HistoryCommands::ImportResult result;
     const std::string path = file.toStdString();
     const HistoryText::Carry carry = state_.carry;
-    beginBusy(true);
-    QThread* worker = QThread::create([&, shared] {
-        result =
-            HistoryCommands(db_).importFile(path, carry, [&, shared](long long d, long long t) {
-                shared->done = d;
-                shared->total = t;
-                return !cancelRequested_.load();
+    // The worker has the database to itself until it ends.
+    const bool ran = runWork(
+        [&](FormulaPanel::Work& work) {
+            result = HistoryCommands(db_).importFile(path, carry, [&](long long d, long long t) {
+                work.done = d;
+                work.total = t;
+                return !work.cancelled();
             });
-    });
-    QEventLoop loop;
-    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [this, shared] {
-        const long long total = shared->total;
-        if (total <= 0) return;
-        progress_->setRange(0, 1000);
-        progress_->setValue(static_cast<int>(shared->done * 1000 / total));
-    });
-    poll.start(100);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    delete worker;
-    poll.stop();
-    endBusy();
-
+        },
+        true);
+    if (!ran) return;
     if (!result.ok) {
-        if (result.cancelled)
-            asker_.inform(this, kImportTitle, qs(result.message));
-        else
-            asker_.warn(this, kImportTitle, qs(result.message));
+        tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
         return;
     }
     state_.carry = result.carry;
@@ -809,10 +784,8 @@ void MainWindow::updateHistoryOnline() {
     }
     if (result.ok && result.daysFailed() == 0)
         asker_.inform(this, title, qs(result.message));
-    else if (result.cancelled)
-        asker_.inform(this, title, qs(result.message));
     else
-        asker_.warn(this, title, qs(result.message));
+        tellNotDone(asker_, this, title, result.cancelled, qs(result.message));
 }
 
 void MainWindow::updateFormulasOnline() {
@@ -851,10 +824,7 @@ void MainWindow::updateFormulasOnline() {
     if (!ran) return;
 
     if (!result.ok) {
-        if (result.cancelled)
-            asker_.inform(this, title, qs(result.message));
-        else
-            asker_.warn(this, title, qs(result.message));
+        tellNotDone(asker_, this, title, result.cancelled, qs(result.message));
         return;
     }
     // Every table was rewritten: the flags kept for the positions mean nothing now.
@@ -1176,24 +1146,6 @@ void MainWindow::showProgress(bool cancellable) {
     progress_->setRange(0, 0);
     progress_->show();
     cancelButton_->setVisible(cancellable);
-}
-
-void MainWindow::beginBusy(bool cancellable) {
-    busy_ = true;
-    cancelRequested_ = false;
-    commandArea_->setEnabled(false);
-    progress_->setRange(0, 0);
-    progress_->show();
-    cancelButton_->setVisible(cancellable);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-}
-
-void MainWindow::endBusy() {
-    QApplication::restoreOverrideCursor();
-    progress_->hide();
-    cancelButton_->hide();
-    commandArea_->setEnabled(true);
-    busy_ = false;
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

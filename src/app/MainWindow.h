@@ -167,8 +167,6 @@ class MainWindow : public QMainWindow,
     bool reportFailure(const QString& title, bool ok, const std::string& message);
     void askAddress(const QString& title, const QString& key, const QString& what);
 
-    void beginBusy(bool cancellable);
-    void endBusy();
 
     Database& db_;
     std::string dataFolder_;

@@ -609,10 +609,7 @@ void FormulaPanel::importFormulas() {
         true);
     if (!ran) return;
     if (!result.ok) {
-        if (result.cancelled)
-            asker_.inform(this, kImportTitle, qs(result.message));
-        else
-            asker_.warn(this, kImportTitle, qs(result.message));
+        tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
         return;
     }
     state_.kill = result.kill;

@@ -27,6 +27,7 @@
 #include "db/FormulaTable.h"
 #include "history/History.h"
 #include "history/NumericText.h"
+#include "history/ParameterNames.h"
 #include "search/SearchSettings.h"
 #include "ui/Asker.h"
 #include "ui/ModelExport.h"
@@ -35,8 +36,6 @@ namespace varnet {
 
 namespace {
 
-const char* const kPositionNames[10] = {"第一", "第二", "第三", "第四", "第五",
-                                        "第六", "第七", "第八", "第九", "第十"};
 const char* const kStatNames[5] = {"正确率", "最大连错", "最大连对", "最后连错", "最后连对"};
 const QString kSavedTitle = QStringLiteral("追加公式");
 const QString kSettingsTitle = QStringLiteral("公式参数");
@@ -65,7 +64,7 @@ std::optional<double> strictNumber(const QString& text) {
     return v;
 }
 
-QString positionName(int p) { return QString::fromUtf8(kPositionNames[p - 1]); }
+QString positionName(int p) { return qs(ParameterNames::positionName(p)); }
 
 QLineEdit* displayBox(QWidget* parent, const QString& name) {
     auto* box = new QLineEdit(parent);

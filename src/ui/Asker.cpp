@@ -45,4 +45,12 @@ QString chooseTextFile(Asker& asker, QWidget* parent, const QString& folder, con
     return file;
 }
 
+void tellNotDone(Asker& asker, QWidget* parent, const QString& title, bool cancelled,
+                 const QString& message) {
+    if (cancelled)
+        asker.inform(parent, title, message);
+    else
+        asker.warn(parent, title, message);
+}
+
 }  // namespace varnet

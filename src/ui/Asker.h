@@ -39,4 +39,9 @@ class DialogAsker : public Asker {
 QString chooseTextFile(Asker& asker, QWidget* parent, const QString& folder, const QString& title,
                        const QString& refusal);
 
+// The outcome of a command that did not complete: a note when the user
+// cancelled it, a warning when it failed.
+void tellNotDone(Asker& asker, QWidget* parent, const QString& title, bool cancelled,
+                 const QString& message);
+
 }  // namespace varnet

@@ -157,17 +157,21 @@ TEST_F(ImportTest, CancelDuringTheImportKeepsTheOldHistory) {
     store({100, 101});
     open();
     QByteArray text;
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < 150000; ++i)
         text += QByteArray::number(1000000 + i) + " 2016-03-15 03 07 01 10 04 02 09 05 08 06 \r\n";
     asker.confirms = {true};
     asker.files = {writeFile("big.txt", text)};
     auto* cancel = window->findChild<QPushButton*>("cmdCancel");
     ASSERT_NE(cancel, nullptr);
-    // Runs inside the import's wait, while the worker still parses.
-    QTimer::singleShot(0, cancel, [cancel] {
-        EXPECT_TRUE(cancel->isVisible());
+    // Runs inside the import's wait, once the cancel button shows, while
+    // the worker still parses.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, cancel, [&] {
+        if (!cancel->isVisible()) return;
+        poll.stop();
         cancel->click();
     });
+    poll.start(10);
     clickRead();
     ASSERT_EQ(asker.messages.size(), 1u);
     EXPECT_TRUE(asker.messages[0].text.contains("取消"));
