@@ -30,9 +30,11 @@ double statistic(const Score& s, const std::string& column) {
 
 // Each formula's number for the target draw, or nothing when the formula
 // cannot be evaluated on every row of the history (it then never votes).
+// `scores`, when given, already tell which formulas are valid.
 std::vector<std::optional<int>> targetNumbers(const History& history,
                                               const std::vector<ListedFormula>& list,
-                                              const ColumnRanges& ranges, int row) {
+                                              const ColumnRanges& ranges, int row,
+                                              const std::vector<Score>* scores = nullptr) {
     std::vector<std::optional<int>> out(list.size());
     const FormulaEngine engine(history);
     parallelFor(static_cast<int>(list.size()), 256, [&](int begin, int end) {
@@ -41,7 +43,9 @@ std::vector<std::optional<int>> targetNumbers(const History& history,
             const Program& p = *list[i].program;
             // Most formulas are proved evaluable everywhere by their bounds;
             // the others are tried on every row.
-            if (!evaluableEverywhere(p, ranges) && engine.values(p, nullptr).empty()) continue;
+            if (scores ? !(*scores)[i].valid
+                       : !evaluableEverywhere(p, ranges) && engine.values(p, nullptr).empty())
+                continue;
             const auto v = evaluateRow(p, history, row, nullptr);
             const auto rounded = v ? roundToInt32(*v) : std::nullopt;
             if (rounded) out[i] = static_cast<int>(numberOf(*rounded));
@@ -116,8 +120,8 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
         auto selected = [&](const ListedFormula& f) {
             return !selection || selection->count(f.row.id) > 0;
         };
-        const auto numbers = targetNumbers(history, list, ranges, *row);
         if (!request.best) {
+            const auto numbers = targetNumbers(history, list, ranges, *row);
             for (std::size_t i = 0; i < list.size(); ++i) {
                 ++votes.examined;
                 if (!numbers[i]) {
@@ -135,6 +139,7 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
             // The best formulas by their scores now, ties in idx order;
             // formulas that cannot be scored rank last.
             const auto scores = scoreFormulaList(history, list, p, request.rule);
+            const auto numbers = targetNumbers(history, list, ranges, *row, &scores);
             std::vector<int> order(list.size());
             std::iota(order.begin(), order.end(), 0);
             std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
