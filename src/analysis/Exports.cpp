@@ -124,15 +124,7 @@ std::vector<ExportedFormula> everyFormulaForExport(Database& db, const History& 
                                                    const CountRule& rule) {
     std::vector<ExportedFormula> out;
     for (int p = 1; p <= 10; ++p) {
-        std::vector<ListedFormula> list;
-        for (auto& row : FormulaTable(db, p).rows(std::nullopt, false)) {
-            ListedFormula f;
-            auto parsed = parseFormula(row.code);
-            f.program = std::move(parsed.program);
-            f.parseError = std::move(parsed.error);
-            f.row = std::move(row);
-            list.push_back(std::move(f));
-        }
+        const auto list = loadFormulaList(db, p, std::nullopt, false);
         const auto scores = scoreFormulaList(history, list, p, rule);
         for (std::size_t i = 0; i < list.size(); ++i)
             out.push_back({list[i].row.chinese, scores[i].valid ? scores[i].lastHit : 0});

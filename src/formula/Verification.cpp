@@ -12,7 +12,8 @@
 
 namespace varnet {
 
-std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill, bool statistics) {
+std::vector<ListedFormula> loadFormulaList(Database& db, int position, std::optional<bool> kill,
+                                           bool statistics) {
     auto rows = FormulaTable(db, position).rows(kill, statistics);
     std::vector<ListedFormula> list(rows.size());
     parallelFor(static_cast<int>(rows.size()), 512, [&](int begin, int end) {

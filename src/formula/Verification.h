@@ -23,9 +23,9 @@ struct ListedFormula {
     std::string parseError;
 };
 
-// The formulas of one position and kind, in `idx` order (what the list
-// shows), with their stored statistics when `statistics`.
-std::vector<ListedFormula> loadFormulaList(Database& db, int position, bool kill,
+// The formulas of one position and kind (both kinds without one), in `idx`
+// order (what the list shows), with their stored statistics when `statistics`.
+std::vector<ListedFormula> loadFormulaList(Database& db, int position, std::optional<bool> kill,
                                            bool statistics = true);
 
 // Scores every listed formula over the history. A formula that does not
