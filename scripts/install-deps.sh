@@ -7,6 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-charts-dev libqt6opengl6-dev      # the charts beside the scores (Charts needs the OpenGL module's CMake files)
   libsqlite3-dev
   libxlsxwriter-dev
   libxml2-dev                           # HTML parser for the results pages
