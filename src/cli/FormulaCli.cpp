@@ -9,6 +9,7 @@
 #include "formula/Engine.h"
 #include "formula/Expression.h"
 #include "formula/FormulaCommands.h"
+#include "formula/Significance.h"
 #include "formula/Verification.h"
 #include "history/History.h"
 
@@ -21,12 +22,14 @@ constexpr int kFailed = 1;
 std::string runText(std::optional<int> v) { return v ? std::to_string(*v) : "-"; }
 
 // The fields after the formula on a scored line: calculation value, rate
-// text and the four runs; "invalid" and the reason for an invalid formula.
-std::string scoreFields(const Score& s) {
+// text, the four runs, the chance baseline of the kind and the p-value of
+// the plain hits; "invalid" and the reason for an invalid formula.
+std::string scoreFields(const Score& s, bool kill) {
     if (!s.valid) return "invalid\t" + s.error;
     return runText(s.calcValue) + '\t' + rateText(s) + '\t' + std::to_string(s.longestMiss) + '\t' +
            std::to_string(s.longestHit) + '\t' + std::to_string(s.lastMiss) + '\t' +
-           std::to_string(s.lastHit);
+           std::to_string(s.lastHit) + '\t' + baselineText(kill) + '\t' +
+           pValueText(chanceViewOf(s, kill).pValue);
 }
 
 class FormulaCli {
@@ -60,7 +63,7 @@ class FormulaCli {
             if (!p.program)
                 out_ << "invalid\t" << p.error << '\n';
             else
-                out_ << scoreFields(scores[next++]) << '\n';
+                out_ << scoreFields(scores[next++], kill) << '\n';
         }
         return 0;
     }
@@ -110,7 +113,7 @@ class FormulaCli {
         for (std::size_t i = 0; i < list.size(); ++i) {
             const FormulaRow& row = list[i].row;
             out_ << row.idx.value_or(0) << '\t' << (chinese ? row.chinese : row.code) << '\t'
-                 << scoreFields(scores[i]) << '\n';
+                 << scoreFields(scores[i], kill) << '\n';
         }
         return 0;
     }

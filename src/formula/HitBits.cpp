@@ -217,12 +217,15 @@ void lastRunsFromHitBits(const std::uint64_t* words, int rows, Score& s) {
 void hitSumsFromHitBits(const std::uint64_t* words, int rows, bool weighted, Score& s) {
     const int nWords = (rows + 63) / 64;
     std::int64_t hits = 0;
+    for (int w = 0; w < nWords; ++w) hits += std::popcount(words[w]);
+    s.plainHits = hits;
+    s.counted = rows;
     if (!weighted) {
-        for (int w = 0; w < nWords; ++w) hits += std::popcount(words[w]);
         s.hits = hits;
         s.total = rows;
         return;
     }
+    hits = 0;
     // Counted row j = 8u + i + 1 for bit i of byte u weighs
     // (8u + i + 1)^2 = 64u^2 + 16u(i + 1) + (i + 1)^2.
     const ByteWeights& t = byteWeights();

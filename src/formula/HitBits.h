@@ -43,7 +43,7 @@ void insideRuns(const std::uint64_t* words, int rows, const EdgeRuns& edges, Sco
 void lastRunsFromHitBits(const std::uint64_t* words, int rows, Score& score);
 
 // Hits (weighted j * j for counted row j = 1, 2, ... when `weighted`) and
-// the weight total.
+// the weight total; also the plain hits and the counted rows.
 void hitSumsFromHitBits(const std::uint64_t* words, int rows, bool weighted, Score& score);
 
 }  // namespace varnet

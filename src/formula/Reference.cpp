@@ -98,11 +98,13 @@ Score referenceScore(const Program& program, const History& history, int positio
         ++j;
         const std::int64_t w = rule.weighted ? j * j : 1;
         s.total += w;
+        ++s.counted;
         const bool same = number[row] == history.number(row, position);
         const bool hit = kill ? !same : same;
         if (hit) {
             curMiss = 0;
             s.hits += w;
+            ++s.plainHits;
             ++curHit;
             if (curHit > s.longestHit) s.longestHit = curHit;
         } else {

@@ -32,6 +32,10 @@ struct Score {
     std::string error;       // why an invalid formula could not be evaluated
     std::int64_t hits = 0;   // weighted count of hits
     std::int64_t total = 0;  // weighted count of counted rows
+    // The same unweighted: the hits and the counted draws (what the chance
+    // baseline and the significance are measured on).
+    std::int64_t plainHits = 0;
+    std::int64_t counted = 0;
     float rate = 0.0f;       // percent; 0 when no row counts
     int longestMiss = 0;
     int longestHit = 0;

@@ -193,6 +193,8 @@ struct SearchKernel::Pass {
             s.hits = hitCount;
             s.total = rows;
         }
+        s.plainHits = hitCount;
+        s.counted = rows;
     }
 
     // The same with 64 rows a step and the hit flags straight in mask registers.
@@ -273,6 +275,8 @@ struct SearchKernel::Pass {
             s.hits = hitCount;
             s.total = rows;
         }
+        s.plainHits = hitCount;
+        s.counted = rows;
         if constexpr (Runs) insideRuns(words, rows, edges, s);
     }
 

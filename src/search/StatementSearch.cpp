@@ -111,10 +111,12 @@ Score scoreFlags(Statements& st, int rows, const CountRule& rule) {
         ++n;
         const std::int64_t w = rule.weighted ? n * n : 1;
         s.total += w;
+        ++s.counted;
         const bool hit = !st.flags.isNull(0) && st.flags.int64(0) != 0;
         if (hit) {
             curMiss = 0;
             s.hits += w;
+            ++s.plainHits;
             s.longestHit = std::max(s.longestHit, ++curHit);
         } else {
             curHit = 0;

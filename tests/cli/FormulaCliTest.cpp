@@ -105,8 +105,12 @@ TEST_F(FormulaCliTest, ScoreCodeAndChineseFormsAlike) {
     const std::regex rate(R"(\d{2,3}\.\d{4}% \(\d+/\d+\))");
     for (const auto& line : out) {
         const auto f = fields(line);
-        ASSERT_EQ(f.size(), 6u) << line;
+        ASSERT_EQ(f.size(), 8u) << line;
         EXPECT_TRUE(std::regex_match(f[1], rate)) << line;
+        // The chance baseline and the p-value of the plain hits close the line.
+        EXPECT_EQ(f[6], "90%");
+        const double p = std::stod(f[7]);
+        EXPECT_TRUE(p >= 0 && p <= 1) << line;
     }
     EXPECT_EQ(out[1], out[0]);
     EXPECT_EQ(out[2], out[0]);
@@ -122,8 +126,8 @@ TEST_F(FormulaCliTest, InvalidFormulasAreMarkedAndTheOthersStillScore) {
         EXPECT_EQ(f[0], "invalid");
         EXPECT_FALSE(f[1].empty()) << "a reason";
     }
-    EXPECT_EQ(fields(out[0]).size(), 6u);
-    EXPECT_EQ(fields(out[4]).size(), 6u);
+    EXPECT_EQ(fields(out[0]).size(), 8u);
+    EXPECT_EQ(fields(out[4]).size(), 8u);
     EXPECT_EQ(out[0], score({"L1A"}, {}).at(0)) << "the invalid ones do not disturb the others";
 }
 
@@ -220,10 +224,10 @@ TEST_F(FormulaCliTest, SearchStatisticsMatchScoring) {
         ASSERT_EQ(scored.size(), codes.size());
         for (std::size_t i = 0; i < codes.size(); ++i) {
             const auto s = fields(out[i]), v = fields(scored[i]);
-            ASSERT_EQ(v.size(), 6u) << scored[i];
+            ASSERT_EQ(v.size(), 8u) << scored[i];
             EXPECT_DOUBLE_EQ(std::stod(s[1]), std::stod(v[1])) << codes[i];
             EXPECT_EQ(std::vector<std::string>(s.begin() + 2, s.begin() + 6),
-                      std::vector<std::string>(v.begin() + 2, v.end()))
+                      std::vector<std::string>(v.begin() + 2, v.begin() + 6))
                 << codes[i];
         }
     }

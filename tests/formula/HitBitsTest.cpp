@@ -16,8 +16,10 @@ Score plain(const std::vector<bool>& hits, bool weighted) {
         const std::int64_t j = static_cast<std::int64_t>(i) + 1;
         const std::int64_t w = weighted ? j * j : 1;
         s.total += w;
+        ++s.counted;
         if (hits[i]) {
             s.hits += w;
+            ++s.plainHits;
             curMiss = 0;
             s.longestHit = std::max(s.longestHit, ++curHit);
         } else {
