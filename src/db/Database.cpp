@@ -6,12 +6,25 @@
 
 namespace varnet {
 
+std::string describeError(sqlite3* db, int rc) {
+    const std::string engine = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    const char* plain = nullptr;
+    switch (rc & 0xff) {
+        case SQLITE_FULL: plain = "磁盘已满，数据文件写不下"; break;
+        case SQLITE_IOERR: plain = "读写磁盘出错"; break;
+        case SQLITE_READONLY: plain = "数据文件或它的文件夹是只读的，不能写入"; break;
+        case SQLITE_CANTOPEN: plain = "无法打开或建立数据文件（文件夹是否只读？）"; break;
+        default: break;
+    }
+    return plain ? std::string(plain) + "（" + engine + "）" : engine;
+}
+
 Database::Database(const std::string& path) : path_(path) {
     const int rc = sqlite3_open_v2(path.c_str(), &db_,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                                    nullptr);
     if (rc != SQLITE_OK) {
-        std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        std::string msg = describeError(db_, rc);
         sqlite3_close(db_);
         db_ = nullptr;
         throw DbError(msg);
@@ -45,9 +58,9 @@ void Database::exec(std::string_view sql) {
     if (!db_) throw DbError("database is not open");
     char* err = nullptr;
     const std::string text(sql);
-    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        std::string msg = err ? err : sqlite3_errmsg(db_);
+    if (const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err); rc != SQLITE_OK) {
         sqlite3_free(err);
+        std::string msg = describeError(db_, rc);
         throw DbError(msg);
     }
 }

@@ -16,6 +16,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The connection's last error for the user: a full disk, a disk error and a
+// write-protected file or folder are said in plain Chinese first, the
+// engine's own words follow in brackets.
+std::string describeError(sqlite3* db, int rc);
+
 // One open SQLite connection (RAII). Used by one thread at a time.
 class Database {
 public:

@@ -7,9 +7,10 @@
 namespace varnet {
 
 Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
-        SQLITE_OK) {
-        throw DbError(std::string(sqlite3_errmsg(db)) + " in: " + std::string(sql));
+    if (const int rc =
+            sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+        rc != SQLITE_OK) {
+        throw DbError(describeError(db, rc) + " in: " + std::string(sql));
     }
 }
 
@@ -42,7 +43,7 @@ bool Statement::step() {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    throw DbError(sqlite3_errmsg(db_));
+    throw DbError(describeError(db_, rc));
 }
 
 void Statement::run() {

@@ -23,6 +23,34 @@ namespace {
 
 struct Cancelled {};
 
+// A file written in full beside its place first and moved there only when
+// told, so a command that fails later leaves the old file; otherwise the
+// staged copy goes away.
+class StagedFile {
+  public:
+    explicit StagedFile(std::string path) : path_(std::move(path)), staged_(path_ + ".new") {}
+    ~StagedFile() {
+        std::error_code ec;
+        if (!placed_) fs::remove(fs::u8path(staged_), ec);
+    }
+    bool write(const std::string& bytes) {
+        std::ofstream out(fs::u8path(staged_), std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.close();
+        return static_cast<bool>(out);
+    }
+    bool place() {
+        std::error_code ec;
+        fs::rename(fs::u8path(staged_), fs::u8path(path_), ec);
+        placed_ = !ec;
+        return placed_;
+    }
+
+  private:
+    std::string path_, staged_;
+    bool placed_ = false;
+};
+
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -161,15 +189,16 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
         return r;
     }
 
-    // The list of unrecognised lines is written anew, even when empty.
+    // The list of unrecognised lines is written anew, even when empty; it
+    // takes the old one's place only once the formulas are stored.
     r.unrecognisedPath = DataFolder::join(dataFolder, kUnrecognisedFile);
     std::string report;
     for (const auto& line : plan.unrecognised) report += TextCodec::utf8ToGbk(line) + "\r\n";
-    if (!DataFolder::writeReplacing(r.unrecognisedPath, report)) {
+    StagedFile list(r.unrecognisedPath);
+    if (!list.write(report)) {
         r.message = "无法写入文件 " + r.unrecognisedPath + "，公式没有改变。";
         return r;
     }
-    r.unrecognised = static_cast<int>(plan.unrecognised.size());
 
     try {
         Transaction tx(db_);
@@ -223,6 +252,12 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
         r.appended = 0;
         r.message = std::string("读取公式文本失败，公式没有改变：") + e.what();
         return r;
+    }
+    r.unrecognised = static_cast<int>(plan.unrecognised.size());
+    if (!list.place()) {
+        // The formulas are stored; only the list of what was left out is missing.
+        r.message = "公式已读入，但无法写入文件 " + r.unrecognisedPath + "。";
+        r.unrecognised = 0;
     }
     r.kill = plan.kill;
     r.ok = true;
