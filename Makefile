@@ -24,6 +24,14 @@ bench: build
 	./$(BUILD_DIR)/varnet-bench
 	./$(BUILD_DIR)/varnet-bench-gui
 
+# Fuzzing with clang and libFuzzer, FUZZ_SECONDS per target, in its own
+# build folder; what it finds lands in fuzz/regressions/ (replayed by make test).
+FUZZ_SECONDS ?= 600
+FUZZ_BUILD_DIR ?= build-fuzz
+.PHONY: fuzz
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_BUILD_DIR)
+
 # The Debian package varnet_<version>_<arch>.deb in the build folder.
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB

@@ -15,6 +15,7 @@ PACKAGES=(
   libbenchmark-dev
   fonts-wqy-microhei
   unzip
+  clang libclang-rt-dev llvm            # make fuzz: libFuzzer, the sanitizers, llvm-symbolizer
   librsvg2-bin                          # the icon's PNG sizes, drawn from its SVG
   dpkg-dev desktop-file-utils appstream # the Debian package and its checks
 )
