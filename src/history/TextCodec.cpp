@@ -11,9 +11,11 @@ namespace varnet {
 namespace {
 
 // Converts with iconv; an input byte sequence it cannot convert is replaced
-// by `replacement` and skipped, so nothing throws on messy files.
+// by `replacement` and skipped, so nothing throws on messy files. With
+// `euroByte`, the single byte 0x80 reads as the euro sign: GBK as it is
+// written (by utf8ToGbk too) holds it there, GB18030 has no such byte.
 std::string convert(const char* to, const char* from, std::string_view in,
-                    std::string_view replacement, std::size_t skip) {
+                    std::string_view replacement, std::size_t skip, bool euroByte = false) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
     std::string out;
@@ -27,6 +29,12 @@ std::string convert(const char* to, const char* from, std::string_view in,
         out.append(buf.data(), static_cast<std::size_t>(dst - buf.data()));
         if (rc == static_cast<std::size_t>(-1)) {
             if (errno == E2BIG) continue;
+            if (euroByte && *src == '\x80') {
+                out.append("\u20AC");
+                ++src;
+                --left;
+                continue;
+            }
             out.append(replacement);  // EILSEQ or EINVAL: a broken character
             const std::size_t n = std::min(skip, left);
             src += n;
@@ -84,7 +92,7 @@ std::string TextCodec::decodeFile(std::string_view bytes) {
 }
 
 std::string TextCodec::gbkToUtf8(std::string_view bytes) {
-    return convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD", 1);
+    return convert("UTF-8", "GB18030", bytes, "\xEF\xBF\xBD", 1, true);
 }
 
 std::string TextCodec::utf8ToGbk(std::string_view text) {
