@@ -52,6 +52,7 @@
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
 #include "ui/Launcher.h"
+#include "ui/NumberChartWindow.h"
 
 namespace varnet {
 
@@ -419,6 +420,9 @@ void MainWindow::buildHistoryMenu() {
             &MainWindow::deleteDownToIssue);
     connect(historyMenu_->addAction(QStringLiteral("删除最后指定数量期历史(&E)")),
             &QAction::triggered, this, &MainWindow::deleteLastDraws);
+    historyMenu_->addSeparator();
+    NumberChartWindow::addMenuEntry(historyMenu_, view_, *model_,
+                                    [this] { return state_.issueCount; });
 }
 
 void MainWindow::syncSettingsChecks() {

@@ -4,9 +4,13 @@
 #include <QBrush>
 #include <QPalette>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <numeric>
 
 #include "app/MainState.h"
+#include "formula/Parallel.h"
+#include "formula/Significance.h"
 #include "history/ParameterNames.h"
 
 namespace varnet {
@@ -14,8 +18,11 @@ namespace varnet {
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
-constexpr int kWidths[FormulaListModel::ColumnCount] = {420, 4800, 500, 420, 600, 2600,
-                                                        800, 800,  800, 800, 0};
+constexpr int kWidths[FormulaListModel::ColumnCount] = {420, 4800, 500, 420, 600,  2600, 800,
+                                                        800, 800,  800, 0,   1000, 1300};
+constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
+
+QString percentText(double p) { return QString::number(p * 100.0, 'f', 0) + QLatin1Char('%'); }
 
 const QColor kSelectedBlue(0, 0, 255);
 const QColor kSameValueGreen(0, 255, 0);
@@ -50,6 +57,7 @@ void FormulaListModel::setList(List list, int position, bool weighted) {
     beginResetModel();
     list_ = std::make_shared<List>(std::move(list));
     scores_.assign(list_->size(), std::nullopt);
+    pValues_.assign(list_->size(), kUnknown);
     order_.resize(list_->size());
     std::iota(order_.begin(), order_.end(), 0);
     position_ = position;
@@ -62,13 +70,17 @@ void FormulaListModel::setList(List list, int position, bool weighted) {
 void FormulaListModel::setScores(std::vector<Score> scores) {
     scores.resize(list_->size());
     for (std::size_t i = 0; i < scores.size(); ++i) scores_[i] = std::move(scores[i]);
+    std::fill(pValues_.begin(), pValues_.end(), kUnknown);
     takeCalcValues(0, size());
     if (size() > 0) emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
 
 void FormulaListModel::setBlockScores(int first, const std::vector<Score>& scores) {
     const int last = std::min(size(), first + static_cast<int>(scores.size()));
-    for (int i = first; i < last; ++i) scores_[i] = scores[i - first];
+    for (int i = first; i < last; ++i) {
+        scores_[i] = scores[i - first];
+        pValues_[i] = kUnknown;
+    }
     takeCalcValues(first, last);
     if (size() > 0) emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
@@ -91,6 +103,15 @@ void FormulaListModel::takeCalcValues(int first, int last) {
 const Score* FormulaListModel::score(int index) const {
     if (index < 0 || index >= size() || !scores_[index]) return nullptr;
     return &*scores_[index];
+}
+
+double FormulaListModel::pValue(int index) const {
+    double& p = pValues_[index];
+    if (std::isnan(p)) {
+        const Score* s = score(index);
+        p = s && s->valid ? chanceViewOf(*s, (*list_)[index].row.kill).pValue : 1.0;
+    }
+    return p;
 }
 
 std::optional<int> FormulaListModel::calcValue(int index) const {
@@ -149,8 +170,14 @@ void FormulaListModel::markSameValue(int row) {
 }
 
 void FormulaListModel::sortByColumn(int column) {
-    if (column < Rate || column > LastHit || size() == 0) return;
+    const bool bySignificance = column == Significance;
+    if ((column < Rate || column > LastHit) && !bySignificance) return;
+    if (size() == 0) return;
     const List& list = *list_;
+    if (bySignificance)
+        parallelFor(size(), 1024, [this](int begin, int end) {
+            for (int i = begin; i < end; ++i) pValue(i);
+        });
     std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
         const Score* sa = score(a);
         const Score* sb = score(b);
@@ -158,8 +185,8 @@ void FormulaListModel::sortByColumn(int column) {
         const bool vb = sb && sb->valid;
         if (va != vb) return !va;  // nothing to compare: first, as empty statistics sort
         if (va) {
-            const double x = statistic(*sa, column);
-            const double y = statistic(*sb, column);
+            const double x = bySignificance ? pValues_[a] : statistic(*sa, column);
+            const double y = bySignificance ? pValues_[b] : statistic(*sb, column);
             if (x != y) return x < y;
         }
         return list[a].row.idx.value_or(0) < list[b].row.idx.value_or(0);
@@ -219,9 +246,17 @@ QVariant FormulaListModel::data(const QModelIndex& index, int role) const {
                 case Idx:
                     if (f.row.idx) return *f.row.idx;
                     return {};
+                case Baseline:
+                    if (!s || !s->valid) return {};
+                    return QString::fromStdString(baselineText(f.row.kill));
+                case Significance:
+                    if (!s || !s->valid || s->counted == 0) return {};
+                    return QString::fromStdString(pValueText(pValue(i)));
                 default:
                     return {};
             }
+        case Qt::ToolTipRole:
+            return toolTip(i, column);
         case Qt::BackgroundRole:
             if (column == Number)
                 return isSelected(i) ? QBrush(kSelectedBlue)
@@ -239,6 +274,44 @@ QVariant FormulaListModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             if (column == Formula || column == Rate) return int(Qt::AlignLeft | Qt::AlignVCenter);
             return int(Qt::AlignCenter);
+        default:
+            return {};
+    }
+}
+
+QVariant FormulaListModel::toolTip(int index, int column) const {
+    const Score* s = score(index);
+    if (!s || !s->valid || s->counted == 0) return {};
+    const bool kill = (*list_)[index].row.kill;
+    const QString baseline = percentText(chanceBaseline(kill));
+    switch (column) {
+        case Baseline:
+            return kill ? QStringLiteral(
+                              "杀码公式：所杀号码在该位开出的机会是十分之一，"
+                              "单凭机会命中率为 %1")
+                              .arg(baseline)
+                        : QStringLiteral(
+                              "生码公式：所留号码在该位开出的机会是十分之一，"
+                              "单凭机会命中率为 %1")
+                              .arg(baseline);
+        case Significance: {
+            const ChanceView v = chanceViewOf(*s, kill);
+            return QStringLiteral(
+                       "单侧二项检验：机会命中率 %1 下，在 %2 期中命中至少 %3 次的概率"
+                       "（精确二项分布尾概率）：%4\n"
+                       "机会期望命中 %5 次，实际命中 %3 次（不加权）")
+                .arg(baseline)
+                .arg(s->counted)
+                .arg(s->plainHits)
+                .arg(QString::fromStdString(pValueText(pValue(index))))
+                .arg(QString::number(v.expected, 'f', 1));
+        }
+        case LongestMiss:
+            return QStringLiteral("机会命中率 %1 下，%2 期中出现至少 %3 期连错的概率：%4")
+                .arg(baseline)
+                .arg(s->counted)
+                .arg(s->longestMiss)
+                .arg(QString::fromStdString(pValueText(longestMissChance(*s, kill))));
         default:
             return {};
     }
@@ -267,6 +340,10 @@ QVariant FormulaListModel::headerData(int section, Qt::Orientation orientation, 
             return QStringLiteral("最后连错");
         case LastHit:
             return QStringLiteral("最后连对");
+        case Baseline:
+            return QStringLiteral("机会基线");
+        case Significance:
+            return QStringLiteral("显著性");
         default:
             return {};
     }

@@ -31,13 +31,18 @@ class FormulaListModel : public QAbstractTableModel {
         LastMiss,
         LastHit,
         Idx,  // hidden
+        // What chance alone gives a formula of its kind, and how far its
+        // unweighted hits stand above that (a one-sided binomial p-value).
+        Baseline,
+        Significance,
         ColumnCount
     };
     using List = std::vector<ListedFormula>;
 
     explicit FormulaListModel(MainState& state, QObject* parent = nullptr);
 
-    // Widths in twips (420, 4800, 500, 420, 600, 2600, 800 x 4, hidden), as pixels.
+    // Widths in twips (420, 4800, 500, 420, 600, 2600, 800 x 4, hidden, then
+    // the two chance columns), as pixels.
     static int columnWidth(int column);
 
     // A new list in `idx` order, without scores; the rate caption follows
@@ -71,8 +76,9 @@ class FormulaListModel : public QAbstractTableModel {
     // Column 4 of every row naming the same number as `row` turns green,
     // the others white.
     void markSameValue(int row);
-    // Ascending by the statistic of column 5..9, ties by `idx`, formulas
-    // without a score first; other columns keep the order.
+    // Ascending by the statistic of column 5..9 or by the p-value of the
+    // significance column, ties by `idx`, formulas without a score first;
+    // other columns keep the order.
     void sortByColumn(int column);
 
     bool chinese() const { return chinese_; }
@@ -85,12 +91,16 @@ class FormulaListModel : public QAbstractTableModel {
 
   private:
     std::optional<int> calcValue(int index) const;
+    // The p-value of a scored formula, worked out once per score.
+    double pValue(int index) const;
+    QVariant toolTip(int index, int column) const;
     void takeCalcValues(int first, int last);
     void repaintColumn(int column);
 
     MainState& state_;
     std::shared_ptr<List> list_;
     std::vector<std::optional<Score>> scores_;
+    mutable std::vector<double> pValues_;  // NaN until asked for
     std::vector<int> order_;
     int position_ = 1;
     bool weighted_ = true;

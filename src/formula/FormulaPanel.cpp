@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QTabBar>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <deque>
 #include <unordered_map>
 #include <unordered_set>
@@ -26,6 +28,8 @@
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
 #include "formula/FormulaListModel.h"
+#include "formula/RateChartWindow.h"
+#include "formula/RollingRate.h"
 #include "history/History.h"
 #include "history/ParameterNames.h"
 #include "ui/Asker.h"
@@ -46,6 +50,20 @@ const QString kSelectTooltip = QStringLiteral("执行公式列表中序号为蓝
 const QString kExportTitle = QStringLiteral("导出");
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+const QString kRateChartTitle = QStringLiteral("滚动正确率");
+
+// The list's first columns only, for the workbook.
+class FirstColumns : public QIdentityProxyModel {
+  public:
+    FirstColumns(int count, QObject* parent) : QIdentityProxyModel(parent), count_(count) {}
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return std::min(count_, QIdentityProxyModel::columnCount(parent));
+    }
+
+  private:
+    int count_;
+};
 
 std::string contentKey(bool kill, const std::string& code, const std::string& chinese) {
     std::string key;
@@ -207,8 +225,12 @@ void FormulaPanel::buildPanel() {
     manageMenu_->setObjectName(QStringLiteral("mnuGl"));
     QAction* workbookAction = manageMenu_->addAction(QStringLiteral("导出到EXCEL表格(&E)"));
     workbookAction->setObjectName(QStringLiteral("mnuExl"));
-    connect(workbookAction, &QAction::triggered, this,
-            [this] { exporter_.exportGrid(this, kExportTitle, *model_, ExportNames::kFormulas); });
+    auto* workbookColumns = new FirstColumns(FormulaListModel::Idx + 1, this);
+    workbookColumns->setSourceModel(model_);
+    workbookColumns_ = workbookColumns;
+    connect(workbookAction, &QAction::triggered, this, [this] {
+        exporter_.exportGrid(this, kExportTitle, *workbookColumns_, ExportNames::kFormulas);
+    });
     stepsAction_ = manageMenu_->addAction(QStringLiteral("查询该公式历史计算式(&U)"));
     connect(stepsAction_, &QAction::triggered, this, [this] {
         if (menuRow_ < 0 || menuRow_ >= model_->size()) return;
@@ -223,6 +245,10 @@ void FormulaPanel::buildPanel() {
     connect(deleteLastAction_, &QAction::triggered, this, [this] { deleteLastFormula(menuRow_); });
     connect(manageMenu_->addAction(QStringLiteral("删除未选中公式(&X)")), &QAction::triggered, this,
             &FormulaPanel::deleteUnselected);
+    manageMenu_->addSeparator();
+    rateChartAction_ = manageMenu_->addAction(QStringLiteral("该公式滚动正确率图(&R)"));
+    rateChartAction_->setObjectName(QStringLiteral("mnuRateChart"));
+    connect(rateChartAction_, &QAction::triggered, this, [this] { showRateChart(menuRow_); });
 
     // Lives under the history grid; blocks start at 1, 501, 1001, ...
     columnBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -634,6 +660,7 @@ void FormulaPanel::showManageMenu(const QPoint& globalPos) {
     stepsAction_->setEnabled(menuRow_ >= 0);
     deleteOneAction_->setEnabled(menuRow_ >= 0);
     deleteLastAction_->setEnabled(menuRow_ >= 0);
+    rateChartAction_->setEnabled(menuRow_ >= 0);
     manageMenu_->popup(globalPos);
 }
 
@@ -745,6 +772,49 @@ void FormulaPanel::clearAllFormulas() {
     // Row ids of emptied tables come back for new formulas.
     for (auto& left : state_.leftSelections) left.reset();
     refresh();
+}
+
+// ---- charts ----
+
+void FormulaPanel::showRateChart(int row) {
+    if (host_.busy() || row < 0 || row >= model_->size()) return;
+    const int i = model_->listIndex(row);
+    const ListedFormula& f = model_->list()[i];
+    if (!f.program) {
+        asker_.warn(this, kRateChartTitle,
+                    QStringLiteral("该公式无法解析，不能作图：") + qs(f.parseError));
+        return;
+    }
+    const std::shared_ptr<const History> history = host_.currentHistory();
+    const auto block = perDrawBlock(*history, model_->list(), i, 1, listedPosition_, false);
+    if (block.empty() || !block[0].valid) {
+        asker_.warn(this, kRateChartTitle,
+                    QStringLiteral("该公式在历史号码上无法计算（除数为零或数值越界），不能作图。"));
+        return;
+    }
+    const auto& marks = block[0].marks;
+    const int marked = static_cast<int>(
+        std::count_if(marks.begin(), marks.end(), [](auto m) { return m != PerDrawColumn::None; }));
+    RateChartWindow::Data data;
+    data.window = rollingWindow(state_.issueCount, marked);
+    if (data.window <= 0) {
+        asker_.warn(this, kRateChartTitle,
+                    QStringLiteral("历史号码不足三期，没有可验算的期，不能作图。"));
+        return;
+    }
+    data.formula = qs(model_->chinese() ? f.row.chinese : f.row.code);
+    data.positionName = qs(ParameterNames::positionName(listedPosition_));
+    data.kill = f.row.kill;
+    data.retrieval = state_.issueCount;
+    data.markedRows = marked;
+    data.firstIssue = history->issue(0);
+    data.lastIssue = history->issue(history->size() - 1);
+    data.points = rollingHitRate(marks, data.window);
+    if (!rateChart_) rateChart_ = new RateChartWindow(window());
+    rateChart_->showData(data);
+    rateChart_->show();
+    rateChart_->raise();
+    rateChart_->activateWindow();
 }
 
 }  // namespace varnet

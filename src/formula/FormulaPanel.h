@@ -12,6 +12,7 @@
 
 #include "formula/Verification.h"
 
+class QAbstractItemModel;
 class QAction;
 class QCheckBox;
 class QLineEdit;
@@ -31,6 +32,7 @@ class History;
 class HistoryModel;
 class HistoryView;
 class Launcher;
+class RateChartWindow;
 class frmGSGuolv;
 struct MainState;
 
@@ -87,6 +89,9 @@ class FormulaPanel : public QWidget {
     void deleteSelected();
     void deleteUnselected();
     void clearAllFormulas();
+    // The rolling hit rate of the formula in view row `row` over the
+    // history, in the chart window.
+    void showRateChart(int row);
 
     void selectAll();
     void invertSelection();
@@ -116,6 +121,7 @@ class FormulaPanel : public QWidget {
     QScrollBar* formulaColumnBar() const { return columnBar_; }
     QLineEdit* input() const { return input_; }
     frmGSGuolv* filterWindow() const { return filter_; }
+    RateChartWindow* rateChart() const { return rateChart_; }
 
   signals:
     // "查询该公式历史计算式(&U)" on a formula of the list.
@@ -178,8 +184,12 @@ class FormulaPanel : public QWidget {
     QAction* stepsAction_ = nullptr;
     QAction* deleteOneAction_ = nullptr;
     QAction* deleteLastAction_ = nullptr;
+    QAction* rateChartAction_ = nullptr;
+    // The workbook holds the list's own columns, not the chance columns.
+    QAbstractItemModel* workbookColumns_ = nullptr;
     QScrollBar* columnBar_ = nullptr;
     frmGSGuolv* filter_ = nullptr;
+    RateChartWindow* rateChart_ = nullptr;
 
     // What the list shows now.
     bool listed_ = false;

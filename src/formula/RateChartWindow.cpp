@@ -1,0 +1,111 @@
+#include "formula/RateChartWindow.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "formula/Significance.h"
+
+namespace varnet {
+
+namespace {
+
+// Long formulas would push the title past the window's edge.
+QString elided(const QString& text, int length) {
+    return text.size() <= length ? text : text.left(length - 1) + QChar(0x2026);
+}
+
+}  // namespace
+
+RateChartWindow::RateChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("rateChart"));
+    setWindowTitle(QStringLiteral("公式滚动正确率"));
+    auto* layout = new QVBoxLayout(this);
+
+    chart_ = new QChart;
+    rate_ = new QLineSeries(chart_);
+    baseline_ = new QLineSeries(chart_);
+    rate_->setColor(QColor(0, 0, 255));
+    QPen dashed(QColor(220, 0, 0));
+    dashed.setStyle(Qt::DashLine);
+    dashed.setWidth(2);
+    baseline_->setPen(dashed);
+    chart_->addSeries(rate_);
+    chart_->addSeries(baseline_);
+    xAxis_ = new QValueAxis(chart_);
+    xAxis_->setLabelFormat(QStringLiteral("%d"));
+    xAxis_->setTitleText(QStringLiteral("历史期序（第几期）"));
+    yAxis_ = new QValueAxis(chart_);
+    yAxis_->setLabelFormat(QStringLiteral("%.0f%%"));
+    yAxis_->setTitleText(QStringLiteral("窗口内正确率（不加权）"));
+    chart_->addAxis(xAxis_, Qt::AlignBottom);
+    chart_->addAxis(yAxis_, Qt::AlignLeft);
+    for (QLineSeries* s : {rate_, baseline_}) {
+        s->attachAxis(xAxis_);
+        s->attachAxis(yAxis_);
+    }
+    chart_->legend()->setAlignment(Qt::AlignBottom);
+    QFont titleFont = chart_->titleFont();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    titleFont.setBold(true);
+    chart_->setTitleFont(titleFont);
+
+    view_ = new QChartView(chart_, this);
+    view_->setRenderHint(QPainter::Antialiasing);
+    layout->addWidget(view_, 1);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("rateChartNote"));
+    note_->setWordWrap(true);
+    layout->addWidget(note_);
+    resize(860, 520);
+}
+
+void RateChartWindow::showData(const Data& data) {
+    const double baseline = chanceBaseline(data.kill) * 100.0;
+    QList<QPointF> points;
+    points.reserve(static_cast<qsizetype>(data.points.size()));
+    double low = baseline, high = baseline;
+    for (const RatePoint& p : data.points) {
+        points.append(QPointF(p.row + 1, p.percent));
+        low = std::min(low, p.percent);
+        high = std::max(high, p.percent);
+    }
+    rate_->replace(points);
+    rate_->setName(QStringLiteral("滚动正确率（每 %1 期）").arg(data.window));
+    const double first = points.isEmpty() ? 1 : points.front().x();
+    const double last = points.isEmpty() ? 2 : std::max(points.back().x(), first + 1);
+    baseline_->replace({QPointF(first, baseline), QPointF(last, baseline)});
+    baseline_->setName(
+        QStringLiteral("机会基线 %1").arg(QString::fromStdString(baselineText(data.kill))));
+    xAxis_->setRange(first, last);
+    // Room around the line and the rates, in steps of five percent.
+    yAxis_->setRange(std::max(0.0, std::floor(low / 5.0) * 5.0 - 5.0),
+                     std::min(100.0, std::ceil(high / 5.0) * 5.0 + 5.0));
+    yAxis_->applyNiceNumbers();
+
+    const QString kind = data.kill ? QStringLiteral("杀") : QStringLiteral("生");
+    chart_->setTitle(
+        QStringLiteral("%1位 %2码公式：%3").arg(data.positionName, kind, elided(data.formula, 60)));
+    QString note =
+        QStringLiteral("每点为截至该期的最近 %1 期中命中的比例；历史 %2 至 %3 期，可验算 %4 期。")
+            .arg(data.window)
+            .arg(data.firstIssue)
+            .arg(data.lastIssue)
+            .arg(data.markedRows);
+    if (data.retrieval <= 0)
+        note += QStringLiteral("检索期数为全部期数，窗口取固定的 %1 期。").arg(data.window);
+    else if (data.window < data.retrieval)
+        note += QStringLiteral("可验算的期数少于检索期数 %1，窗口取全部 %2 期。")
+                    .arg(data.retrieval)
+                    .arg(data.window);
+    note += QStringLiteral("红色虚线是单凭机会的命中率。");
+    note_->setText(note);
+}
+
+}  // namespace varnet

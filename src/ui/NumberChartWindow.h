@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+#include "history/NumberCounts.h"
+
+class QAction;
+class QBarSet;
+class QChart;
+class QLabel;
+class QLineSeries;
+class QMenu;
+class QValueAxis;
+
+namespace varnet {
+
+class HistoryModel;
+class HistoryView;
+
+// How often each number 1..10 came out at one position over the last draws,
+// as bars, with what chance gives every number (a tenth of the draws) as a
+// line.
+class NumberChartWindow : public QWidget {
+    Q_OBJECT
+  public:
+    struct Data {
+        QString positionName;  // "第一", ...
+        int retrieval = 0;     // the retrieval count asked for; 0 = all draws
+        NumberCounts counts;
+    };
+
+    explicit NumberChartWindow(QWidget* parent = nullptr);
+
+    void showData(const Data& data);
+
+    // Adds the chart's entry to the history grid's menu. The position is the
+    // number column right-clicked, else the current cell's, else the selected
+    // position; the draws are the last `retrieval()` (0: all).
+    static QAction* addMenuEntry(QMenu* menu, HistoryView* view, const HistoryModel& model,
+                                 std::function<int()> retrieval);
+
+    QChart* chart() const { return chart_; }
+    QBarSet* bars() const { return bars_; }
+    QLineSeries* expectation() const { return expectation_; }
+    QLabel* note() const { return note_; }
+
+  private:
+    QChart* chart_ = nullptr;
+    QBarSet* bars_ = nullptr;
+    QLineSeries* expectation_ = nullptr;
+    QValueAxis* yAxis_ = nullptr;
+    QLabel* note_ = nullptr;
+};
+
+}  // namespace varnet
