@@ -1,6 +1,8 @@
 #include "formula/FormulaUpdate.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "app/DataFolder.h"
 #include "formula/FormulaCommands.h"
@@ -8,6 +10,8 @@
 #include "net/UpdateLock.h"
 
 namespace varnet {
+
+namespace fs = std::filesystem;
 
 FormulaUpdate::Result FormulaUpdate::run(const std::string& url, const std::string& dataFolder,
                                          int currentPosition, bool currentKill,
@@ -50,16 +54,31 @@ FormulaUpdate::Result FormulaUpdate::run(const std::string& url, const std::stri
         return r;
     }
 
+    // The copy is written in full beside its place and moved there only once
+    // the tables hold the new formulas, so a command stopped in between
+    // leaves the old copy beside the old formulas.
     r.localCopy = DataFolder::join(dataFolder, kLocalCopy);
-    if (!DataFolder::writeReplacing(r.localCopy, file.bytes)) {
-        r.message = "无法写入文件 " + r.localCopy + "，公式没有改变。";
-        return r;
+    const fs::path copy = fs::u8path(r.localCopy), staged = fs::u8path(r.localCopy + ".new");
+    std::error_code ec;
+    {
+        std::ofstream out(staged, std::ios::binary | std::ios::trunc);
+        out << file.bytes;
+        out.close();
+        if (!out) {
+            fs::remove(staged, ec);
+            r.message = "无法写入文件 " + r.localCopy + "，公式没有改变。";
+            return r;
+        }
     }
     const auto stored = FormulaCommands(db_).replaceAllWith(plan);
     if (!stored.ok) {
+        fs::remove(staged, ec);
         r.message = stored.message;
         return r;
     }
+    fs::rename(staged, copy, ec);
+    const bool copyPlaced = !ec;
+    if (!copyPlaced) fs::remove(staged, ec);
     r.ok = true;
     r.formulas = stored.rows;
     r.kill = plan.kill;
@@ -69,6 +88,7 @@ FormulaUpdate::Result FormulaUpdate::run(const std::string& url, const std::stri
     std::sort(r.positions.begin(), r.positions.end());
     r.message = "已读入 " + std::to_string(r.formulas) + " 条公式，原有公式已替换。";
     if (r.skipped > 0) r.message += "有 " + std::to_string(r.skipped) + " 行无法识别，已跳过。";
+    if (!copyPlaced) r.message += "无法保存文件 " + r.localCopy + "。";
     return r;
 }
 

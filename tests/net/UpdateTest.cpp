@@ -328,6 +328,13 @@ TEST_F(FormulaUpdateTest, OnlyAFileOfMoreThan1024BytesWithAFormulaReplacesTheFor
         expectUnchanged(f.reason);
         EXPECT_EQ(localCopy(), kept) << f.reason;
     }
+    // Tables that refuse the new formulas keep the old copy beside them.
+    db.exec("CREATE TRIGGER refuse BEFORE INSERT ON Gongshi2 BEGIN SELECT RAISE(ABORT, 'no'); END");
+    r = update(formulaFile({"第三码+5=下期杀第二"}, 4000));
+    EXPECT_FALSE(r.ok);
+    expectUnchanged("tables that refuse");
+    EXPECT_TRUE(localCopy() == kept) << "the copy goes with the formulas it holds";
+    EXPECT_FALSE(std::filesystem::exists(dir.file(FormulaUpdate::kLocalCopy) + ".new"));
     r = FormulaUpdate(db, fetcher).run("", dir.path(), 1, true, limits);
     EXPECT_NE(r.message.find("FormulaFileUrl"), std::string::npos);
     expectUnchanged("no address");
