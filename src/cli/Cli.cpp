@@ -81,7 +81,7 @@ const char* const kUsageText =
     "  search --position P --kind kill|keep [--operands K] --constant C|random --candidates N\n"
     "         [--seed S] [--count N] [--weighting yes|no] [--shape prefix|suffix]\n"
     "         [--thresholds L0,U0,L1,U1,L2,U2,L3,U3,L4,U4] [--print-all]\n"
-    "         [--limit N] [--save append|replace]\n"
+    "         [--limit N] [--save append|replace] [--holdout M]\n"
     "  search scheme --kind kill|keep --plan N1,...,N10 [--mode add|hold]\n"
     "         [--save append|replace|none] [--seed S] [--max-candidates M]\n"
     "  search tune --position P --kind kill|keep --samples N [--seed S] [--save]\n"

@@ -11,6 +11,8 @@
 #include "db/HistoryTable.h"
 #include "history/History.h"
 #include "history/NumericText.h"
+#include "formula/Significance.h"
+#include "search/HoldOut.h"
 #include "search/SchemeSearch.h"
 #include "search/SearchRun.h"
 #include "search/SearchSettings.h"
@@ -102,10 +104,36 @@ int reportSave(Database& db, const std::vector<SearchResult>& batch, std::option
     return 0;
 }
 
+// "452/500 90.40%": a find's hits on the held-out draws.
+std::string heldOutField(const Score& s) {
+    if (!s.valid) return "invalid";
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld/%lld %.2f%%", static_cast<long long>(s.plainHits),
+                  static_cast<long long>(s.counted),
+                  s.counted > 0 ? 100.0 * static_cast<double>(s.plainHits) / s.counted : 0.0);
+    return text;
+}
+
+// The summary of a search with a hold-out, as comment lines.
+void printHoldOut(const HoldOutReport& r, const History& h, bool kill, std::ostream& out) {
+    const int first = h.size() - r.holdOut;
+    out << "# held out the last " << r.holdOut << " draws (" << h.issue(first) << ".."
+        << h.issue(h.size() - 1) << "); candidates chosen on the " << first << " before\n";
+    char mean[96] = "n/a";
+    if (r.mean.finds > 0)
+        std::snprintf(mean, sizeof mean, "%.2f%% ± %.2f", r.mean.mean, r.mean.standardError);
+    out << "# tried " << r.tried << "\tfinds " << r.finds << "\tchance finds " << r.chanceFinds
+        << "\theld-out mean " << mean << " (baseline " << baselineText(kill) << ")\tp "
+        << pValueText(r.mean.pValue) << '\n';
+    out << "# chance finds: the same candidates on the earlier draws in shuffled order; p: the "
+           "finds' held-out hits pooled, as if independent (similar finds hit together, so it "
+           "overstates the evidence)\n";
+}
+
 int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
-    onlyOptions(
-        a, {"--position", "--kind", "--operands", "--constant", "--candidates", "--seed", "--count",
-            "--weighting", "--thresholds", "--print-all", "--shape", "--limit", "--save"});
+    onlyOptions(a, {"--position", "--kind", "--operands", "--constant", "--candidates", "--seed",
+                    "--count", "--weighting", "--thresholds", "--print-all", "--shape", "--limit",
+                    "--save", "--holdout"});
     if (!a.words.empty()) throw UsageError{"search takes only options"};
     SearchRequest r;
     r.generator.position = positionArg(a);
@@ -126,29 +154,43 @@ int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
     if (const auto t = a.option("--thresholds")) r.thresholds = thresholdsArg(*t);
     std::optional<long long> limit;
     if (const auto l = a.option("--limit")) limit = integerArg(*l, "--limit", 0, INT32_MAX);
+    int holdOut = 0;
+    if (const auto m = a.option("--holdout"))
+        holdOut = static_cast<int>(integerArg(*m, "--holdout", 0, INT32_MAX));
     const auto replace = saveArg(a, std::nullopt);
     if (replace && a.option("--print-all"))
         throw UsageError{"--save keeps the qualified candidates: leave out --print-all"};
     r.everyCandidate = a.option("--print-all").has_value();
 
     const History h = HistoryTable(db).load();
+    if (!holdOutFits(h.size(), holdOut)) {
+        err << "varnet-cli: --holdout " << holdOut << " leaves fewer than three of the "
+            << h.size() << " stored draws to search on\n";
+        return kFailed;
+    }
+    const bool kill = r.generator.kill;
     std::vector<SearchResult> batch;
-    const auto summary = runSearch(h, r, [&](const SearchFind& f) {
+    const auto report = runHoldOutSearch(h, r, holdOut, [&](const HoldOutFind& hf) {
+        const SearchFind& f = hf.find;
         if (!r.everyCandidate) {
-            out << f.candidate.chinese << '\n';
+            out << f.candidate.chinese;
         } else {
             char rate[32];
             std::snprintf(rate, sizeof rate, "%.4f", static_cast<double>(f.score.rate));
             out << f.candidate.code << '\t' << rate << '\t' << f.score.longestMiss << '\t'
                 << f.score.longestHit << '\t' << f.score.lastMiss << '\t' << f.score.lastHit << '\t'
-                << (f.qualified ? "yes" : "no") << '\n';
+                << (f.qualified ? "yes" : "no");
         }
+        if (holdOut > 0) out << '\t' << heldOutField(hf.heldOut);
+        out << '\t' << (f.score.valid ? pValueText(chanceViewOf(f.score, kill).pValue) : "invalid")
+            << '\n';
         if (f.qualified)
             batch.push_back(
                 {r.generator.position, r.generator.kill, f.candidate.code, f.candidate.chinese});
         // With a limit the search stops at exactly that many results.
         return !limit || static_cast<long long>(batch.size()) < *limit;
     });
+    const SearchSummary& summary = report.search;
     char line[160];
     std::snprintf(line, sizeof line,
                   "evaluated %lld candidates in %.3f s (%.0f per second), %lld qualified\n",
@@ -156,6 +198,7 @@ int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
                   summary.seconds > 0 ? summary.evaluated / summary.seconds : 0.0,
                   static_cast<long long>(batch.size()));
     out << line;
+    if (holdOut > 0) printHoldOut(report, h, kill, out);
     return reportSave(db, batch, replace, out, err);
 }
 
@@ -250,8 +293,7 @@ int tune(const Args& a, Database& db, std::ostream& out, std::ostream&) {
     }
     out << '\n';
     if (a.option("--save")) {
-        stored.setThresholds(g.position, g.kill, t.proposal);
-        stored.setOperands(g.position, g.operands);
+        stored.setThresholdsAndOperands(g.position, g.kill, t.proposal, g.operands);
         out << "saved\n";
     }
     return 0;

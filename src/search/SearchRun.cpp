@@ -1,6 +1,7 @@
 #include "search/SearchRun.h"
 
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include "formula/Engine.h"
@@ -27,8 +28,25 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
     const GeneratorSettings& gs = request.generator;
     const SearchKernel kernel(history, gs.position, gs.kill, rule);
     const FormulaEngine engine(history);
-    CandidateGenerator master(request.seed);
     const int k = gs.operands;
+    std::optional<SearchKernel> controlKernel;
+    std::optional<FormulaEngine> controlEngine;
+    if (request.control) {
+        controlKernel.emplace(*request.control, gs.position, gs.kill, rule);
+        controlEngine.emplace(*request.control);
+    }
+    // The qualification test on the control history (same shape as below).
+    auto controlQualifies = [&](const int* params, int constant) {
+        if (controlKernel->accepts(params, k, constant)) {
+            Score unused;
+            return controlKernel->qualifies(params, k, constant, request.thresholds, &unused);
+        }
+        const auto parsed =
+            parseFormula(candidateCode(std::vector<int>(params, params + k), constant));
+        const Score s = controlEngine->scoreOne(*parsed.program, gs.position, gs.kill, rule);
+        return s.valid && QualifyCandidate(s, request.thresholds);
+    };
+    CandidateGenerator master(request.seed);
 
     SearchSummary summary;
     const int threads = request.threads > 0
@@ -45,6 +63,9 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
         std::vector<std::uint64_t> seeds(batches);
         for (auto& s : seeds) s = master.split();
         std::vector<std::vector<SearchFind>> finds(batches);
+        // Per batch: each find's index in it, and the indexes of the
+        // candidates that qualified on the control history.
+        std::vector<std::vector<int>> findIndex(batches), controlHits(batches);
         std::vector<int> sizes(batches);
         SearchFind sample;  // the last batch's last candidate, for the watch
         parallelFor(
@@ -91,7 +112,10 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
                             sample.candidate.code = candidateCode(params, constant);
                             sample.candidate.chinese = candidateChinese(params, constant, gs);
                         }
+                        if (controlKernel && controlQualifies(params.data(), constant))
+                            controlHits[b].push_back(i);
                         if (f.qualified || request.everyCandidate) {
+                            findIndex[b].push_back(i);
                             f.candidate.params = params;
                             f.candidate.constant = constant;
                             f.candidate.code = candidateCode(params, constant);
@@ -105,13 +129,18 @@ SearchSummary runSearch(const History& history, const SearchRequest& request,
         for (int b = 0; b < batches && !stop; ++b) {
             summary.evaluated += sizes[b];
             if (request.watch) request.watch->evaluated += sizes[b];
-            for (const auto& f : finds[b]) {
+            int considered = sizes[b];
+            for (std::size_t j = 0; j < finds[b].size(); ++j) {
+                const SearchFind& f = finds[b][j];
                 summary.qualified += f.qualified;
                 if (!report(f)) {
                     stop = true;
+                    considered = findIndex[b][j] + 1;
                     break;
                 }
             }
+            summary.considered += considered;
+            for (int i : controlHits[b]) summary.controlQualified += i < considered;
             if (sizes[b] < kBatch && summary.evaluated < request.candidates) stop = true;
         }
         if (request.watch && !sample.candidate.code.empty()) {

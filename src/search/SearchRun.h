@@ -26,6 +26,10 @@ struct SearchRequest {
     bool everyCandidate = false;
     int threads = 0;  // 0: every core
     SearchWatch* watch = nullptr;
+    // A second history on which every candidate is tested too, under the
+    // same thresholds, only to count how many qualify there (nothing is
+    // reported from it). Nothing: no such count.
+    const History* control = nullptr;
 };
 
 struct SearchFind {
@@ -48,6 +52,11 @@ struct SearchSummary {
     long long qualified = 0;
     double seconds = 0.0;
     bool cancelled = false;
+    // The candidates up to the last one considered (`evaluated`, or fewer
+    // when `report` stopped the search inside a batch) and, with a control
+    // history, how many of exactly those qualified on it.
+    long long considered = 0;
+    long long controlQualified = 0;
 };
 
 // Generates and scores candidates on every core. `report` is called on the

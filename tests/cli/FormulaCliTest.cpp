@@ -188,7 +188,7 @@ TEST_F(FormulaCliTest, SearchPrintsEveryCandidateReproducibly) {
     EXPECT_EQ(out.back().rfind("evaluated 200 candidates", 0), 0u) << out.back();
     for (std::size_t i = 0; i < 200; ++i) {
         const auto f = fields(out[i]);
-        ASSERT_EQ(f.size(), 7u) << out[i];
+        ASSERT_EQ(f.size(), 8u) << out[i];  // the p-value last
         EXPECT_TRUE(f[6] == "yes" || f[6] == "no") << out[i];
     }
     const auto again = search({"--operands", "8", "--constant", "random", "--print-all"});
@@ -216,7 +216,7 @@ TEST_F(FormulaCliTest, SearchStatisticsMatchScoring) {
         std::vector<std::string> codes;
         for (std::size_t i = 0; i < 200; ++i) {
             const auto f = fields(out[i]);
-            ASSERT_EQ(f.size(), 7u);
+            ASSERT_EQ(f.size(), 8u);
             EXPECT_TRUE(std::regex_match(f[0], shape)) << f[0];
             if (i < 20) codes.push_back(f[0]);
         }
