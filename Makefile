@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench package clean
+.PHONY: all deps build run test bench crashtest package clean
 
 all: build
 
@@ -23,6 +23,11 @@ bench: build
 	bash bench/scale.sh $(BUILD_DIR)
 	./$(BUILD_DIR)/varnet-bench
 	./$(BUILD_DIR)/varnet-bench-gui
+
+# Every command that writes, killed at fifty random moments each; the seed
+# it prints replays them (./$(BUILD_DIR)/varnet-crashtest --seed S).
+crashtest: build
+	./$(BUILD_DIR)/varnet-crashtest --trials 50
 
 # Fuzzing with clang and libFuzzer, FUZZ_SECONDS per target, in its own
 # build folder; what it finds lands in fuzz/regressions/ (replayed by make test).
