@@ -11,12 +11,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSlider>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <charconv>
@@ -25,6 +27,7 @@
 
 #include "analysis/Exports.h"
 #include "db/FormulaTable.h"
+#include "formula/Significance.h"
 #include "history/History.h"
 #include "history/NumericText.h"
 #include "history/ParameterNames.h"
@@ -66,6 +69,27 @@ std::optional<double> strictNumber(const QString& text) {
 
 QString positionName(int p) { return qs(ParameterNames::positionName(p)); }
 
+// What the list shows of a single search's find.
+FindFigures figuresOf(const HoldOutFind& f, bool kill, bool heldOut) {
+    FindFigures fig;
+    const Score& s = f.find.score;
+    fig.rate = QString::asprintf("%.4f%%", static_cast<double>(s.rate));
+    fig.significance = qs(pValueText(chanceViewOf(s, kill).pValue));
+    if (heldOut && f.heldOut.valid && f.heldOut.counted > 0)
+        fig.heldOut = QString::asprintf(
+            "%.2f%% (%lld/%lld)",
+            100.0 * static_cast<double>(f.heldOut.plainHits) / f.heldOut.counted,
+            static_cast<long long>(f.heldOut.plainHits), static_cast<long long>(f.heldOut.counted));
+    else if (heldOut)
+        fig.heldOut = QStringLiteral("无效");
+    return fig;
+}
+
+const QString kSignificanceTip = QStringLiteral(
+    "显著性：若公式只凭机会命中（杀码每期 90%，生码每期 10%），在同样的计入期数中"
+    "命中不少于实际次数的概率（二项分布单侧尾概率，按不加权的命中期数与计入期数计算）。"
+    "在上百万个候选中挑出的公式，即使显著性很小也可能只是运气。");
+
 QLineEdit* displayBox(QWidget* parent, const QString& name) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(name);
@@ -74,6 +98,69 @@ QLineEdit* displayBox(QWidget* parent, const QString& name) {
 }
 
 }  // namespace
+
+QVariant ResultLines::data(const QModelIndex& index, int role) const {
+    if (index.row() < 0 || index.row() >= lines_.size()) return {};
+    if (role == Qt::DisplayRole) {
+        const FindFigures& f = figures_[index.row()];
+        switch (index.column()) {
+            case Formula:
+                return lines_[index.row()];
+            case Rate:
+                return f.rate;
+            case HeldOut:
+                return f.heldOut;
+            case Significance:
+                return f.significance;
+            default:
+                return {};
+        }
+    }
+    if (role == Qt::TextAlignmentRole && index.column() != Formula)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant ResultLines::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) return {};
+    if (role == Qt::DisplayRole) {
+        switch (section) {
+            case Formula:
+                return QStringLiteral("公式");
+            case Rate:
+                return QStringLiteral("正确率");
+            case HeldOut:
+                return QStringLiteral("留出期正确率");
+            case Significance:
+                return QStringLiteral("显著性");
+            default:
+                return {};
+        }
+    }
+    if (role == Qt::ToolTipRole) {
+        switch (section) {
+            case Rate:
+                return QStringLiteral("搜索所用各期（留出期之前）的正确率");
+            case HeldOut:
+                return QStringLiteral(
+                    "留出的最后若干期中的命中率（不加权）：这些期没有参与挑选公式，"
+                    "所以它说明公式在没见过的期数上表现如何。机会基线：杀码 90%，生码 10%。");
+            case Significance:
+                return kSignificanceTip;
+            default:
+                return {};
+        }
+    }
+    return {};
+}
+
+void ResultLines::append(const QStringList& lines, const std::vector<FindFigures>& figures) {
+    if (lines.isEmpty()) return;
+    beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(lines.size()) - 1);
+    lines_ += lines;
+    figures_.insert(figures_.end(), figures.begin(), figures.end());
+    endInsertRows();
+}
 
 frmGSGL::frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter, Asker& asker,
                  QWidget* parent)
@@ -218,6 +305,11 @@ void frmGSGL::build() {
         statBoxes_[s]->setMaximumWidth(90);
         statLayout->addWidget(statBoxes_[s]);
     }
+    statSignificance_ = displayBox(statGroup, QStringLiteral("statSignificance"));
+    statSignificance_->setMaximumWidth(90);
+    statSignificance_->setToolTip(kSignificanceTip);
+    statLayout->addWidget(new QLabel(QStringLiteral("显著性"), statGroup));
+    statLayout->addWidget(statSignificance_);
     row->addWidget(statGroup);
     left->addLayout(row);
 
@@ -276,6 +368,19 @@ void frmGSGL::build() {
     row->addWidget(limitCheck_);
     row->addWidget(limitBox_);
     row->addWidget(new QLabel(QStringLiteral("条"), this));
+    row->addSpacing(12);
+    auto* holdOutLabel = new QLabel(QStringLiteral("留出期数"), this);
+    holdOutBox_ = new QSpinBox(this);
+    holdOutBox_->setObjectName(QStringLiteral("holdOutBox"));
+    holdOutBox_->setRange(0, 10000000);
+    holdOutBox_->setSpecialValueText(QStringLiteral("不留出"));
+    const QString holdOutTip = QStringLiteral(
+        "留出最后若干期不参与搜索：公式只在这之前的期数上挑选，再看它们在留出期中的命中率。"
+        "0 = 不留出。");
+    holdOutLabel->setToolTip(holdOutTip);
+    holdOutBox_->setToolTip(holdOutTip);
+    row->addWidget(holdOutLabel);
+    row->addWidget(holdOutBox_);
     row->addStretch(1);
     middle->addLayout(row);
 
@@ -289,16 +394,41 @@ void frmGSGL::build() {
     qualifiedBox_->setText(QStringLiteral("0"));
     counters->addWidget(qualifiedBox_, 1, 1);
     middle->addLayout(counters);
+    holdOutSummary_ = new QLabel(this);
+    holdOutSummary_->setObjectName(QStringLiteral("holdOutSummary"));
+    holdOutSummary_->setWordWrap(true);
+    holdOutSummary_->setToolTip(QStringLiteral(
+        "机会合格数：同样的候选公式在留出期之前的各期打乱先后次序后（号码的出现频率不变，"
+        "期与期之间的规律被打乱）合格的个数，即单凭机会能得到的合格数。\n"
+        "留出期平均正确率：合格公式在留出期中命中率的平均值 ± 标准误，对照机会基线。\n"
+        "显著性：所有合格公式在留出期中的命中次数合在一起的二项分布单侧尾概率；"
+        "合格公式之间常常相似、同时命中，并不独立，所以它会夸大证据。"));
+    holdOutSummary_->hide();
+    middle->addWidget(holdOutSummary_);
     currentBox_ = displayBox(this, QStringLiteral("currentBox"));
     middle->addWidget(currentBox_);
 
     results_ = new ResultLines(this);
-    resultView_ = new QListView(this);
+    resultView_ = new QTableView(this);
     resultView_->setObjectName(QStringLiteral("resultList"));
     resultView_->setModel(results_);
-    resultView_->setUniformItemSizes(true);
     resultView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    resultView_->setMinimumWidth(520);
+    resultView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    resultView_->setWordWrap(false);
+    resultView_->verticalHeader()->hide();
+    resultView_->verticalHeader()->setDefaultSectionSize(resultView_->fontMetrics().height() + 4);
+    resultView_->horizontalHeader()->setSectionResizeMode(ResultLines::Formula,
+                                                          QHeaderView::Stretch);
+    // The figures keep the width of their widest text; the formula takes the rest.
+    const char* const widest[] = {"", "100.0000%", "100.00% (10000/10000)", "<1e-300"};
+    for (int c = ResultLines::Rate; c < ResultLines::ColumnCount; ++c) {
+        resultView_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Fixed);
+        const int text = resultView_->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[c]));
+        const int header = resultView_->horizontalHeader()->fontMetrics().horizontalAdvance(
+            results_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+        resultView_->setColumnWidth(c, std::max(text, header) + 16);
+    }
+    resultView_->setMinimumWidth(760);
     middle->addWidget(resultView_, 1);
 
     row = new QHBoxLayout;
@@ -562,6 +692,8 @@ void frmGSGL::poll() {
             statBoxes_[2]->setText(QString::number(s.longestHit));
             statBoxes_[3]->setText(QString::number(s.lastMiss));
             statBoxes_[4]->setText(QString::number(s.lastHit));
+            statSignificance_->setText(
+                s.valid ? qs(pValueText(chanceViewOf(s, runKill_).pValue)) : QString());
         }
     }
     if (work_ == Work::TuneAll) tuneProgress_->setValue(tuned_.load());
@@ -588,7 +720,7 @@ void frmGSGL::finished() {
 }
 
 void frmGSGL::takeFinds() {
-    std::vector<SearchResult> finds;
+    std::vector<PendingFind> finds;
     std::vector<std::pair<int, Thresholds>> tuned;
     int started = 0;
     {
@@ -599,13 +731,16 @@ void frmGSGL::takeFinds() {
     }
     if (!finds.empty()) {
         QStringList lines;
-        for (const SearchResult& r : finds) {
+        std::vector<FindFigures> figures;
+        for (const PendingFind& f : finds) {
+            const SearchResult& r = f.result;
             if (schemeBatch_ && r.position != schemePosition_) markSchemePosition(r.position);
             if (schemeBatch_) ++schemeFound_;
             lines << qs(r.chinese);
+            figures.push_back(f.figures.value_or(FindFigures{}));
             batch_.push_back(r);
         }
-        results_->append(lines);
+        results_->append(lines, figures);
         resultView_->scrollToBottom();
     }
     if (work_ == Work::Scheme && started > schemePosition_) markSchemePosition(started);
@@ -670,22 +805,57 @@ void frmGSGL::startSearch() {
     const long long before = static_cast<long long>(batch_.size());
     if (limit && before >= *limit) return;  // the batch is already full
     auto history = host_.currentHistory();
-    launch(Work::Single,
-           [this, r, limit, before, history] {
-               long long found = before;
-               runSearch(
-                   *history, r,
-                   [&](const SearchFind& f) {
-                       {
-                           std::lock_guard<std::mutex> lock(pendingMutex_);
-                           pending_.push_back({r.generator.position, r.generator.kill,
-                                               f.candidate.code, f.candidate.chinese});
-                       }
-                       return !limit || ++found < *limit;
-                   },
-                   &cancel_);
-           },
-           {});
+    const int holdOut = holdOutBox_->value();
+    if (!holdOutFits(history->size(), holdOut)) {
+        asker_.warn(this, QStringLiteral("公式搜索"),
+                    QStringLiteral("留出期数 %1 太大：历史共 %2 期，留出后不足 3 期可供搜索。"
+                                   "没有开始搜索。")
+                        .arg(holdOut)
+                        .arg(history->size()));
+        holdOutBox_->setFocus();
+        return;
+    }
+    runKill_ = r.generator.kill;
+    holdOutSummary_->setVisible(holdOut > 0);
+    holdOutSummary_->setText(QStringLiteral("留出最后 %1 期：搜索中……").arg(holdOut));
+    auto report = std::make_shared<HoldOutReport>();
+    launch(
+        Work::Single,
+        [this, r, limit, before, history, holdOut, report] {
+            long long found = before;
+            *report = runHoldOutSearch(
+                *history, r, holdOut,
+                [&](const HoldOutFind& f) {
+                    {
+                        std::lock_guard<std::mutex> lock(pendingMutex_);
+                        pending_.push_back({{r.generator.position, r.generator.kill,
+                                             f.find.candidate.code, f.find.candidate.chinese},
+                                            figuresOf(f, r.generator.kill, holdOut > 0)});
+                    }
+                    return !limit || ++found < *limit;
+                },
+                &cancel_);
+        },
+        [this, report] {
+            if (report->holdOut > 0) showHoldOut(*report);
+        });
+}
+
+void frmGSGL::showHoldOut(const HoldOutReport& r) {
+    const QString mean =
+        r.mean.finds > 0
+            ? QStringLiteral("%1% ± %2%").arg(r.mean.mean, 0, 'f', 2).arg(r.mean.standardError, 0,
+                                                                             'f', 2)
+            : QStringLiteral("—");
+    holdOutSummary_->setText(
+        QStringLiteral("留出最后 %1 期 · 试验 %2 个 · 合格 %3 个 · 机会合格 %4 个"
+                       "\n留出期平均正确率 %5（机会基线 %6）· 显著性 %7")
+            .arg(r.holdOut)
+            .arg(r.tried)
+            .arg(r.finds)
+            .arg(r.chanceFinds)
+            .arg(mean, qs(baselineText(runKill_)),
+                 r.mean.finds > 0 ? qs(pValueText(r.mean.pValue)) : QStringLiteral("—")));
 }
 
 void frmGSGL::pauseSearch() {
@@ -725,6 +895,8 @@ void frmGSGL::startScheme() {
         pendingPosition_ = 0;
     }
     for (QLabel* l : planLabels_) l->setStyleSheet(QString());
+    runKill_ = scheme_.kill;
+    holdOutSummary_->hide();  // the scheme searches the whole history
     runScheme();
 }
 
@@ -750,7 +922,7 @@ void frmGSGL::runScheme() {
                 *history, r,
                 [this](const SearchResult& found) {
                     std::lock_guard<std::mutex> lock(pendingMutex_);
-                    pending_.push_back(found);
+                    pending_.push_back({found, std::nullopt});
                 },
                 [this](int p) {
                     std::lock_guard<std::mutex> lock(pendingMutex_);

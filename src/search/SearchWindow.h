@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAbstractListModel>
+#include <QAbstractTableModel>
 #include <QDialog>
 #include <QStringList>
 #include <array>
@@ -15,12 +15,14 @@
 
 #include "formula/Scoring.h"
 #include "search/SchemeSearch.h"
+#include "search/HoldOut.h"
 #include "search/SearchRun.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QListView;
+class QSpinBox;
+class QTableView;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -35,27 +37,35 @@ class Database;
 class Exporter;
 class History;
 
-// The result list: lines are only ever appended, many at a time.
-class ResultLines : public QAbstractListModel {
+// What the result list shows of a find beyond its Chinese form (the
+// scheme's finds carry none of it).
+struct FindFigures {
+    QString rate;          // in-sample rate
+    QString heldOut;       // hits on the held-out draws; empty without a hold-out
+    QString significance;  // p-value of the in-sample hits against chance
+};
+
+// The result list: rows are only ever appended, many at a time. Column 0 is
+// the Chinese form, the others the find's figures.
+class ResultLines : public QAbstractTableModel {
   public:
-    using QAbstractListModel::QAbstractListModel;
+    enum Column { Formula, Rate, HeldOut, Significance, ColumnCount };
+    using QAbstractTableModel::QAbstractTableModel;
     int rowCount(const QModelIndex& parent = {}) const override {
         return parent.isValid() ? 0 : static_cast<int>(lines_.size());
     }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (role != Qt::DisplayRole || index.row() < 0 || index.row() >= lines_.size()) return {};
-        return lines_[index.row()];
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : ColumnCount;
     }
-    void append(const QStringList& lines) {
-        if (lines.isEmpty()) return;
-        beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(lines.size()) - 1);
-        lines_ += lines;
-        endInsertRows();
-    }
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void append(const QStringList& lines, const std::vector<FindFigures>& figures);
+    // The Chinese forms, in order.
     const QStringList& stringList() const { return lines_; }
 
   private:
     QStringList lines_;
+    std::vector<FindFigures> figures_;
 };
 
 // "公式搜索设置以及搜索结果": the search settings per position and kind, the
@@ -132,6 +142,7 @@ class frmGSGL : public QDialog {
     void runScheme();
     void markSchemePosition(int p);
     void schemeEnded(bool cancelled);
+    void showHoldOut(const HoldOutReport& report);
 
     Database& db_;
     QSettings& store_;
@@ -151,6 +162,7 @@ class frmGSGL : public QDialog {
     QLineEdit* constantBox_ = nullptr;
     std::array<QLineEdit*, 10> thresholdBoxes_{};
     std::array<QLineEdit*, 5> statBoxes_{};
+    QLineEdit* statSignificance_ = nullptr;
     QPushButton* startButton_ = nullptr;
     QPushButton* pauseButton_ = nullptr;
     QCheckBox* limitCheck_ = nullptr;
@@ -158,7 +170,9 @@ class frmGSGL : public QDialog {
     QLineEdit* verifiedBox_ = nullptr;
     QLineEdit* qualifiedBox_ = nullptr;
     QLineEdit* currentBox_ = nullptr;
-    QListView* resultView_ = nullptr;
+    QSpinBox* holdOutBox_ = nullptr;
+    QLabel* holdOutSummary_ = nullptr;
+    QTableView* resultView_ = nullptr;
     ResultLines* results_ = nullptr;
     std::array<QLabel*, 10> planLabels_{};
     std::array<QLineEdit*, 10> planBoxes_{};
@@ -179,6 +193,7 @@ class frmGSGL : public QDialog {
 
     int position_ = 1;
     bool kill_ = true;
+    bool runKill_ = true;  // the kind the running search scores
     std::array<int, 10> existing_{};
     bool loading_ = false;
 
@@ -198,7 +213,11 @@ class frmGSGL : public QDialog {
     TuningResult tuning_;
     bool tuneKill_ = true;  // the kind the all-positions tuning stores
     std::mutex pendingMutex_;
-    std::vector<SearchResult> pending_;  // under pendingMutex_
+    struct PendingFind {
+        SearchResult result;
+        std::optional<FindFigures> figures;
+    };
+    std::vector<PendingFind> pending_;  // under pendingMutex_
     int pendingPosition_ = 0;            // under pendingMutex_: scheme position started
     long long verifiedBase_ = 0;
     QTimer* pollTimer_ = nullptr;

@@ -3,12 +3,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QTimer>
 
 #include "GuiFixture.h"
 #include "db/FormulaTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
+#include "formula/Reference.h"
 #include "history/ParameterNames.h"
 #include "search/SearchWindow.h"
 #include "support/RandomHistory.h"
@@ -206,6 +209,53 @@ TEST_F(SearchWindowTest, LimitedSearchAndAppend) {
     EXPECT_TRUE(w.batch().empty());
     EXPECT_EQ(w.resultModel()->rowCount(), 5);
     EXPECT_EQ(child<QLabel>("existing1")->text(), "5");
+}
+
+// With the last draws held out, each find shows its hits there (as the
+// plain score of those draws gives them) and the summary its chance count;
+// a hold-out that leaves nothing to search on is refused.
+TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
+    const History h = randomHistory(300, 12);
+    storeHistory(db, h);
+    frmGSGL& w = openSearch();
+    const QStringList open{"0", "100", "0", "32768", "0", "32768", "0", "32768", "0", "32768"};
+    for (int i = 0; i < 10; ++i) boxNamed(QStringLiteral("threshold%1").arg(i))->setText(open[i]);
+    auto* holdOut = child<QSpinBox>("holdOutBox");
+    EXPECT_EQ(holdOut->value(), 0);
+    holdOut->setValue(298);
+    click("cmdStart");
+    EXPECT_FALSE(w.searching());
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_TRUE(asker.messages[0].text.contains("298"));
+
+    holdOut->setValue(40);
+    child<QCheckBox>("chkLimit")->setChecked(true);
+    boxNamed("limitBox")->setText("6");
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle(w));
+    ResultLines* m = w.resultModel();
+    ASSERT_EQ(m->rowCount(), 6);
+    const CountRule lastForty{39, true, false, true};
+    for (int row = 0; row < 6; ++row) {
+        const Score s = referenceScore(*parseFormula(w.batch()[row].code).program, h, 1, true,
+                                       lastForty);
+        EXPECT_EQ(m->index(row, ResultLines::HeldOut).data().toString(),
+                  QString::asprintf("%.2f%% (%lld/40)", 2.5 * s.plainHits,
+                                    static_cast<long long>(s.plainHits)));
+        EXPECT_FALSE(m->index(row, ResultLines::Significance).data().toString().isEmpty());
+    }
+    auto* summary = child<QLabel>("holdOutSummary");
+    EXPECT_TRUE(summary->isVisible());
+    // Every candidate qualifies on open thresholds, shuffled or not.
+    const QString tried = QRegularExpression(QStringLiteral("试验 (\\d+) 个"))
+                              .match(summary->text())
+                              .captured(1);
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("合格 6 个"))) << summary->text().toStdString();
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("机会合格 %1 个").arg(tried)))
+        << summary->text().toStdString();
+    EXPECT_EQ(tried, "6");
+    if (const QByteArray dir = qgetenv("VARNET_SHOT_DIR"); !dir.isEmpty())
+        w.grab().save(QString::fromLocal8Bit(dir) + "/search-holdout.png");
 }
 
 // Hold mode with every plan at or below the stored counts: nothing to find,
