@@ -32,9 +32,20 @@ Thresholds SearchSettings::thresholds(int position, bool kill) {
 }
 
 void SearchSettings::setThresholds(int position, bool kill, const Thresholds& t) {
+    putThresholds(position, kill, t);
+    store_.sync();
+}
+
+void SearchSettings::putThresholds(int position, bool kill, const Thresholds& t) {
     for (int i = 0; i < 10; ++i)
         store_.setValue(key(position) + QLatin1Char('/') + key(i + (kill ? 0 : 10)),
                         decimal(t.th[i]));
+}
+
+void SearchSettings::setThresholdsAndOperands(int position, bool kill, const Thresholds& t,
+                                              int operands) {
+    putThresholds(position, kill, t);
+    store_.setValue(key(position) + QStringLiteral("/text2"), QString::number(operands));
     store_.sync();
 }
 

@@ -25,10 +25,15 @@ class SearchSettings {
     // 2..24; a stored value outside that range reads as the default.
     int operands(int position);
     void setOperands(int position, int operands);
+    // Both in one write of the settings file: a program stopped part way
+    // leaves neither, never new thresholds beside the old operand count.
+    void setThresholdsAndOperands(int position, bool kill, const Thresholds& t, int operands);
     int plan(int position, bool kill);
     void setPlan(int position, bool kill, int count);
 
   private:
+    void putThresholds(int position, bool kill, const Thresholds& t);
+
     QSettings& store_;
 };
 

@@ -582,8 +582,7 @@ void frmGSGL::saveThresholds() {
     const auto t = readThresholds(kSettingsTitle);
     if (!t) return;
     SearchSettings stored(store_);
-    stored.setThresholds(position_, kill_, *t);
-    stored.setOperands(position_, operandSlider_->value());
+    stored.setThresholdsAndOperands(position_, kill_, *t, operandSlider_->value());
 }
 
 bool frmGSGL::readPlan(std::array<std::optional<int>, 10>& plan, const QString& title) {
@@ -749,8 +748,7 @@ void frmGSGL::takeFinds() {
     // Each tuned position is stored as soon as it is done.
     for (const auto& [p, t] : tuned) {
         SearchSettings stored(store_);
-        stored.setThresholds(p, tuneKill_, t);
-        stored.setOperands(p, stored.operands(p));
+        stored.setThresholdsAndOperands(p, tuneKill_, t, stored.operands(p));
         selectPosition(p);
     }
 }
