@@ -318,6 +318,15 @@ QVariant FormulaListModel::toolTip(int index, int column) const {
 }
 
 QVariant FormulaListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal) {
+        if (section == Baseline)
+            return QStringLiteral("单凭机会的命中率：杀码公式 90%，生码公式 10%");
+        if (section == Significance)
+            return QStringLiteral(
+                "不加权命中次数的单侧二项检验 p 值：单凭机会达到这样的命中的概率。"
+                "越小越难用机会解释；但从成千上万个公式中挑出的公式，小 p 值也常常只是运气");
+        return {};
+    }
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
     switch (section) {
         case Number:
