@@ -1,8 +1,10 @@
 #include "cli/CalcCli.h"
 
 #include <climits>
+#include <cstdio>
 #include <sstream>
 
+#include "analysis/Backtest.h"
 #include "analysis/Calculation.h"
 #include "analysis/FormulaSteps.h"
 #include "analysis/ResultSummary.h"
@@ -10,6 +12,7 @@
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
+#include "formula/Significance.h"
 #include "history/History.h"
 
 namespace varnet {
@@ -52,11 +55,31 @@ std::string joined(const T& values) {
     return s;
 }
 
+// The walk-forward check over the last `draws` stored draws: per position,
+// draws tested, successes, expected by chance, p-value.
+int backtestLines(Database& db, const History& history, const CalcRequest& request,
+                  const std::string& draws, std::ostream& out, std::ostream& err) {
+    const int most = maxBacktestDraws(history);
+    const int m = most < 1 ? 1 : static_cast<int>(integerArg(draws, "--backtest", 1, most));
+    const BacktestResult r = backtest(db, history, request, m);
+    if (!r.ok) {
+        err << "varnet-cli: " << r.message << '\n';
+        return kFailed;
+    }
+    char expected[32];
+    for (const BacktestPosition& p : r.positions) {
+        std::snprintf(expected, sizeof expected, "%.1f", p.expected);
+        out << p.position << '\t' << p.draws << '\t' << p.successes << '\t' << expected << '\t'
+            << pValueText(p.pValue) << '\n';
+    }
+    return 0;
+}
+
 }  // namespace
 
 int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
     onlyOptions(a, {"--position", "--kind", "--method", "--issue", "--sort", "--keep", "--count",
-                    "--exclude-current", "--weighting"});
+                    "--exclude-current", "--weighting", "--backtest"});
     if (!a.words.empty()) throw UsageError{"calc takes only options"};
     CalcRequest request;
     request.currentPosition = positionArg(a);
@@ -74,6 +97,10 @@ int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& er
         request.sort.keepLimit = static_cast<int>(integerArg(*k, "--keep", 0, INT32_MAX));
 
     const History history = HistoryTable(db).load();
+    if (const auto m = a.option("--backtest")) {
+        if (request.issue) throw UsageError{"--backtest and --issue do not go together"};
+        return backtestLines(db, history, request, *m, out, err);
+    }
     const CalcResult result = calculate(db, history, request);
     if (!result.ok) {
         err << "varnet-cli: " << result.message << '\n';

@@ -1,0 +1,482 @@
+#include "analysis/Backtest.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <deque>
+#include <numeric>
+
+#include "formula/Engine.h"
+#include "formula/Evaluation.h"
+#include "formula/Parallel.h"
+#include "formula/Reference.h"
+#include "formula/Significance.h"
+#include "formula/Verification.h"
+#include "history/History.h"
+
+namespace varnet {
+
+namespace {
+
+constexpr std::int8_t kNoNumber = INT8_MIN;
+// Tested draws scored together before they are ranked: their keys fit in
+// memory and each worker handout is large enough to pay for itself.
+constexpr int kChunk = 32;
+
+// What the walk needs from one formula's single evaluation.
+struct Prepared {
+    bool parsed = false;
+    int firstBad = 0;  // first row it cannot be evaluated on (rows when none)
+    // Hit flag of rows hitFrom.. (rows whose value two back is evaluable).
+    std::vector<std::uint64_t> hits;
+    // The number it gives for tested draw t (from the value two rows before).
+    std::vector<std::int8_t> target;
+
+    // calculate() on the history truncated before `row` lets the formula
+    // vote only when it can be evaluated on every row before it.
+    bool validAt(int row) const { return parsed && firstBad >= row; }
+};
+
+struct PositionData {
+    int position = 0;
+    std::vector<ListedFormula> list;
+    std::vector<Prepared> prepared;
+    const std::unordered_set<std::int64_t>* selection = nullptr;
+    bool selected(int i) const { return !selection || selection->count(list[i].row.id) > 0; }
+};
+
+// The score of a formula over a window of counted rows [from, to) that
+// moves forward: running sums give the weighted hits and monotone queues of
+// completed runs the longest runs, each row added and dropped once.
+class WindowScore {
+  public:
+    void start(int row) { from_ = to_ = row; }
+
+    void add(bool hit) {
+        const std::int64_t i = to_;
+        if (hit) s0_ += 1, s1_ += i, s2_ += i * i;
+        if (cur_ > 0 && hit != curHit_) {
+            complete(curHit_, to_ - cur_, to_ - 1);
+            cur_ = 0;
+        }
+        curHit_ = hit;
+        ++cur_;
+        ++to_;
+    }
+
+    void drop(bool hit) {
+        const std::int64_t i = from_;
+        if (hit) s0_ -= 1, s1_ -= i, s2_ -= i * i;
+        ++from_;
+        for (auto& q : runs_)
+            while (!q.empty() && q.front().end < from_) q.pop_front();
+        cur_ = std::min(cur_, to_ - from_);
+    }
+
+    int from() const { return from_; }
+    int to() const { return to_; }
+
+    // The statistics the best method ranks by, as the engine scores them.
+    void statistics(bool weighted, Score& s) const {
+        const std::int64_t m = to_ - from_;
+        if (weighted) {
+            // Row i weighs (i - c)^2 with c the row before the first counted.
+            const std::int64_t c = from_ - 1;
+            s.hits = s2_ - 2 * c * s1_ + c * c * s0_;
+            s.total = sumOfSquares(m);
+        } else {
+            s.hits = s0_;
+            s.total = m;
+        }
+        s.rate = rateOf(s.hits, s.total);
+        s.longestHit = longest(true);
+        s.longestMiss = longest(false);
+        s.lastHit = cur_ > 0 && curHit_ ? cur_ : 0;
+        s.lastMiss = cur_ > 0 && !curHit_ ? cur_ : 0;
+    }
+
+  private:
+    struct Run {
+        int start, end;  // rows, inclusive
+        int length() const { return end - start + 1; }
+    };
+
+    // A run no later run outlasts stays; shorter earlier ones can never be
+    // the longest again, so each queue's lengths fall from front to back.
+    void complete(bool hit, int start, int end) {
+        auto& q = runs_[hit];
+        const int length = end - start + 1;
+        while (!q.empty() && q.back().length() <= length) q.pop_back();
+        q.push_back({start, end});
+    }
+
+    // Only the front run can reach before the window; the next is whole and
+    // at least as long as any after it.
+    int longest(bool hit) const {
+        const auto& q = runs_[hit];
+        int best = cur_ > 0 && curHit_ == hit ? cur_ : 0;
+        if (!q.empty()) best = std::max(best, q[0].end - std::max(q[0].start, from_) + 1);
+        if (q.size() > 1) best = std::max(best, q[1].length());
+        return best;
+    }
+
+    int from_ = 0, to_ = 0;
+    std::int64_t s0_ = 0, s1_ = 0, s2_ = 0;  // sums of h, i * h, i * i * h over the window
+    int cur_ = 0;                            // the run ending the window
+    bool curHit_ = false;
+    std::deque<Run> runs_[2];  // completed runs of misses [0] and hits [1]
+};
+
+// A formula's place in the best method's ranking at one tested draw: the
+// three sort keys, each negated when it sorts descending.
+struct RankKey {
+    std::array<double, 3> key{};
+    bool valid = false;
+};
+
+// Column index 0..4 in SortSettings::columns() order.
+double statistic(const Score& s, int column) {
+    switch (column) {
+        case 0:
+            return s.rate;
+        case 1:
+            return s.longestMiss;
+        case 2:
+            return s.longestHit;
+        case 3:
+            return s.lastMiss;
+        default:
+            return s.lastHit;
+    }
+}
+
+bool hitBit(const Prepared& f, int hitFrom, int row) {
+    const int b = row - hitFrom;
+    return f.hits[b >> 6] >> (b & 63) & 1;
+}
+
+// Evaluates every formula of a position once over the whole history.
+void prepare(PositionData& d, const History& h, const CountRule& rule, bool kill, int hitFrom,
+             int firstTested) {
+    const int n = h.size();
+    const auto& drawn = h.column(d.position);
+    d.prepared.assign(d.list.size(), {});
+    const FormulaEngine engine(h);
+    parallelFor(static_cast<int>(d.list.size()), 16, [&](int begin, int end) {
+        std::vector<double> values;
+        for (int i = begin; i < end; ++i) {
+            Prepared& f = d.prepared[i];
+            if (!d.list[i].program) continue;
+            const Program& p = *d.list[i].program;
+            f.parsed = true;
+            values = engine.values(p, nullptr);
+            f.firstBad = n;
+            if (static_cast<int>(values.size()) != n) {
+                // Rare: the rows before the first it fails on still count
+                // for the draws before that row.
+                values.clear();
+                for (int r = 0; r < n; ++r) {
+                    const auto v = evaluateRow(p, h, r, nullptr);
+                    if (!v) {
+                        f.firstBad = r;
+                        break;
+                    }
+                    values.push_back(*v);
+                }
+            }
+            const int known = static_cast<int>(values.size());
+            auto number = [&](int r) {
+                return static_cast<std::int8_t>(numberOf(*roundToInt32(values[r])));
+            };
+            f.hits.assign((n - hitFrom + 63) / 64 + 1, 0);
+            for (int r = std::max(hitFrom, 2); r < n && r - 2 < known; ++r) {
+                // The score reads the value two rows back as the engine does.
+                const int num =
+                    rule.search ? static_cast<int>(numberOfValue(values[r - 2])) : number(r - 2);
+                if ((num == drawn[r]) != kill)
+                    f.hits[(r - hitFrom) >> 6] |= 1ULL << ((r - hitFrom) & 63);
+            }
+            f.target.assign(n - firstTested, kNoNumber);
+            for (int t = firstTested; t < n; ++t)
+                if (t - 2 < known) f.target[t - firstTested] = number(t - 2);
+        }
+    });
+}
+
+void vote(PositionVotes& votes, bool kill, int number) {
+    if (number < 1 || number > 10) return;
+    ++votes.total[number];
+    ++(kill ? votes.kill : votes.keep)[number];
+}
+
+// The selected method at tested row `row`: every valid selected formula votes.
+PositionVotes selectedVotes(const PositionData& d, int row, int firstTested, bool kill) {
+    PositionVotes votes;
+    votes.position = d.position;
+    for (std::size_t i = 0; i < d.list.size(); ++i) {
+        const Prepared& f = d.prepared[i];
+        ++votes.examined;
+        if (!f.validAt(row)) {
+            ++votes.invalid;
+            continue;
+        }
+        if (d.selected(static_cast<int>(i))) vote(votes, kill, f.target[row - firstTested]);
+    }
+    return votes;
+}
+
+// The best method at tested row `row` given the formulas' keys there; the
+// same walk down the ranking as calculate(), with the numbers that earlier
+// positions left unhit.
+PositionVotes bestVotes(const PositionData& d, int row, int firstTested, bool kill, int limit,
+                        const RankKey* keys, std::array<bool, 11>& excluded,
+                        std::vector<int>& order) {
+    PositionVotes votes;
+    votes.position = d.position;
+    const int count = static_cast<int>(d.list.size());
+    auto before = [keys](int a, int b) {
+        if (keys[a].valid != keys[b].valid) return keys[a].valid;
+        for (int k = 0; k < 3; ++k)
+            if (keys[a].key[k] != keys[b].key[k]) return keys[a].key[k] < keys[b].key[k];
+        return a < b;  // ties in list order, as the stable sort keeps them
+    };
+    order.resize(count);
+    std::iota(order.begin(), order.end(), 0);
+    // Few formulas are read before the limit is reached: sort only the head.
+    int sorted = std::min(count, 32);
+    std::partial_sort(order.begin(), order.begin() + sorted, order.end(), before);
+    std::array<bool, 11> hit{};
+    int taken = 0;
+    for (int k = 0; k < count && taken < limit; ++k) {
+        if (k == sorted) {
+            std::sort(order.begin() + sorted, order.end(), before);
+            sorted = count;
+        }
+        const int i = order[k];
+        ++votes.examined;
+        if (!keys[i].valid) {
+            ++votes.invalid;
+            continue;
+        }
+        if (!d.selected(i)) continue;
+        const int v = d.prepared[i].target[row - firstTested];
+        if (v >= 1 && v <= 10) hit[v] = true;
+        vote(votes, kill, v);
+        taken = 0;
+        for (int n = 1; n <= 10; ++n) taken += hit[n] || excluded[n];
+    }
+    for (int n = 1; n <= 10; ++n)
+        if (!hit[n]) excluded[n] = true;
+    return votes;
+}
+
+}  // namespace
+
+int maxBacktestDraws(const History& history) { return std::max(0, history.size() - 2); }
+
+std::uint16_t keptNumbers(const PositionVotes& votes, bool kill) {
+    std::uint16_t mask = 0;
+    for (int n = 1; n <= 10; ++n)
+        if ((votes.total[n] == 0) == kill) mask |= static_cast<std::uint16_t>(1u << n);
+    return mask;
+}
+
+bool walkForward(Database& db, const History& history, const CalcRequest& request, int draws,
+                 const std::function<void(int row, const std::vector<PositionVotes>&)>& visit,
+                 const std::function<bool(int done, int total)>& progress) {
+    const int n = history.size();
+    draws = std::clamp(draws, 0, maxBacktestDraws(history));
+    if (draws == 0) return true;
+    const int firstTested = n - draws;
+    const bool kill = request.kill;
+    const CountRule& rule = request.rule;
+    // Windows only move forward, so no tested draw counts rows before this.
+    const int hitFrom = firstCountedRow(firstTested, rule);
+    auto go = [&](int done) { return !progress || progress(done, draws); };
+
+    std::vector<PositionData> data(std::max(0, request.currentPosition));
+    for (int p = 1; p <= request.currentPosition; ++p) {
+        PositionData& d = data[p - 1];
+        d.position = p;
+        d.list = loadFormulaList(db, p, kill, false);
+        d.selection = request.selection ? request.selection(p) : nullptr;
+        prepare(d, history, rule, kill, hitFrom, firstTested);
+        if (!go(0)) return false;
+    }
+
+    const int keepQuota = request.best ? request.sort.keepLimit : 1;
+    const int limit = kill ? 10 - keepQuota : keepQuota;
+    std::array<bool, 3> descending{};
+    std::array<int, 3> columnOf{};
+    for (int k = 0; k < 3; ++k) {
+        descending[k] = request.sort.keys[k].descending;
+        const auto& columns = SortSettings::columns();
+        columnOf[k] = static_cast<int>(
+            std::find(columns.begin(), columns.end(), request.sort.keys[k].column) -
+            columns.begin());
+    }
+
+    // Best method: one running score per formula, and the keys of a chunk
+    // of tested draws (draw-major per position).
+    std::vector<std::vector<WindowScore>> walks(data.size());
+    std::vector<std::vector<RankKey>> keys(data.size());
+    std::vector<int> offsets{0};  // formula index ranges of the positions, flattened
+    for (const auto& d : data) offsets.push_back(offsets.back() + static_cast<int>(d.list.size()));
+    if (request.best)
+        for (std::size_t p = 0; p < data.size(); ++p) {
+            walks[p].resize(data[p].list.size());
+            for (auto& w : walks[p]) w.start(hitFrom);
+            keys[p].resize(static_cast<std::size_t>(kChunk) * data[p].list.size());
+        }
+
+    std::vector<std::vector<PositionVotes>> chunkVotes(kChunk);
+    for (int base = firstTested; base < n; base += kChunk) {
+        const int rows = std::min(kChunk, n - base);
+        if (request.best) {
+            // Each formula's score at every draw of the chunk, on the
+            // history truncated before it.
+            parallelFor(offsets.back(), 64, [&](int begin, int end) {
+                for (int flat = begin; flat < end; ++flat) {
+                    const int p =
+                        static_cast<int>(std::upper_bound(offsets.begin(), offsets.end(), flat) -
+                                         offsets.begin() - 1);
+                    const int i = flat - offsets[p];
+                    const Prepared& f = data[p].prepared[i];
+                    WindowScore& w = walks[p][i];
+                    const std::size_t count = data[p].list.size();
+                    for (int t = 0; t < rows; ++t) {
+                        const int row = base + t;
+                        RankKey& key = keys[p][t * count + i];
+                        key = RankKey{};
+                        if (!f.validAt(row)) continue;
+                        while (w.to() < row) w.add(hitBit(f, hitFrom, w.to()));
+                        const int first = firstCountedRow(row, rule);
+                        while (w.from() < first) w.drop(hitBit(f, hitFrom, w.from()));
+                        Score s;
+                        w.statistics(rule.weighted, s);
+                        key.valid = true;
+                        for (int k = 0; k < 3; ++k) {
+                            const double x = statistic(s, columnOf[k]);
+                            key.key[k] = descending[k] ? -x : x;
+                        }
+                    }
+                }
+            });
+        }
+        parallelFor(rows, 1, [&](int begin, int end) {
+            std::vector<int> order;
+            for (int t = begin; t < end; ++t) {
+                const int row = base + t;
+                auto& out = chunkVotes[t];
+                out.clear();
+                std::array<bool, 11> excluded{};
+                for (std::size_t p = 0; p < data.size(); ++p) {
+                    const PositionData& d = data[p];
+                    out.push_back(request.best ? bestVotes(d, row, firstTested, kill, limit,
+                                                           keys[p].data() + t * d.list.size(),
+                                                           excluded, order)
+                                               : selectedVotes(d, row, firstTested, kill));
+                }
+            }
+        });
+        for (int t = 0; t < rows; ++t) visit(base + t, chunkVotes[t]);
+        if (!go(base + rows - firstTested)) return false;
+    }
+    return true;
+}
+
+double successTail(const std::vector<double>& probabilities, std::int64_t successes) {
+    if (successes <= 0) return 1.0;
+    // pmf[j] = P[S = low + j]; terms too small to matter are trimmed from
+    // both ends so that long walks stay cheap.
+    constexpr double kTiny = 1e-300;
+    std::vector<double> pmf{1.0};
+    std::int64_t low = 0;
+    for (const double q : probabilities) {
+        if (q <= 0.0) continue;
+        if (q >= 1.0) {
+            ++low;
+            continue;
+        }
+        pmf.push_back(0.0);
+        for (std::size_t j = pmf.size() - 1; j > 0; --j)
+            pmf[j] = pmf[j] * (1.0 - q) + pmf[j - 1] * q;
+        pmf[0] *= 1.0 - q;
+        while (pmf.size() > 1 && pmf.back() < kTiny) pmf.pop_back();
+        std::size_t cut = 0;
+        while (cut + 1 < pmf.size() && pmf[cut] < kTiny) ++cut;
+        if (cut > 0) {
+            pmf.erase(pmf.begin(), pmf.begin() + static_cast<std::ptrdiff_t>(cut));
+            low += static_cast<std::int64_t>(cut);
+        }
+    }
+    double tail = 0.0;
+    for (std::size_t j = pmf.size(); j-- > 0;) {
+        if (low + static_cast<std::int64_t>(j) < successes) break;
+        tail += pmf[j];
+    }
+    return std::clamp(tail, 0.0, 1.0);
+}
+
+BacktestResult backtest(Database& db, const History& history, const CalcRequest& request, int draws,
+                        const std::function<bool(int done, int total)>& progress) {
+    BacktestResult result;
+    const int most = maxBacktestDraws(history);
+    if (most < 1) {
+        result.message = "历史号码少于三期，无法回测：每个回测的期号前面都要有两期开奖号码。";
+        return result;
+    }
+    if (draws < 1 || draws > most) {
+        result.message = "回测期数 " + std::to_string(draws) + " 不在 1 到 " +
+                         std::to_string(most) + " 之间（最近 " + std::to_string(most) +
+                         " 期前面各有两期开奖号码）。";
+        return result;
+    }
+    for (int p = 1; p <= request.currentPosition; ++p) {
+        BacktestPosition pos;
+        pos.position = p;
+        result.positions.push_back(pos);
+    }
+    const bool finished = walkForward(
+        db, history, request, draws,
+        [&](int row, const std::vector<PositionVotes>& votes) {
+            result.issues.push_back(history.issue(row));
+            for (std::size_t i = 0; i < votes.size(); ++i) {
+                BacktestPosition& pos = result.positions[i];
+                const std::uint16_t kept = keptNumbers(votes[i], request.kill);
+                const int drawn = history.number(row, pos.position);
+                pos.kept.push_back(kept);
+                ++pos.draws;
+                pos.successes += kept >> drawn & 1;
+                pos.expected += std::popcount(kept) / 10.0;
+                pos.cumulative.push_back(pos.successes);
+                pos.cumulativeExpected.push_back(pos.expected);
+            }
+        },
+        progress);
+    if (!finished) {
+        result = BacktestResult{};
+        result.cancelled = true;
+        result.message = "已取消回测。";
+        return result;
+    }
+    for (BacktestPosition& pos : result.positions) {
+        // Every draw keeping as many numbers is one binomial; otherwise the
+        // exact tail of the differing chances.
+        const bool same = std::all_of(pos.kept.begin(), pos.kept.end(), [&](std::uint16_t k) {
+            return std::popcount(k) == std::popcount(pos.kept.front());
+        });
+        const double q = std::popcount(pos.kept.front()) / 10.0;
+        if (same && q > 0.0 && q < 1.0) {
+            pos.pValue = binomialUpperTail(pos.draws, pos.successes, q);
+        } else {
+            std::vector<double> chances;
+            for (std::uint16_t k : pos.kept) chances.push_back(std::popcount(k) / 10.0);
+            pos.pValue = successTail(chances, pos.successes);
+        }
+    }
+    result.ok = true;
+    return result;
+}
+
+}  // namespace varnet
