@@ -12,7 +12,13 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "analysis/Backtest.h"
+#include "analysis/BacktestWindow.h"
 #include "analysis/Exports.h"
+#include "analysis/VoteChartWindow.h"
+#include "history/History.h"
+#include "history/NumericText.h"
+#include "ui/Asker.h"
 #include "ui/CellModel.h"
 #include "ui/ModelExport.h"
 
@@ -93,6 +99,23 @@ frmErrarrLei::frmErrarrLei(Exporter& exporter, QWidget* parent)
     connect(exportButton, &QPushButton::clicked, this, &frmErrarrLei::exportList);
     bottom->addWidget(exportButton);
     layout->addLayout(bottom);
+
+    auto* checks = new QHBoxLayout;
+    voteChartButton_ = new QPushButton(QStringLiteral("票数图表(&V)"), this);
+    voteChartButton_->setObjectName(QStringLiteral("cmdVoteChart"));
+    voteChartButton_->setToolTip(QStringLiteral("各位号码 1 至 10 在本次计算中得到的票数"));
+    connect(voteChartButton_, &QPushButton::clicked, this, &frmErrarrLei::showVoteChart);
+    backtestButton_ = new QPushButton(QStringLiteral("方法回测(&B)"), this);
+    backtestButton_->setObjectName(QStringLiteral("cmdBacktest"));
+    backtestButton_->setToolTip(
+        QStringLiteral("对最近若干期逐期用它之前的开奖号码重做本次计算（公式成绩也只算到它之前），"
+                       "看保留的号码命中多少次，与单凭机会比较"));
+    backtestButton_->hide();
+    connect(backtestButton_, &QPushButton::clicked, this, &frmErrarrLei::runBacktest);
+    checks->addStretch(1);
+    checks->addWidget(voteChartButton_);
+    checks->addWidget(backtestButton_);
+    layout->addLayout(checks);
     resize(760, 740);
 }
 
@@ -154,6 +177,9 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
                         const QString& note, bool details) {
     kill_ = kill;
     lastVotes_ = result.positions.empty() ? PositionVotes{} : result.positions.back();
+    lastPositions_ = result.positions;
+    lastTarget_ = result.targetIssue;
+    if (voteChart_) voteChart_->fill(lastPositions_, kill_, lastTarget_);
     {
         const QSignalBlocker block(tabs_);
         while (tabs_->count() > 0) tabs_->removeTab(0);
@@ -182,6 +208,82 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
     target_->setText(QStringLiteral("本次计算的目标期号：%1").arg(result.targetIssue));
     arrangement_->setText(QString::fromStdString(summary.arrangement));
     details_->setVisible(details);
+}
+
+void frmErrarrLei::setBacktestSource(BacktestSource source) {
+    source_ = std::move(source);
+    source_.request.issue.reset();  // the check walks over the stored draws
+    backtestButton_->setVisible(source_.db && source_.host && source_.asker);
+}
+
+void frmErrarrLei::runBacktest() {
+    if (!source_.db || !source_.host || !source_.asker || source_.host->busy()) return;
+    Asker& asker = *source_.asker;
+    const QString title = QStringLiteral("方法回测");
+    const std::shared_ptr<const History> history = source_.host->currentHistory();
+    const int most = maxBacktestDraws(*history);
+    if (most < 1) {
+        asker.warn(
+            this, title,
+            QStringLiteral("历史号码少于三期，无法回测：每个回测的期号前面都要有两期开奖号码。"));
+        return;
+    }
+    const auto answer =
+        asker.askText(this, title, QStringLiteral("回测最近多少期（1 至 %1）：").arg(most),
+                      QString::number(std::min(100, most)));
+    if (!answer) return;
+    const auto draws = parseWholeInteger(answer->trimmed().toStdString());
+    if (!draws || *draws < 1 || *draws > most) {
+        asker.warn(
+            this, title,
+            QStringLiteral("“%1”不是 1 至 %2 之间的整数期数，没有回测。").arg(*answer).arg(most));
+        return;
+    }
+    const CalcRequest request = source_.request;
+    Database& db = *source_.db;
+    BacktestResult result;
+    std::string error;
+    const bool ran = source_.host->runWork(
+        [&](FormulaPanel::Work& work) {
+            try {
+                work.total = *draws;
+                result = backtest(db, *history, request, static_cast<int>(*draws),
+                                  [&work](int done, int) {
+                                      work.done = done;
+                                      return !work.cancelled();
+                                  });
+            } catch (const std::exception& e) {
+                error = std::string("回测失败：") + e.what();
+            }
+        },
+        true);
+    if (!ran) return;
+    if (!error.empty() || !result.ok) {
+        tellNotDone(asker, this, title, result.cancelled,
+                    QString::fromStdString(error.empty() ? result.message : error));
+        return;
+    }
+    if (!backtest_) backtest_ = new BacktestWindow(this);
+    const QString method =
+        QStringLiteral("%1，%2，第 1 至 %3 位")
+            .arg(request.best
+                     ? QStringLiteral("最优公式法（保留 %1 个）").arg(request.sort.keepLimit)
+                     : QStringLiteral("选定公式法"),
+                 request.kill ? QStringLiteral("杀码") : QStringLiteral("留码"))
+            .arg(request.currentPosition);
+    backtest_->fill(std::move(result), method);
+    backtest_->show();
+    backtest_->raise();
+    backtest_->activateWindow();
+}
+
+void frmErrarrLei::showVoteChart() {
+    if (!voteChart_) voteChart_ = new VoteChartWindow(this);
+    voteChart_->fill(lastPositions_, kill_, lastTarget_);
+    voteChart_->chartPosition(tabs_->currentIndex() + 1);
+    voteChart_->show();
+    voteChart_->raise();
+    voteChart_->activateWindow();
 }
 
 void frmErrarrLei::exportList() {

@@ -4,6 +4,7 @@
 #include <deque>
 
 #include "analysis/ResultSummary.h"
+#include "formula/FormulaPanel.h"
 
 class QLabel;
 class QLineEdit;
@@ -14,8 +15,12 @@ class QTableView;
 
 namespace varnet {
 
+class Asker;
+class BacktestWindow;
 class CellModel;
+class Database;
 class Exporter;
+class VoteChartWindow;
 
 // "杀留值排序(鼠标双击列表反向排序)": what a calculation counted. A tab per
 // computed position with its number list and count summary, the note on the
@@ -45,6 +50,26 @@ class frmErrarrLei : public QWidget {
     QLabel* target() const { return target_; }
     QLineEdit* arrangement() const { return arrangement_; }
     QPushButton* detailsButton() const { return details_; }
+    // "方法回测" and "票数图表", and the windows they open once opened.
+    QPushButton* backtestButton() const { return backtestButton_; }
+    QPushButton* voteChartButton() const { return voteChartButton_; }
+    BacktestWindow* backtestWindow() const { return backtest_; }
+    VoteChartWindow* voteChartWindow() const { return voteChart_; }
+
+    // What "方法回测" checks: the request of the calculation shown, run on
+    // the host's current history through its worker routine.
+    struct BacktestSource {
+        Database* db = nullptr;
+        FormulaPanel::Host* host = nullptr;
+        Asker* asker = nullptr;
+        CalcRequest request;
+    };
+    void setBacktestSource(BacktestSource source);
+    // Asks for the number of draws, checks the method over them on a worker
+    // and shows the outcome.
+    void runBacktest();
+    // The last calculation's votes as bars, a position at a time.
+    void showVoteChart();
     // "导出列表(&E)": the counts of the last computed position to a workbook.
     void exportList();
 
@@ -69,6 +94,13 @@ class frmErrarrLei : public QWidget {
 
     Exporter& exporter_;
     PositionVotes lastVotes_;  // the last computed position's counts
+    std::vector<PositionVotes> lastPositions_;
+    std::int32_t lastTarget_ = 0;
+    BacktestSource source_;
+    QPushButton* backtestButton_ = nullptr;
+    QPushButton* voteChartButton_ = nullptr;
+    BacktestWindow* backtest_ = nullptr;
+    VoteChartWindow* voteChart_ = nullptr;
     QLabel* note_ = nullptr;
     QLabel* target_ = nullptr;
     QTabBar* tabs_ = nullptr;

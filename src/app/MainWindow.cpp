@@ -933,6 +933,7 @@ void MainWindow::computeFormulas() {
     }
     result_->fill(result, summarise(result, request.kill), request.kill,
                   qs(resultNote(state_.entryIssueText.toStdString())), !request.best);
+    result_->setBacktestSource({&db_, this, &asker_, request});
     result_->show();
     result_->raise();
     result_->activateWindow();

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+#include "analysis/Calculation.h"
+
+class QBarSet;
+class QChart;
+class QComboBox;
+class QValueAxis;
+
+namespace varnet {
+
+// The votes of the last calculation as bars: for a chosen position, how many
+// formulas named each number 1..10.
+class VoteChartWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit VoteChartWindow(QWidget* parent = nullptr);
+
+    void fill(const std::vector<PositionVotes>& positions, bool kill, std::int32_t targetIssue);
+    // Charts position `position` of the last fill (its index in the fill + 1).
+    void chartPosition(int index);
+
+    QComboBox* positionChoice() const { return choice_; }
+    QBarSet* bars() const { return bars_; }
+
+  private:
+    std::vector<PositionVotes> positions_;
+    bool kill_ = true;
+    std::int32_t target_ = 0;
+    QComboBox* choice_ = nullptr;
+    QChart* chart_ = nullptr;
+    QBarSet* bars_ = nullptr;
+    QValueAxis* yAxis_ = nullptr;
+};
+
+}  // namespace varnet

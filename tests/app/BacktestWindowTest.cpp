@@ -1,0 +1,102 @@
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QLineSeries>
+#include <random>
+
+#include "GuiFixture.h"
+#include "analysis/Backtest.h"
+#include "analysis/BacktestWindow.h"
+#include "analysis/ResultWindow.h"
+#include "analysis/VoteChartWindow.h"
+#include "db/FormulaTable.h"
+#include "db/Transaction.h"
+#include "formula/FormulaPanel.h"
+#include "history/ParameterNames.h"
+#include "search/SortWindow.h"
+#include "support/RandomHistory.h"
+
+namespace varnet::test {
+namespace {
+
+// 方法回测 from the result window of a best-method calculation: a bad count
+// is refused, a good one runs on the worker and fills the table with what
+// the check gives; the vote chart shows the current position's votes.
+TEST_F(GuiTest, BacktestAndVoteChartFromTheResultWindow) {
+    storeHistory(db, randomHistory(120, 31));
+    std::mt19937_64 rng(4);
+    {
+        Transaction t(db);
+        for (int p = 1; p <= 3; ++p) {
+            std::vector<FormulaRow> rows(40);
+            for (auto& r : rows) {
+                r.code = ParameterNames::code(1 + static_cast<int>(rng() % 132)) + "+" +
+                         ParameterNames::code(1 + static_cast<int>(rng() % 132));
+                r.chinese = r.code;
+            }
+            FormulaTable(db, p).appendRows(rows);
+        }
+        t.commit();
+    }
+    MainWindow& w = open();
+    w.selectPosition(3);
+    w.findChild<QRadioButton*>("Option6_0")->click();  // best formulas
+    QTimer::singleShot(0, [&w] { w.sortWindow()->okButton()->click(); });
+    QTest::mouseClick(w.findChild<QPushButton*>("Command23"), Qt::LeftButton);
+    frmErrarrLei* result = w.resultWindow();
+    ASSERT_NE(result, nullptr);
+    ASSERT_TRUE(result->backtestButton()->isVisible());
+
+    asker.answers = {QStringLiteral("119"), QStringLiteral("40")};
+    QTest::mouseClick(result->backtestButton(), Qt::LeftButton);
+    EXPECT_EQ(result->backtestWindow(), nullptr);
+    ASSERT_FALSE(asker.messages.empty());
+    EXPECT_TRUE(asker.messages.back().text.contains("1 至 118"));
+    EXPECT_EQ(asker.questions.back().proposal, "100");
+
+    QTest::mouseClick(result->backtestButton(), Qt::LeftButton);
+    BacktestWindow* check = result->backtestWindow();
+    ASSERT_NE(check, nullptr);
+    EXPECT_TRUE(check->isVisible());
+    CalcRequest request;
+    request.currentPosition = 3;
+    request.best = true;
+    request.rule = w.formulaPanel()->countRule();
+    request.sort = w.state().sort;
+    const BacktestResult want = backtest(db, w.history(), request, 40);
+    ASSERT_TRUE(want.ok);
+    QAbstractItemModel* table = check->table()->model();
+    ASSERT_EQ(table->rowCount(), 3);
+    for (int r = 0; r < 3; ++r) {
+        const BacktestPosition& p = want.positions[r];
+        EXPECT_EQ(table->index(r, 1).data().toInt(), 40);
+        EXPECT_EQ(table->index(r, 2).data().toInt(), p.successes);
+        EXPECT_EQ(table->index(r, 3).data().toString(), QString::number(p.expected, 'f', 1));
+    }
+    check->positionChoice()->setCurrentIndex(0);
+    check->chartPosition(1);
+    ASSERT_EQ(check->successSeries()->count(), 41);
+    EXPECT_EQ(check->successSeries()->at(40).y(), want.positions[0].successes);
+    EXPECT_NEAR(check->chanceSeries()->at(40).y(), want.positions[0].expected, 1e-9);
+
+    QTest::mouseClick(result->voteChartButton(), Qt::LeftButton);
+    VoteChartWindow* votes = result->voteChartWindow();
+    ASSERT_NE(votes, nullptr);
+    const CalcResult calc = calculate(db, w.history(), request);
+    ASSERT_EQ(votes->bars()->count(), 10);
+    for (int n = 1; n <= 10; ++n)
+        EXPECT_EQ(votes->bars()->at(n - 1), static_cast<double>(calc.positions[0].total[n]));
+
+    if (qEnvironmentVariableIsSet("VARNET_SHOT_DIR")) {
+        QTest::qWait(100);  // the charts draw on the next event loop turn
+        const QString dir = qEnvironmentVariable("VARNET_SHOT_DIR");
+        check->grab().save(dir + "/backtest.png");
+        votes->grab().save(dir + "/vote-chart.png");
+    }
+}
+
+}  // namespace
+}  // namespace varnet::test
