@@ -1,6 +1,8 @@
 // Taking a Chinese formula line apart and translating it, on any line: the
 // pieces are slices of the line, trimmed, and the replacement that drives
 // the translation agrees with replacing from the very start every time.
+#include <optional>
+
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
 #include "FuzzCheck.h"
@@ -10,8 +12,12 @@ using namespace varnet;
 namespace {
 
 // The plain reading of a replacement: scan from the first character after
-// every change; a replacement that holds what it replaces is one pass.
-std::string replacedPlainly(std::string text, std::string_view find, std::string_view with) {
+// every change; a replacement that holds what it replaces is one pass. Some
+// pairs never end this way (the text around a replacement makes the text
+// replaced again, growing without end); nothing is returned once more
+// replacements were made than a text of this length could need.
+std::optional<std::string> replacedPlainly(std::string text, std::string_view find,
+                                           std::string_view with) {
     if (find.empty()) return text;
     if (with.find(find) != std::string_view::npos) {
         std::string out;
@@ -21,8 +27,11 @@ std::string replacedPlainly(std::string text, std::string_view find, std::string
             out.append(text, from, at - from).append(with);
         return out.append(text, from);
     }
-    for (std::size_t at; (at = text.find(find)) != std::string::npos;)
+    std::size_t budget = 64 + 4 * text.size();
+    for (std::size_t at; (at = text.find(find)) != std::string::npos;) {
+        if (budget-- == 0) return std::nullopt;
         text.replace(at, find.size(), with);
+    }
     return text;
 }
 
@@ -45,9 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     in.remove_prefix(with.size());
     const std::string_view line = in;
 
-    std::string replaced(line);
-    AsReplace(replaced, find, with);
-    FUZZ_CHECK(replaced == replacedPlainly(std::string(line), find, with));
+    // The translation only replaces its own words, which always end; other
+    // pairs are compared where the plain reading ends.
+    const std::string_view head = line.substr(0, 256);
+    if (const auto plain = replacedPlainly(std::string(head), find, with)) {
+        std::string replaced(head);
+        AsReplace(replaced, find, with);
+        FUZZ_CHECK(replaced == *plain);
+    }
 
     const std::string cut = cutAtLianzhun(line);
     FUZZ_CHECK(trimmed(cut) && line.find(cut) != std::string_view::npos);
