@@ -41,6 +41,21 @@ bool DataFolder::prepare(const std::string& folder, std::string* error) {
     return true;
 }
 
+DataFolder::Opened DataFolder::open(const std::string& folder) {
+    std::string why;
+    const bool prepared = prepare(folder, &why);
+    const std::string file = join(folder, Schema::kFileName);
+    std::error_code ec;
+    if (!prepared && !fs::is_regular_file(fs::u8path(file), ec)) throw DbError(why);
+    Opened opened;
+    opened.db = Schema::openDataFile(file);
+    opened.readOnly = !prepared || !opened.db.writable();
+    if (opened.readOnly)
+        opened.note = "数据文件夹 " + folder +
+                      " 是只读的：历史号码和公式只能查看，不能修改，所做的修改都不会保存。";
+    return opened;
+}
+
 std::string DataFolder::join(const std::string& folder, const std::string& name) {
     return (fs::u8path(folder) / fs::u8path(name)).string();
 }

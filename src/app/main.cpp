@@ -65,6 +65,31 @@ void fail(bool toStderr, const QString& message) {
         QMessageBox::critical(nullptr, QStringLiteral("Varnet"), message);
 }
 
+// A screenshot run has nobody to answer: its messages go to stderr and
+// every question is declined, so no dialog can hold it up.
+class PrintingAsker : public varnet::DialogAsker {
+  public:
+    bool confirm(QWidget*, const QString& title, const QString& text) override {
+        print(title, text);
+        return false;
+    }
+    void inform(QWidget*, const QString& title, const QString& text) override {
+        print(title, text);
+    }
+    void warn(QWidget*, const QString& title, const QString& text) override { print(title, text); }
+    std::optional<QString> askText(QWidget*, const QString& title, const QString& prompt,
+                                   const QString&) override {
+        print(title, prompt);
+        return std::nullopt;
+    }
+    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
+
+  private:
+    static void print(const QString& title, const QString& text) {
+        std::fprintf(stderr, "%s: %s\n", title.toUtf8().constData(), text.toUtf8().constData());
+    }
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -90,26 +115,33 @@ int main(int argc, char* argv[]) {
     const std::string folder =
         varnet::DataFolder::resolve(parser.value(options.dataDir).toStdString(),
                                     QCoreApplication::applicationDirPath().toStdString());
-    std::string error;
-    if (!varnet::DataFolder::prepare(folder, &error)) {
-        fail(shotMode, QString::fromStdString(error));
-        return 1;
-    }
-
-    varnet::Database db;
+    varnet::DataFolder::Opened data;
     try {
-        db = varnet::Schema::openDataFile(
-            varnet::DataFolder::join(folder, varnet::Schema::kFileName));
+        data = varnet::DataFolder::open(folder);
     } catch (const varnet::DbError& e) {
         fail(shotMode, QString::fromUtf8(e.what()));
         return 1;
     }
+    varnet::Database& db = data.db;
 
     varnet::AppSettings settings;
     varnet::DesktopLauncher launcher;
-    varnet::DialogAsker asker;
+    varnet::DialogAsker dialogs;
+    PrintingAsker printing;
+    varnet::Asker& asker = shotMode ? static_cast<varnet::Asker&>(printing) : dialogs;
     varnet::MainWindow window(db, folder, settings, launcher, asker);
     window.show();
+    if (data.readOnly) {
+        // Looking is still useful; say once that nothing will be kept.
+        const QString note = QString::fromStdString(data.note);
+        window.setWindowTitle(window.windowTitle() + QStringLiteral("（只读）"));
+        if (shotMode)
+            std::fprintf(stderr, "%s\n", note.toUtf8().constData());
+        else
+            QTimer::singleShot(0, &window, [&window, note] {
+                QMessageBox::warning(&window, QStringLiteral("Varnet"), note);
+            });
+    }
 
     if (shotMode) {
         const QString file = parser.value(options.screenshot);

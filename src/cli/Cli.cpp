@@ -126,9 +126,9 @@ class Session {
 
     Database& db() {
         if (!db_.isOpen()) {
-            std::string why;
-            if (!DataFolder::prepare(dataDir_, &why)) throw DbError(why);
-            db_ = Schema::openDataFile(DataFolder::join(dataDir_, Schema::kFileName));
+            auto opened = DataFolder::open(dataDir_);
+            if (opened.readOnly) err_ << "varnet-cli: " << opened.note << '\n';
+            db_ = std::move(opened.db);
         }
         return db_;
     }

@@ -1,5 +1,6 @@
 #include "db/Database.h"
 
+#include <filesystem>
 #include <utility>
 
 #include "db/Statement.h"
@@ -45,6 +46,18 @@ Database& Database::operator=(Database&& other) noexcept {
         path_ = std::move(other.path_);
     }
     return *this;
+}
+
+bool Database::writable() const {
+    if (!db_ || sqlite3_db_readonly(db_, "main") != 0) return false;
+    sqlite3_vfs* vfs = nullptr;
+    if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_VFS_POINTER, &vfs) != SQLITE_OK || !vfs)
+        return false;
+    std::string folder = std::filesystem::path(path_).parent_path().string();
+    if (folder.empty()) folder = ".";
+    int canWrite = 0;
+    return vfs->xAccess(vfs, folder.c_str(), SQLITE_ACCESS_READWRITE, &canWrite) == SQLITE_OK &&
+           canWrite != 0;
 }
 
 void Database::close() {

@@ -34,6 +34,9 @@ public:
     Database& operator=(const Database&) = delete;
 
     bool isOpen() const { return db_ != nullptr; }
+    // Whether changes can be stored: the file opened for writing and its
+    // folder (where the journal goes) can be written, as the VFS reports.
+    bool writable() const;
     const std::string& path() const { return path_; }
     void close();
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "app/DataFolder.h"
 #include "cli/Cli.h"
 #include "db/Database.h"
 #include "db/Schema.h"
@@ -17,6 +18,7 @@
 #include "history/HistoryText.h"
 #include "search/SchemeSearch.h"
 #include "support/FailingVfs.h"
+#include "support/Process.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -274,6 +276,107 @@ TEST_F(IoFaultTest, EveryFailedWriteOrSyncKeepsTheOldData) {
             EXPECT_EQ(broken, 0);
         }
     }
+}
+
+// A data folder that cannot be written, as the VFS tells it: it opens for
+// looking, with a note; every command says no and changes nothing. Without
+// a data file there is nothing to look at, and nothing is made.
+TEST_F(IoFaultTest, ReadOnlyFolderOpensForLookingAndEveryChangeIsRefused) {
+    const std::string work = root.path() + "/work", dir = work + "/data";
+    copyTree(root.path() + "/base", work);
+    const auto oldFiles = otherFiles(work);
+    std::uint64_t oldDigest = 0;
+    {
+        auto opened = DataFolder::open(dir);
+        EXPECT_FALSE(opened.readOnly);
+        oldDigest = digest(opened.db);
+    }
+    FailingVfs::arm(Fault::ReadOnly);
+    {
+        auto opened = DataFolder::open(dir);
+        EXPECT_TRUE(opened.readOnly);
+        EXPECT_NE(opened.note.find("只读"), std::string::npos) << opened.note;
+        for (const Command& c : commands()) {
+            const Outcome o = c.logic ? c.logic(opened.db, dir) : runCliIn(c.cli(dir));
+            EXPECT_FALSE(o.ok) << c.name;
+            EXPECT_NE(o.message.find("只读"), std::string::npos) << c.name << ": " << o.message;
+            EXPECT_NE(o.message.find("没有改变"), std::string::npos) << c.name << ": " << o.message;
+            EXPECT_EQ(digest(opened.db), oldDigest) << c.name;
+        }
+    }
+    const std::string empty = root.path() + "/empty";
+    fs::create_directories(empty);
+    EXPECT_THROW(DataFolder::open(empty), DbError);
+    FailingVfs::disarm();
+    EXPECT_FALSE(fs::exists(empty + "/" + Schema::kFileName));
+    EXPECT_EQ(otherFiles(work), oldFiles);
+    Database db(dataFile("work"));
+    EXPECT_EQ(integrity(db), "ok");
+    EXPECT_EQ(digest(db), oldDigest);
+}
+
+// The same for real, as a user without write permission on a copy (the
+// tests run as root, which writes anywhere): the window starts read-only
+// and says so, varnet-cli lists but refuses an import, and a folder without
+// a data file is refused at start-up.
+TEST_F(IoFaultTest, ReadOnlyFolderOfAnotherUser) {
+    if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+        GTEST_SKIP() << "needs root and setpriv to act as an unprivileged user";
+    const std::string ro = root.path() + "/ro", out = root.path() + "/out";
+    copyTree(root.path() + "/base", ro);
+    fs::remove_all(ro + "/data/公式文本");  // the start-up cannot make it now
+    fs::create_directories(ro + "/empty");
+    fs::create_directories(out + "/config");
+    const auto oldFiles = otherFiles(ro);
+    std::uint64_t oldDigest = 0;
+    {
+        Database db(dataFile("ro"));
+        oldDigest = digest(db);
+    }
+    for (const auto& e : fs::recursive_directory_iterator(ro))
+        fs::permissions(e.path(), e.is_directory() ? fs::perms(0555) : fs::perms(0444));
+    fs::permissions(ro, fs::perms(0555));
+    fs::permissions(root.path(), fs::perms(0755));
+    fs::permissions(out, fs::perms(0777));
+    fs::permissions(out + "/config", fs::perms(0777));
+
+    auto as = [&](const std::string& program, std::vector<std::string> args) {
+        std::vector<std::string> argv{"/usr/bin/timeout",
+                                      "60",
+                                      "/usr/bin/setpriv",
+                                      "--reuid=nobody",
+                                      "--regid=nogroup",
+                                      "--clear-groups",
+                                      "/usr/bin/env",
+                                      "HOME=" + out,
+                                      "XDG_CONFIG_HOME=" + out + "/config",
+                                      "QT_QPA_PLATFORM=offscreen",
+                                      std::string(VARNET_BIN_DIR) + "/" + program};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return test::run(argv, out);
+    };
+    auto r = as("varnet", {"--data-dir", ro + "/data", "--screenshot", out + "/shot.png"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("只读"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(out + "/shot.png"));
+
+    r = as("varnet", {"--data-dir", ro + "/empty", "--screenshot", out + "/none.png"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find(ro + "/empty"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(out + "/none.png"));
+
+    r = as("varnet-cli", {"--data-dir", ro + "/data", "history", "list"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 150);
+    r = as("varnet-cli", {"--data-dir", ro + "/data", "history", "import", root.file("draws.txt")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("没有改变"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    EXPECT_EQ(otherFiles(ro), oldFiles);
+    Database db(dataFile("ro"));
+    EXPECT_EQ(integrity(db), "ok");
+    EXPECT_EQ(digest(db), oldDigest);
 }
 
 }  // namespace
