@@ -156,8 +156,20 @@ class IoFaultTest : public ::testing::Test {
             const auto r = saveBatch(db, batch, false);
             return Outcome{r.ok, r.message};
         };
+        // Deletions compact the file afterwards; a failed compaction leaves
+        // the deletion standing and says nothing.
+        auto deleteDraws = [](Database& db, const std::string&) {
+            const auto r = HistoryCommands(db).deleteDownTo(1000 + 100);
+            return Outcome{r.ok, r.message};
+        };
+        auto deleteFormulas = [](Database& db, const std::string&) {
+            const auto r = FormulaCommands(db).deleteFormulas(1, {2, 5, 9, 20});
+            return Outcome{r.ok, r.message};
+        };
         return {
             {"history import", history, {}},
+            {"history delete", deleteDraws, {}},
+            {"formula delete", deleteFormulas, {}},
             {"formula import", formula, {}},
             {"search save", search, {}},
             {"cli history import",
