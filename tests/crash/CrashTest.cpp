@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -37,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kCli = std::string(VARNET_BIN_DIR) + "/varnet-cli";
 
-constexpr int kDraws = 5000;          // stored before every command
+constexpr int kDraws = 8000;          // stored before every command
 constexpr int kFirstIssue = 1000001;  // of the stored draws
 constexpr int kPageDraws = 1500;      // on each of the site's three day pages
 
@@ -156,8 +157,10 @@ struct Command {
 
 struct Tally {
     int trials = 0, old = 0, fresh = 0, broken = 0;
-    int midWrite = 0;  // killed inside a transaction: it left a journal to roll back
-    int finished = 0;  // the command had ended before the kill
+    int midWrite = 0;     // killed inside a transaction: it left a journal to roll back
+    int finished = 0;     // the command had ended before the kill
+    double measured = 0;  // seconds of the runs left alone
+    int measurements = 0;
 };
 
 std::string formulaLines(int count, int salt) {
@@ -193,8 +196,8 @@ class CrashTest {
         const std::string oldHistory = (root / "old.txt").string(),
                           newHistory = (root / "new.txt").string(),
                           formulas = (root / "formulas.txt").string();
-        test::writeFile(formulas, formulaLines(8000, 0));
-        test::writeFile((root / "more.txt").string(), formulaLines(20000, 3));
+        test::writeFile(formulas, formulaLines(20000, 0));
+        test::writeFile((root / "more.txt").string(), formulaLines(30000, 3));
         const std::vector<std::vector<std::string>> setup{
             {"history", "generate", "--draws", std::to_string(kDraws), "--first-issue",
              std::to_string(kFirstIssue), "--seed", "11", "--out", oldHistory},
@@ -260,42 +263,45 @@ class CrashTest {
         return true;
     }
 
-    // Returns false when the command cannot be measured (it fails, changes
-    // nothing or does not repeat itself).
-    bool measure(const Command& c, double& seconds, Digest& fresh) {
+    // One run left alone on a copy of the starting folder: its time in
+    // seconds (negative when it fails) and the data it leaves.
+    double unkilledRun(const Command& c, Digest& after) {
         const fs::path ref = work_.path() + "/ref";
-        seconds = 0;
-        for (int run = 0; run < 2; ++run) {
-            copyState(start_, ref);
-            const auto t0 = Clock::now();
-            if (runner_.run(ref, c.args) != 0) {
-                std::fprintf(stderr, "%s fails when left alone: %s\n", c.name.c_str(),
-                             runner_.err().c_str());
-                return false;
-            }
-            seconds += std::chrono::duration<double>(Clock::now() - t0).count() / 2;
-            const Look after = look(ref, work_.path() + "/probe");
-            if (run == 1 && after.digest != fresh) {
-                std::fprintf(stderr, "%s gives different data on two runs:%s\n", c.name.c_str(),
-                             differences(after.digest, fresh).c_str());
-                return false;
-            }
-            fresh = after.digest;
+        copyState(start_, ref);
+        const auto t0 = Clock::now();
+        if (runner_.run(ref, c.args) != 0) {
+            std::fprintf(stderr, "%s fails when left alone: %s\n", c.name.c_str(),
+                         runner_.err().c_str());
+            return -1;
         }
-        if (fresh == old_) {
-            std::fprintf(stderr, "%s changes nothing\n", c.name.c_str());
-            return false;
-        }
-        return true;
+        const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+        after = look(ref, work_.path() + "/probe").digest;
+        return seconds;
     }
 
-    Tally kill(const Command& c, double seconds, const Digest& fresh) {
-        Tally t;
+    // The kills fall uniformly over the run's time, measured again before
+    // every tenth trial since the machine's load changes; each measuring
+    // run must leave the same data as the first.
+    bool kill(const Command& c, const Digest& fresh, Tally& t) {
         const fs::path trial = work_.path() + "/trial";
-        std::uniform_real_distribution<double> moment(0, seconds);
+        double window = 0, previous = 0;
         for (int i = 0; i < trials_; ++i) {
+            if (i % 10 == 0) {
+                Digest again;
+                const double seconds = unkilledRun(c, again);
+                if (seconds < 0) return false;
+                if (again != fresh) {
+                    std::fprintf(stderr, "%s gives different data on two runs:%s\n", c.name.c_str(),
+                                 differences(again, fresh).c_str());
+                    return false;
+                }
+                window = std::max(previous, seconds);
+                previous = seconds;
+                t.measured += seconds;
+                ++t.measurements;
+            }
             copyState(start_, trial);
-            const double at = moment(rng_);
+            const double at = std::uniform_real_distribution<double>(0, window)(rng_);
             const pid_t pid = runner_.start(trial, c.args);
             std::this_thread::sleep_for(std::chrono::duration<double>(at));
             ::kill(pid, SIGKILL);
@@ -329,7 +335,7 @@ class CrashTest {
                             fault.c_str());
             }
         }
-        return t;
+        return true;
     }
 
     int run(const std::string& only) {
@@ -339,15 +345,19 @@ class CrashTest {
         bool failed = false;
         for (const Command& c : commands_) {
             if (!only.empty() && c.name != only) continue;
-            double seconds = 0;
             Digest fresh;
-            if (!measure(c, seconds, fresh)) {
+            Tally t;
+            if (unkilledRun(c, fresh) < 0 || !kill(c, fresh, t)) {
                 failed = true;
                 continue;
             }
-            const Tally t = kill(c, seconds, fresh);
-            std::printf("%-26s %7.1f %6d %5d %5d %6d   %9d %8d\n", c.name.c_str(), seconds * 1000,
-                        t.trials, t.old, t.fresh, t.broken, t.midWrite, t.finished);
+            if (fresh == old_) {
+                std::fprintf(stderr, "%s changes nothing\n", c.name.c_str());
+                failed = true;
+            }
+            std::printf("%-26s %7.1f %6d %5d %5d %6d   %9d %8d\n", c.name.c_str(),
+                        t.measured / t.measurements * 1000, t.trials, t.old, t.fresh, t.broken,
+                        t.midWrite, t.finished);
             std::fflush(stdout);
             failed |= t.broken > 0;
         }
@@ -397,7 +407,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: varnet-crashtest [--trials N] [--seed S] [--only COMMAND]\n");
         return 2;
     }
-    std::printf("seed %llu (--seed replays the same moments)\n",
+    std::printf("seed %llu (--seed draws the same moments again)\n",
                 static_cast<unsigned long long>(seed));
     return CrashTest(trials, seed).run(only);
 }
