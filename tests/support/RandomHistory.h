@@ -6,6 +6,7 @@
 
 #include "db/Database.h"
 #include "db/HistoryTable.h"
+#include "db/Transaction.h"
 #include "history/Draw.h"
 #include "history/History.h"
 
@@ -30,7 +31,8 @@ inline History randomHistory(int rows, std::uint64_t seed, std::int32_t firstIss
     return h;
 }
 
-// Stores every draw of `h` in the history table of `db`.
+// Stores every draw of `h` in the history table of `db`, in one transaction
+// (a commit per row would sync the file thousands of times).
 inline void storeHistory(Database& db, const History& h) {
     std::vector<Draw> draws;
     std::vector<ParamValues> params;
@@ -38,7 +40,9 @@ inline void storeHistory(Database& db, const History& h) {
         draws.push_back(h.draw(r));
         params.push_back(h.params(r));
     }
+    Transaction t(db);
     HistoryTable(db).appendAll(draws, params);
+    t.commit();
 }
 
 }  // namespace varnet::test
