@@ -163,7 +163,7 @@ int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
     r.everyCandidate = a.option("--print-all").has_value();
 
     const History h = HistoryTable(db).load();
-    if (!holdOutFits(h.size(), holdOut)) {
+    if (holdOut > 0 && !holdOutFits(h.size(), holdOut)) {
         err << "varnet-cli: --holdout " << holdOut << " leaves fewer than three of the "
             << h.size() << " stored draws to search on\n";
         return kFailed;

@@ -804,7 +804,7 @@ void frmGSGL::startSearch() {
     if (limit && before >= *limit) return;  // the batch is already full
     auto history = host_.currentHistory();
     const int holdOut = holdOutBox_->value();
-    if (!holdOutFits(history->size(), holdOut)) {
+    if (holdOut > 0 && !holdOutFits(history->size(), holdOut)) {
         asker_.warn(this, QStringLiteral("公式搜索"),
                     QStringLiteral("留出期数 %1 太大：历史共 %2 期，留出后不足 3 期可供搜索。"
                                    "没有开始搜索。")
