@@ -42,7 +42,7 @@ VoteChartWindow::VoteChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     xAxis->setTitleText(QStringLiteral("号码"));
     yAxis_ = new QValueAxis(chart_);
     yAxis_->setLabelFormat(QStringLiteral("%d"));
-    yAxis_->setTitleText(QStringLiteral("票数（公式条数）"));
+    yAxis_->setTitleText(QStringLiteral("票数"));
     chart_->addAxis(xAxis, Qt::AlignBottom);
     chart_->addAxis(yAxis_, Qt::AlignLeft);
     series->attachAxis(xAxis);
