@@ -71,8 +71,10 @@ double perSecondOnAllCores(const Batch& b, double minSeconds, Fn fn) {
 }
 
 // Yansuan of one list: load, score on every core, store the scores.
-// With `chance`, also what the list shows beside each score: the p-value
-// of its hits and the chance of its longest miss run.
+// With `chance`, also the p-value of every score's hits against the chance
+// baseline, as `formula verify` prints them and the list sorts by them (the
+// chance of the longest miss run is worked out for the one row a tooltip
+// shows).
 double verifyListSeconds(Database& db, const History& h, int position, const CountRule& rule,
                          bool chance = false) {
     const auto start = Clock::now();
@@ -82,7 +84,7 @@ double verifyListSeconds(Database& db, const History& h, int position, const Cou
     if (chance) {
         double sum = 0;
         for (const Score& s : scores)
-            sum += chanceViewOf(s, true).pValue + longestMissChance(s, true);
+            sum += chanceViewOf(s, true).pValue;
         if (sum < 0) std::puts("");  // keeps the work observable
     }
     return secondsSince(start);
