@@ -203,12 +203,6 @@ void prepare(PositionData& d, const History& h, const CountRule& rule, bool kill
     });
 }
 
-void vote(PositionVotes& votes, bool kill, int number) {
-    if (number < 1 || number > 10) return;
-    ++votes.total[number];
-    ++(kill ? votes.kill : votes.keep)[number];
-}
-
 // The selected method at tested row `row`: every valid selected formula votes.
 PositionVotes selectedVotes(const PositionData& d, int row, int firstTested, bool kill) {
     PositionVotes votes;
@@ -220,7 +214,7 @@ PositionVotes selectedVotes(const PositionData& d, int row, int firstTested, boo
             ++votes.invalid;
             continue;
         }
-        if (d.selected(static_cast<int>(i))) vote(votes, kill, f.target[row - firstTested]);
+        if (d.selected(static_cast<int>(i))) addVote(votes, kill, f.target[row - firstTested]);
     }
     return votes;
 }
@@ -245,9 +239,8 @@ PositionVotes bestVotes(const PositionData& d, int row, int firstTested, bool ki
     // Few formulas are read before the limit is reached: sort only the head.
     int sorted = std::min(count, 32);
     std::partial_sort(order.begin(), order.begin() + sorted, order.end(), before);
-    std::array<bool, 11> hit{};
-    int taken = 0;
-    for (int k = 0; k < count && taken < limit; ++k) {
+    BestWalk walk(excluded, limit);
+    for (int k = 0; k < count && walk.open(); ++k) {
         if (k == sorted) {
             std::sort(order.begin() + sorted, order.end(), before);
             sorted = count;
@@ -259,14 +252,9 @@ PositionVotes bestVotes(const PositionData& d, int row, int firstTested, bool ki
             continue;
         }
         if (!d.selected(i)) continue;
-        const int v = d.prepared[i].target[row - firstTested];
-        if (v >= 1 && v <= 10) hit[v] = true;
-        vote(votes, kill, v);
-        taken = 0;
-        for (int n = 1; n <= 10; ++n) taken += hit[n] || excluded[n];
+        walk.take(votes, kill, d.prepared[i].target[row - firstTested]);
     }
-    for (int n = 1; n <= 10; ++n)
-        if (!hit[n]) excluded[n] = true;
+    walk.finish();
     return votes;
 }
 

@@ -54,12 +54,6 @@ std::vector<std::optional<int>> targetNumbers(const History& history,
     return out;
 }
 
-void vote(PositionVotes& votes, bool kill, int number) {
-    if (number < 1 || number > 10) return;  // names no number
-    ++votes.total[number];
-    ++(kill ? votes.kill : votes.keep)[number];
-}
-
 }  // namespace
 
 const std::array<const char*, 5>& SortSettings::columns() { return kColumns; }
@@ -129,7 +123,7 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
                     continue;
                 }
                 if (!selected(list[i])) continue;
-                vote(votes, kill, *numbers[i]);
+                addVote(votes, kill, *numbers[i]);
                 if (p != request.currentPosition) continue;
                 const FormulaRow& r = list[i].row;
                 result.voters.push_back(
@@ -151,9 +145,8 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
                 }
                 return false;
             });
-            std::array<bool, 11> hit{};
-            int taken = 0;
-            for (std::size_t k = 0; k < order.size() && taken < limit; ++k) {
+            BestWalk walk(excluded, limit);
+            for (std::size_t k = 0; k < order.size() && walk.open(); ++k) {
                 const int i = order[k];
                 ++votes.examined;
                 if (!numbers[i] || !scores[i].valid) {
@@ -161,14 +154,9 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
                     continue;
                 }
                 if (!selected(list[i])) continue;
-                const int v = *numbers[i];
-                if (v >= 1 && v <= 10) hit[v] = true;
-                vote(votes, kill, v);
-                taken = 0;
-                for (int n = 1; n <= 10; ++n) taken += hit[n] || excluded[n];
+                walk.take(votes, kill, *numbers[i]);
             }
-            for (int n = 1; n <= 10; ++n)
-                if (!hit[n]) excluded[n] = true;
+            walk.finish();
         }
         result.positions.push_back(votes);
     }

@@ -78,6 +78,40 @@ struct CalcResult {
     std::vector<VotingFormula> voters;  // selected method only
 };
 
+// Counts a formula's number in the votes of its position; a value outside
+// 1..10 names no number and counts nothing.
+inline void addVote(PositionVotes& votes, bool kill, int number) {
+    if (number < 1 || number > 10) return;  // names no number
+    ++votes.total[number];
+    ++(kill ? votes.kill : votes.keep)[number];
+}
+
+// The best method's walk down one position's ranking: formulas vote in rank
+// order until `limit` numbers are hit or were left out by the positions
+// before; the numbers no formula of the position hit are then left out for
+// the positions after.
+class BestWalk {
+  public:
+    BestWalk(std::array<bool, 11>& excluded, int limit) : excluded_(excluded), limit_(limit) {}
+    bool open() const { return taken_ < limit_; }
+    void take(PositionVotes& votes, bool kill, int number) {
+        if (number >= 1 && number <= 10) hit_[number] = true;
+        addVote(votes, kill, number);
+        taken_ = 0;
+        for (int n = 1; n <= 10; ++n) taken_ += hit_[n] || excluded_[n];
+    }
+    void finish() {
+        for (int n = 1; n <= 10; ++n)
+            if (!hit_[n]) excluded_[n] = true;
+    }
+
+  private:
+    std::array<bool, 11>& excluded_;
+    std::array<bool, 11> hit_{};
+    int limit_ = 1;
+    int taken_ = 0;
+};
+
 // The next-draw calculation. A formula votes with its number on the target
 // row (two rows before the draw predicted); a formula that cannot be
 // evaluated on some row of the history never votes. No target row (fewer
