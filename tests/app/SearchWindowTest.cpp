@@ -301,7 +301,9 @@ TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
     tick.start(5);
     while (clock.elapsed() < 1500) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     tick.stop();
-    EXPECT_LT(worst, 50);
+    // A scheme run on the window's thread would hold it for the whole wait;
+    // the margin is for a machine busy with other tests.
+    EXPECT_LT(worst, 200);
     EXPECT_GT(boxNamed("verifiedBox")->text().toLongLong(), 0);
     EXPECT_FALSE(boxNamed("currentBox")->text().isEmpty());
 
