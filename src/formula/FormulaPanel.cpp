@@ -358,7 +358,9 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
         return;
     }
     carryMarks(v.list, v.position, v.kill, carry);
-    if (!v.cancelled) {
+    // A read-only data file (the start-up said so) shows the scores without
+    // keeping them, rather than warning at every verification.
+    if (!v.cancelled && db_.writable()) {
         try {
             storeFormulaScores(db_, v.position, v.list, v.scores);
         } catch (const std::exception& e) {
