@@ -32,6 +32,7 @@ VoteChartWindow::VoteChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
 
     chart_ = new QChart;
     bars_ = new QBarSet(QStringLiteral("票数"));
+    bars_->setLabelColor(Qt::black);
     auto* series = new QBarSeries(chart_);
     series->append(bars_);
     series->setLabelsVisible(true);
@@ -80,7 +81,8 @@ void VoteChartWindow::chartPosition(int index) {
     // Kill votes strike numbers out, keep votes keep them.
     bars_->setColor(kill_ ? QColor(0, 160, 0) : QColor(30, 90, 200));
     // Room above the tallest bar for its label.
-    setCountAxis(yAxis_, static_cast<double>(most) * 1.1);
+    yAxis_->setRange(0, std::max(1.0, static_cast<double>(most) * 1.15));
+    yAxis_->applyNiceNumbers();
     chart_->setTitle(QStringLiteral("第%1位 %2 期%3码票数（计算公式 %4 条，其中无效 %5 条）")
                          .arg(v.position)
                          .arg(target_)
