@@ -70,6 +70,22 @@ double perSecondOnAllCores(const Batch& b, double minSeconds, Fn fn) {
     return done / s;
 }
 
+// A data folder of one benchmark's own, removed with everything in it when
+// the benchmark is done (its database closed first, being declared after).
+struct ScratchFolder {
+    fs::path dir;
+    explicit ScratchFolder(const std::string& name)
+        : dir(fs::temp_directory_path() /
+              ("varnet-bench-" + name + "-" + std::to_string(::getpid()))) {
+        fs::create_directories(dir);
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+    Database open() const { return Schema::openDataFile((dir / Schema::kFileName).string()); }
+};
+
 // Yansuan of one list: load, score on every core, store the scores.
 // With `chance`, also the p-value of every score's hits against the chance
 // baseline, as `formula verify` prints them and the list sorts by them (the
@@ -103,11 +119,9 @@ int main() {
     // The statement-per-candidate way, on a data file.
     double specWay = 0;
     {
-        const fs::path dir =
-            fs::temp_directory_path() / ("varnet-bench-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        const ScratchFolder scratch("statements");
         {
-            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            Database db = scratch.open();
             test::storeHistory(db, h3000);
             std::vector<std::string> codes;
             for (int i = 0; i < 20; ++i)
@@ -116,7 +130,6 @@ int main() {
             statementSearchScores(db, codes, position, kill, searchRule);
             specWay = codes.size() / secondsSince(start);
         }
-        fs::remove_all(dir);
     }
 
     // The plain evaluation, one candidate after another.
@@ -173,11 +186,9 @@ int main() {
     // with the scores stored, and the text import of 100,000 lines.
     double verify10k = 0, verify10kChance = 0, verify10kAll = 0, import100k = 0;
     {
-        const fs::path dir =
-            fs::temp_directory_path() / ("varnet-bench-list-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        const ScratchFolder scratch("list");
         {
-            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            Database db = scratch.open();
             test::storeHistory(db, test::randomHistory(10000, 4));
             const History h = HistoryTable(db).load();
             storeFormulas(db, position, 10000, 21);
@@ -203,19 +214,18 @@ int main() {
                 g.kill = i % 3 != 0;
                 text += TextCodec::utf8ToGbk(gen.next(g).chinese) + "\r\n";
             }
-            const std::string file = (dir / "formulas.txt").string();
+            const std::string file = (scratch.dir / "formulas.txt").string();
             std::FILE* f = std::fopen(file.c_str(), "wb");
             std::fwrite(text.data(), 1, text.size(), f);
             std::fclose(f);
             const auto start = Clock::now();
-            const auto r = FormulaCommands(db).importFile(file, dir.string(), 1, true);
+            const auto r = FormulaCommands(db).importFile(file, scratch.dir.string(), 1, true);
             import100k = secondsSince(start);
             if (!r.ok || r.appended != 100000) {
                 std::fprintf(stderr, "import failed: %s\n", r.message.c_str());
                 return 1;
             }
         }
-        fs::remove_all(dir);
     }
 
     // The next-draw calculation at position 10 with 10,000 formulas a
@@ -223,11 +233,9 @@ int main() {
     // (scoring every formula now) over 10,000.
     double calcSelected = 0, calcBest = 0;
     for (const bool best : {false, true}) {
-        const fs::path dir =
-            fs::temp_directory_path() / ("varnet-bench-calc-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        const ScratchFolder scratch("calc");
         {
-            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            Database db = scratch.open();
             test::storeHistory(db, best ? test::randomHistory(10000, 6) : h100k);
             for (int p = 1; p <= 10; ++p) storeFormulas(db, p, 10000, 300 + p);
             const History h = HistoryTable(db).load();
@@ -242,7 +250,6 @@ int main() {
             (best ? calcBest : calcSelected) = secondsSince(start);
             if (!r.ok) return 1;
         }
-        fs::remove_all(dir);
     }
 
     // The walk-forward check of the best method over the last 1,000 of
@@ -250,11 +257,9 @@ int main() {
     // tested draw ranked on the scores of the draws before it.
     double backtest1000 = 0;
     {
-        const fs::path dir =
-            fs::temp_directory_path() / ("varnet-bench-backtest-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        const ScratchFolder scratch("backtest");
         {
-            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            Database db = scratch.open();
             test::storeHistory(db, test::randomHistory(10000, 8));
             for (int p = 1; p <= 10; ++p) storeFormulas(db, p, 1000, 500 + p);
             const History h = HistoryTable(db).load();
@@ -268,7 +273,6 @@ int main() {
             const BacktestResult r = backtest(db, h, request, 1000);
             backtest1000 = r.ok && r.positions.size() == 10 ? secondsSince(start) : -1.0;
         }
-        fs::remove_all(dir);
     }
 
     // The replay of a list over every draw with the query grid's rows, and
@@ -308,11 +312,9 @@ int main() {
     // fresh installation's thresholds, saved by appending.
     double schemeSeconds = 0, schemePerSecond = 0;
     {
-        const fs::path dir =
-            fs::temp_directory_path() / ("varnet-bench-scheme-" + std::to_string(::getpid()));
-        fs::create_directories(dir);
+        const ScratchFolder scratch("scheme");
         {
-            Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+            Database db = scratch.open();
             test::storeHistory(db, h3000);
             SchemeRequest request;
             request.seed = 11;
@@ -329,7 +331,6 @@ int main() {
             for (const auto& p : report.positions) evaluated += p.evaluated;
             schemePerSecond = saved && report.batch.size() == 800 ? evaluated / schemeSeconds : -1;
         }
-        fs::remove_all(dir);
     }
 
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
