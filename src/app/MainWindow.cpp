@@ -499,7 +499,7 @@ void MainWindow::storeEnteredDraw() {
         draw.month = state_.carry.month;
         draw.year = state_.carry.year;
     } else {
-        const QDate today = QDate::currentDate();
+        const QDate today = today_();
         draw.day = today.day();
         draw.month = today.month();
         draw.year = today.year();
@@ -740,7 +740,7 @@ void MainWindow::updateHistoryOnline() {
     }
     if (!asker_.confirm(this, title, QString::fromUtf8(HistoryUpdate::kQuestion))) return;
 
-    const QDate now = QDate::currentDate();
+    const QDate now = today_();
     const HistoryUpdate::Date today{std::chrono::year{now.year()},
                                     std::chrono::month{static_cast<unsigned>(now.month())},
                                     std::chrono::day{static_cast<unsigned>(now.day())}};

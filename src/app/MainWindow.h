@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QMainWindow>
 #include <array>
 #include <atomic>
@@ -122,11 +123,17 @@ class MainWindow : public QMainWindow,
     void setHistorySiteAddress();
     void setFormulaFileAddress();
 
+    // Where "today" comes from (the manual entry's date, the last day page
+    // of an online update); tests give a fixed day.
+    void setClock(std::function<QDate()> today) { today_ = std::move(today); }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    std::function<QDate()> today_ = [] { return QDate::currentDate(); };
+
     void loadSettings();
     void buildWindow();
     QMenu* buildSettingsMenu();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
@@ -110,9 +111,13 @@ class GuiTest : public ::testing::Test {
         return s.value("IniSetting/" + key).toString();
     }
 
+    // The windows' "today": a run across midnight sees the same day.
+    static inline const QDate kToday{2026, 3, 15};
+
     MainWindow& open() {
         settings = makeSettings();
         window = std::make_unique<MainWindow>(db, folder, *settings, launcher, asker);
+        window->setClock([] { return kToday; });
         window->show();
         window->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));

@@ -22,7 +22,7 @@ class OnlineUpdateWindowTest : public GuiTest {
     // The page address of the day `ago` days before today.
     static std::string pagePath(int ago) {
         return "/draw-pk10-" +
-               QDate::currentDate().addDays(-ago).toString("yyyyMMdd").toStdString() + ".html";
+               kToday.addDays(-ago).toString("yyyyMMdd").toStdString() + ".html";
     }
     void press(const char* name) {
         auto* button = window->findChild<QPushButton*>(name);
@@ -68,7 +68,7 @@ TEST_F(OnlineUpdateWindowTest, HistoryUpdateAddsTheServedDrawsAndReports) {
     // The next manual entry takes today's date and follows the last draw.
     EXPECT_TRUE(w.state().dateFromImport);
     EXPECT_EQ(w.state().carry.numbers, pageDraw(105).numbers);
-    EXPECT_EQ(w.state().carry.day, QDate::currentDate().day());
+    EXPECT_EQ(w.state().carry.day, kToday.day());
 
     // Again: nothing new, nothing changes.
     asker.confirms = {true};
