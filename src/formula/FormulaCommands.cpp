@@ -11,8 +11,10 @@
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
+#include "formula/Expression.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
+#include "history/ParameterNames.h"
 #include "history/TextCodec.h"
 
 namespace varnet {
@@ -94,6 +96,13 @@ struct PendingTable {
     }
 };
 
+// Only code names, numbers, operators, parentheses, spaces and MOD: nothing
+// that a Chinese-form line needs.
+bool isCodeFormText(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 FormulaTextPlan planFormulaText(const std::string& text, int currentPosition, bool currentKill,
@@ -141,17 +150,49 @@ FormulaCommands::EntryResult FormulaCommands::add(const std::string& text, int c
         r.message = kEmptyEntryText;
         return r;
     }
-    const auto parts = takeApartFormulaLine(chinese, BracketRule::Entry);
-    const std::string code = parts ? trimSpaces(translateChinese(parts->expression)) : "";
-    if (!parts || code.empty()) {
-        r.title = kUnrecognisedTitle;
-        r.message = kEntryUnrecognisedText;
-        return r;
+    std::string code, stored = chinese;
+    if (isCodeFormText(chinese)) {
+        // Typed in code form: that formula, of the current position and kind.
+        const ParseResult parsed = parseFormula(chinese);
+        if (!parsed.program) {
+            r.title = kUnrecognisedTitle;
+            r.message = "公式“" + chinese + "”无法识别：" + parsed.error + "。公式没有添加。";
+            return r;
+        }
+        code = chinese;
+        stored = chineseOfCode(code) + "=下期" + (currentKill ? "杀" : "生") +
+                 ParameterNames::positionName(currentPosition);
+    } else {
+        const auto parts = takeApartFormulaLine(chinese, BracketRule::Entry);
+        code = parts ? trimSpaces(translateChinese(parts->expression)) : "";
+        if (!parts || code.empty()) {
+            r.title = kUnrecognisedTitle;
+            r.message = kEntryUnrecognisedText;
+            return r;
+        }
+        // Refused in the user's own words, not in the code names they became.
+        if (const auto unknown = unknownWords(parts->expression); !unknown.empty()) {
+            std::vector<std::string> quoted;
+            for (const auto& word : unknown)
+                if (std::find(quoted.begin(), quoted.end(), word) == quoted.end())
+                    quoted.push_back(word);
+            std::string list;
+            for (const auto& word : quoted) list += (list.empty() ? "“" : "、“") + word + "”";
+            r.title = kUnrecognisedTitle;
+            r.message = "公式中的" + list + "不是参数名，公式没有添加。";
+            return r;
+        }
+        if (!parseFormula(code).program) {
+            r.title = kUnrecognisedTitle;
+            r.message = "公式“" + parts->expression +
+                        "”不是完整的算式（参数名、数字、+ - * /、MOD 和括号），公式没有添加。";
+            return r;
+        }
+        r.kill = parts->kill.value_or(currentKill);
+        if (parts->position != 0) r.position = parts->position;
     }
-    r.kill = parts->kill.value_or(currentKill);
-    if (parts->position != 0) r.position = parts->position;
     try {
-        r.idx = FormulaTable(db_, r.position).append(r.kill, code, chinese);
+        r.idx = FormulaTable(db_, r.position).append(r.kill, code, stored);
     } catch (const DbError& e) {
         r.title = kEmptyEntryTitle;
         r.message = std::string("无法保存公式，公式表没有改变：") + e.what();

@@ -32,8 +32,11 @@ class FormulaCommands {
         bool kill = true;            // the formula's kind (the mode after the entry)
         int idx = 0;
     };
-    // Formula entry: `text` is one Chinese-form line (entry bracket rule). A
-    // suffix-shape text names its kind, a prefix-shape text takes `currentKill`.
+    // Formula entry: `text` is one Chinese-form line (entry bracket rule) or a
+    // code form. A suffix-shape text names its kind, a prefix-shape text takes
+    // `currentKill`; a code form is stored with its Chinese form written back
+    // in suffix shape for the current position and kind. A text whose words
+    // are no parameters, or that is no formula, is refused and nothing stored.
     EntryResult add(const std::string& text, int currentPosition, bool currentKill);
 
     struct ImportResult {

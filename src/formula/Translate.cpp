@@ -1,7 +1,10 @@
 #include "formula/Translate.h"
 
 #include <array>
+#include <cctype>
 #include <utility>
+
+#include "history/ParameterNames.h"
 
 namespace varnet {
 
@@ -53,6 +56,66 @@ std::string translateChinese(std::string_view chinese) {
     std::string text(chinese);
     for (const auto& [word, code] : kRows) AsReplace(text, word, code);
     return trimSpaces(text);
+}
+
+namespace {
+
+bool isAsciiAlpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+bool isAsciiAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+bool isMod(std::string_view word) {
+    return word.size() == 3 && std::toupper(static_cast<unsigned char>(word[0])) == 'M' &&
+           std::toupper(static_cast<unsigned char>(word[1])) == 'O' &&
+           std::toupper(static_cast<unsigned char>(word[2])) == 'D';
+}
+
+// A name as the formula parser reads it: letters and digits, optionally in brackets.
+int codeIndex(std::string_view word) {
+    if (word.size() > 2 && word.front() == '[' && word.back() == ']')
+        word = word.substr(1, word.size() - 2);
+    return ParameterNames::indexOfCode(word);
+}
+
+}  // namespace
+
+std::string chineseOfCode(std::string_view code) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < code.size()) {
+        const bool bracket = code[i] == '[';
+        if (!isAsciiAlpha(code[i]) && !bracket) {
+            out += code[i++];
+            continue;
+        }
+        std::size_t e = bracket ? i + 1 : i;
+        while (e < code.size() && isAsciiAlnum(code[e])) ++e;
+        if (bracket && e < code.size() && code[e] == ']') ++e;
+        const std::string_view word = code.substr(i, e - i);
+        const int k = codeIndex(word);
+        out += k != 0 ? std::string_view(ParameterNames::chinese(k)) : word;
+        i = e > i ? e : i + 1;
+    }
+    return out;
+}
+
+std::vector<std::string> unknownWords(std::string_view chinese) {
+    static constexpr std::string_view kBetween = " +-*/()";
+    std::vector<std::string> unknown;
+    std::size_t i = 0;
+    while (i < chinese.size()) {
+        if (kBetween.find(chinese[i]) != std::string_view::npos) {
+            ++i;
+            continue;
+        }
+        std::size_t e = i;
+        while (e < chinese.size() && kBetween.find(chinese[e]) == std::string_view::npos) ++e;
+        const std::string_view word = chinese.substr(i, e - i);
+        const std::string code = translateChinese(word);
+        const bool number = code.find_first_not_of("0123456789") == std::string::npos;
+        if (!number && !isMod(code) && codeIndex(code) == 0) unknown.emplace_back(word);
+        i = e;
+    }
+    return unknown;
 }
 
 bool passesCharacterTest(std::string_view codeForm) {

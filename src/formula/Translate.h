@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnet {
 
@@ -14,6 +15,17 @@ std::string AsReplace(std::string& text, std::string_view find, std::string_view
 // translation rows in order, then leading and trailing spaces trimmed.
 // Characters that no row matches are kept.
 std::string translateChinese(std::string_view chinese);
+
+// A code form (L3A+L5B+7) to its Chinese expression (第三码+第五大小+7): each
+// code name, bare or in brackets and in any letter case, becomes its Chinese
+// name; everything else stays as written. Translating the result gives the
+// same formula back.
+std::string chineseOfCode(std::string_view code);
+
+// The words of a Chinese expression that name no parameter, as written: the
+// pieces between operators, parentheses and spaces that translate to neither
+// a code name nor a number nor MOD. Empty when every word is known.
+std::vector<std::string> unknownWords(std::string_view chinese);
 
 // The character test of the formula text import: letters, digits, ( ) * + - /,
 // space, and [ ` { only.

@@ -191,6 +191,24 @@ TEST_F(FormulaPanelTest, EntryReportsWhatItCannotTakeAndFollowsTheTextsKind) {
     EXPECT_EQ(cell(0, Col::Formula), "第一码+第二码=下期生第一");
     EXPECT_EQ(flags(), std::vector<bool>{true});
     EXPECT_FALSE(cell(0, Col::Rate).isEmpty()) << "verified at once";
+
+    // A code-form text is that formula, of the current position and kind.
+    input->setText("L3A+L5B+7");
+    press("cmdAdd");
+    ASSERT_EQ(model().rowCount(), 2);
+    EXPECT_EQ(cell(1, Col::Formula), "第三码+第五大小+7=下期生第一");
+    EXPECT_EQ(FormulaTable(db, 1).rows().back().code, "L3A+L5B+7");
+
+    // A word that is no parameter is quoted as typed, and nothing is stored.
+    asker.messages.clear();
+    input->setText("第十一码+abc=下期杀第一");
+    press("cmdAdd");
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_EQ(asker.messages[0].title, FormulaCommands::kUnrecognisedTitle);
+    EXPECT_TRUE(asker.messages[0].text.contains("“第十一码”、“abc”")) << asker.messages[0].text.toStdString();
+    EXPECT_FALSE(asker.messages[0].text.contains("L0"));
+    EXPECT_EQ(input->text(), "第十一码+abc=下期杀第一") << "the text stays to be corrected";
+    EXPECT_EQ(FormulaTable(db, 1).count(), 3);
 }
 
 TEST_F(FormulaPanelTest, ImportRefusesOtherNamesAndOffersTheUnrecognisedLines) {

@@ -273,6 +273,71 @@ TEST_F(FormulaCliTest, VerifyAgreesWithScore) {
     EXPECT_TRUE(ok({"formula", "verify", "--position", "1", "--kind", "keep"}).empty());
 }
 
+// What formula add stores scores as formula score of the text typed; a text
+// that is no formula is refused and nothing is stored.
+TEST_F(FormulaCliTest, AddStoresWhatWasTypedOrRefusesIt) {
+    const struct {
+        std::vector<std::string> args;
+        int position;
+        std::string kind, code, chinese;
+    } stored[] = {
+        {{"L3A+L5B+7"}, 1, "kill", "L3A+L5B+7", "第三码+第五大小+7=下期杀第一"},
+        {{"--position", "10", "--kind", "keep", "l1d mod 3 - (L0M*2)/L2N"}, 10, "keep",
+         "l1d mod 3 - (L0M*2)/L2N", "第一5余 mod 3 - (年份*2)/同上期数=下期生第十"},
+        {{"--position", "4", "第三码+第五大小+7=下期生第二"}, 2, "keep", "L3A+L5B+7",
+         "第三码+第五大小+7=下期生第二"},
+        {{"--position", "2", "--kind", "keep", "[第二杀]第一码*第七单双+3"}, 2, "keep",
+         "L1A*L7C+3", "[第二杀]第一码*第七单双+3"},
+    };
+    auto rowsOf = [&](int position) {
+        Database db = Schema::openDataFile(data.path() + "/formula.mdb");
+        auto st = db.prepare("SELECT bolKill, gongshi, gongshiCN FROM " +
+                             Schema::formulaTable(position) + " ORDER BY idx");
+        std::vector<std::string> out;
+        while (st.step()) out.push_back(st.text(0) + '\t' + st.text(1) + '\t' + st.text(2));
+        return out;
+    };
+    for (const auto& c : stored) {
+        std::vector<std::string> add{"formula", "add"};
+        add.insert(add.end(), c.args.begin(), c.args.end());
+        const auto printed = ok(add);
+        ASSERT_EQ(printed.size(), 1u);
+        const std::string idx = fields(printed[0]).at(1);
+        EXPECT_EQ(fields(printed[0]).at(0), "Gongshi" + std::to_string(c.position));
+        EXPECT_EQ(rowsOf(c.position).back(),
+                  std::string(c.kind == "kill" ? "1" : "0") + '\t' + c.code + '\t' + c.chinese);
+        const std::string p = std::to_string(c.position);
+        std::vector<std::string> verified;
+        for (const auto& line :
+             ok({"formula", "verify", "--position", p, "--kind", c.kind, "--form", "code"}))
+            if (fields(line).at(0) == idx) verified = fields(line);
+        ASSERT_FALSE(verified.empty()) << c.args.back();
+        const auto scored =
+            ok({"formula", "score", "--position", p, "--kind", c.kind, "--", c.args.back()});
+        ASSERT_EQ(scored.size(), 1u);
+        EXPECT_EQ(std::vector<std::string>(verified.begin() + 2, verified.end()),
+                  fields(scored[0]))
+            << c.args.back();
+    }
+
+    std::vector<std::vector<std::string>> before;
+    for (int p = 1; p <= 10; ++p) before.push_back(rowsOf(p));
+    const struct {
+        std::string text, quoted;
+    } refused[] = {
+        {"L3A+L5B+", "缺少运算数"},
+        {"L3A+XYZ+7", "“XYZ”"},
+        {"第十一码+abc=下期杀第一", "“第十一码”、“abc”"},
+    };
+    for (const auto& c : refused) {
+        const auto r = cli({"formula", "add", "--position", "3", c.text});
+        EXPECT_EQ(r.exitCode, 1) << c.text;
+        EXPECT_NE(r.err.find(c.quoted), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("L0"), std::string::npos) << r.err;
+    }
+    for (int p = 1; p <= 10; ++p) EXPECT_EQ(rowsOf(p), before[p - 1]) << "nothing stored";
+}
+
 // A formula import killed at any moment leaves the tables as they were or
 // fully imported.
 TEST_F(FormulaCliTest, KilledImportLeavesTablesWholeOrUnchanged) {

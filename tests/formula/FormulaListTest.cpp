@@ -2,12 +2,16 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "formula/Evaluation.h"
+#include "formula/Expression.h"
 #include "formula/FormulaCommands.h"
+#include "formula/FormulaLine.h"
+#include "formula/Translate.h"
 #include "formula/Reference.h"
 #include "formula/Verification.h"
 #include "history/TextCodec.h"
@@ -156,6 +160,7 @@ TEST_F(FormulaListTest, AFailedOrCancelledImportChangesNothing) {
     EXPECT_FALSE(FormulaCommands(db).importFile(dir.file("missing.txt"), dir.path(), 1, true).ok);
 }
 
+// Entry stores what was typed, in either form, or refuses it and stores nothing.
 TEST_F(FormulaListTest, Entry) {
     FormulaCommands commands(db);
     struct Case {
@@ -165,31 +170,64 @@ TEST_F(FormulaListTest, Entry) {
         int position;
         bool kill;
         std::string code;
+        std::string chinese;  // empty: the text itself; refused: what the message quotes
     };
     const std::vector<Case> cases{
-        {"第三码+第五大小+7=下期杀第一", false, true, 1, true, "L3A+L5B+7"},
-        {"第一码+3=下期生第十", true, true, 10, false, "L1A+3"},
-        {"[第二生]第一码+3", false, true, 2, false, "L1A+3"},
-        {"[第二杀]第一码+3", true, true, 2, true, "L1A+3"},
-        {"   ", true, false, 0, true, ""},
-        {"下期杀第一", true, false, 0, true, ""},
-        {"[第二杀]", true, false, 0, true, ""},
+        {"第三码+第五大小+7=下期杀第一", false, true, 1, true, "L3A+L5B+7", ""},
+        {"第一码+3=下期生第十", true, true, 10, false, "L1A+3", ""},
+        {"[第二生]第一码+3", false, true, 2, false, "L1A+3", ""},
+        {"[第二杀]第一码+3", true, true, 2, true, "L1A+3", ""},
+        // Code form: the current position and kind, the Chinese form written back.
+        {" L3A+L5B+7 ", true, true, 3, true, "L3A+L5B+7", "第三码+第五大小+7=下期杀第三"},
+        {"l1d mod 3 - (L0M*2)/[L2N]", false, true, 3, false, "l1d mod 3 - (L0M*2)/[L2N]",
+         "第一5余 mod 3 - (年份*2)/同上期数=下期生第三"},
+        {"L3I+L0K*L9L", true, true, 3, true, "L3I+L0K*L9L", "第三2指数方+第十邻号和*第九邻号差=下期杀第三"},
+        {"   ", true, false, 0, true, "", ""},
+        {"下期杀第一", true, false, 0, true, "", ""},
+        {"[第二杀]", true, false, 0, true, "", ""},
+        {"L3A+L5B+", true, false, 0, true, "", "缺少运算数"},
+        {"L3A+XYZ+7", true, false, 0, true, "", "“XYZ”"},
+        {"L1A L2A", true, false, 0, true, "", "“L2A”"},
+        {"第十一码+abc=下期杀第一", true, false, 0, true, "", "“第十一码”、“abc”"},
+        {"[第一杀]第一和值+3", true, false, 0, true, "", "“第一和值”"},
+        {"第一码+第二码)=下期杀第一", true, false, 0, true, "", "第一码+第二码)"},
     };
     for (const auto& c : cases) {
+        int before = 0;
+        for (int p = 1; p <= 10; ++p) before += FormulaTable(db, p).count();
         const auto r = commands.add(c.text, 3, c.currentKill);
         EXPECT_EQ(r.ok, c.ok) << c.text;
         if (!c.ok) {
-            EXPECT_EQ(r.message, c.text == "   " ? FormulaCommands::kEmptyEntryText
-                                                 : FormulaCommands::kEntryUnrecognisedText);
+            if (c.chinese.empty())
+                EXPECT_EQ(r.message, c.text == "   " ? FormulaCommands::kEmptyEntryText
+                                                     : FormulaCommands::kEntryUnrecognisedText);
+            else
+                EXPECT_NE(r.message.find(c.chinese), std::string::npos) << r.message;
+            EXPECT_EQ(r.message.find("L0"), std::string::npos) << r.message;
+            int after = 0;
+            for (int p = 1; p <= 10; ++p) after += FormulaTable(db, p).count();
+            EXPECT_EQ(after, before) << c.text;
             continue;
         }
         EXPECT_EQ(std::make_tuple(r.position, r.kill), std::make_tuple(c.position, c.kill))
             << c.text;
         const auto rows = FormulaTable(db, c.position).rows();
         EXPECT_EQ(rows.back().code, c.code);
-        EXPECT_EQ(rows.back().chinese, c.text);
+        EXPECT_EQ(rows.back().chinese, c.chinese.empty() ? c.text : c.chinese);
         EXPECT_EQ(rows.back().idx, r.idx);
         EXPECT_EQ(r.idx, static_cast<int>(rows.size()));
+        // The Chinese form reads back as the same formula.
+        const auto back = takeApartFormulaLine(rows.back().chinese, BracketRule::Import);
+        ASSERT_TRUE(back) << c.text;
+        EXPECT_EQ(back->position, c.position);
+        EXPECT_EQ(back->kill.value_or(c.currentKill), c.kill);
+        const auto ops = [](const std::string& code) {
+            std::vector<std::tuple<int, int, double>> out;
+            for (const Op& op : parseFormula(code).program.value_or(Program{}).ops)
+                out.emplace_back(op.code, op.param, op.value);
+            return out;
+        };
+        EXPECT_EQ(ops(translateChinese(back->expression)), ops(c.code)) << c.text;
     }
 }
 
