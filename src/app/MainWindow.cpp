@@ -49,10 +49,12 @@
 #include "net/QtFetcher.h"
 #include "search/SortWindow.h"
 #include "ui/Asker.h"
+#include "ui/FlowLayout.h"
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
 #include "ui/Launcher.h"
 #include "ui/NumberChartWindow.h"
+#include "ui/WindowGeometry.h"
 
 namespace varnet {
 
@@ -129,9 +131,12 @@ MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settin
     AddHaoma();
     model_->setSelectedPosition(state_.selectedPosition);
     verifyListedFormulas();
-    // Wide enough for both grids' columns without a horizontal scroll bar;
-    // the splitter hands out a few pixels less than its parts ask for.
+    // Wide enough for both grids' columns without a horizontal scroll bar
+    // (the splitter hands out a few pixels less than its parts ask for);
+    // a smaller screen or the size the user left it at wins when shown.
+    setObjectName(QStringLiteral("frmMain"));
     resize(sizeHint().width() + 16, 640);
+    WindowGeometry::follow(this, settings_.store());
 
     // One deferred refresh after the first manual entry of the run.
     deferredTimer_ = new QTimer(this);
@@ -164,8 +169,9 @@ void MainWindow::buildWindow() {
     auto* area = new QVBoxLayout(commandArea_);
     area->setContentsMargins(0, 0, 0, 0);
 
-    // History commands.
-    auto* historyRow = new QHBoxLayout;
+    // History commands, then settings and documents; the rows wrap on a
+    // narrow screen.
+    auto* historyRow = new FlowLayout;
     auto* readButton = new QPushButton(QStringLiteral("读取历史号码文本(&R)"));
     readButton->setObjectName(QStringLiteral("cmdRead"));
     connect(readButton, &QPushButton::clicked, this, &MainWindow::importHistory);
@@ -187,12 +193,8 @@ void MainWindow::buildWindow() {
     workbookButton->setObjectName(QStringLiteral("cmdDcexl"));
     connect(workbookButton, &QPushButton::clicked, this, &MainWindow::exportHistoryList);
     historyRow->addWidget(workbookButton);
-    historyRow->addSpacing(16);
-    historyRow->addLayout(buildCalculationRow());
-    area->addLayout(historyRow);
-
-    // Settings and documents.
-    auto* settingsRow = new QHBoxLayout;
+    // Settings and documents follow on the same rows.
+    auto* settingsRow = historyRow;
     auto* settingsButton = new QPushButton(QStringLiteral("软件设置(&T)"));
     settingsButton->setObjectName(QStringLiteral("cmdSetting"));
     settingsMenu_ = buildSettingsMenu();
@@ -208,8 +210,8 @@ void MainWindow::buildWindow() {
         addressButton(QStringLiteral("幻灯图示说明下载(&P)"), QLatin1String(kSlidesUrlKey)));
     settingsRow->addWidget(
         addressButton(QStringLiteral("演示说明录像下载(&M)"), QLatin1String(kVideoUrlKey)));
-    settingsRow->addStretch(1);
-    area->addLayout(settingsRow);
+    area->addLayout(historyRow);
+    area->addLayout(buildCalculationRow());
 
     // The history grid; the formula half of the window joins this splitter.
     auto* splitter = new QSplitter(Qt::Horizontal, commandArea_);
@@ -236,6 +238,7 @@ void MainWindow::buildWindow() {
     connect(panel_, &FormulaPanel::onlineUpdateRequested, this, &MainWindow::updateFormulasOnline);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
     area->addWidget(splitter, 1);
     buildHistoryMenu();
 
@@ -277,7 +280,7 @@ QPushButton* MainWindow::addressButton(const QString& caption, const QString& ke
 }
 
 QLayout* MainWindow::buildCalculationRow() {
-    auto* row = new QHBoxLayout;
+    auto* row = new FlowLayout;
 
     auto* targetBox = new QGroupBox(QStringLiteral("计算/验算选择"), commandArea_);
     targetBox->setObjectName(QStringLiteral("Option5"));
@@ -334,7 +337,6 @@ QLayout* MainWindow::buildCalculationRow() {
     searchButton->setObjectName(QStringLiteral("cmdSearch"));
     connect(searchButton, &QPushButton::clicked, this, &MainWindow::openSearch);
     row->addWidget(searchButton);
-    row->addStretch(1);
     return row;
 }
 

@@ -10,6 +10,7 @@
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
 #include "app/MainWindow.h"
+#include "app/QtTranslations.h"
 #include "db/Database.h"
 #include "db/Schema.h"
 #include "ui/Asker.h"
@@ -105,6 +106,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     varnet::presentApplication();
+    varnet::installQtTranslations(app);
     chooseFont(app);
 
     QCommandLineParser parser;

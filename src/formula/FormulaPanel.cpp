@@ -33,6 +33,7 @@
 #include "history/History.h"
 #include "history/ParameterNames.h"
 #include "ui/Asker.h"
+#include "ui/FlowLayout.h"
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
 #include "ui/Launcher.h"
@@ -172,7 +173,8 @@ void FormulaPanel::buildPanel() {
     connect(perDrawBox_, &QCheckBox::clicked, this, &FormulaPanel::setPerDrawDisplay);
     layout->addWidget(perDrawBox_);
 
-    auto* selectionRow = new QHBoxLayout;
+    // Wraps, so that the half stays narrow enough for a laptop screen.
+    auto* selectionRow = new FlowLayout;
     auto* selectAllButton = new QPushButton(QStringLiteral("选中所有公式"), this);
     selectAllButton->setObjectName(QStringLiteral("cmdSelectAll"));
     selectAllButton->setToolTip(kSelectTooltip);
@@ -199,7 +201,6 @@ void FormulaPanel::buildPanel() {
     connect(everyTextButton, &QPushButton::clicked, this, &FormulaPanel::exportEveryText);
     selectionRow->addWidget(listedTextButton);
     selectionRow->addWidget(everyTextButton);
-    selectionRow->addStretch(1);
     layout->addLayout(selectionRow);
 
     auto* entryRow = new QHBoxLayout;

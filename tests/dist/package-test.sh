@@ -21,11 +21,12 @@ fi
 deb=$work/out/varnet_${version}_${arch}.deb
 [ -f "$deb" ] || fail "cpack made no $(basename "$deb"): $(ls "$work/out")"
 
-# Control fields: the libraries come from dpkg-shlibdeps, the font from us.
+# Control fields: the libraries come from dpkg-shlibdeps, the font and Qt's translations from us.
 [ "$(dpkg-deb -f "$deb" Package)" = varnet ] || fail "package name"
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6widgets6 libqt6gui6 libsqlite3-0 libxlsxwriter fonts-wqy-microhei; do
+for dep in libc6 libqt6widgets6 libqt6gui6 libsqlite3-0 libxlsxwriter fonts-wqy-microhei \
+  qt6-translations-l10n; do
   [[ $depends == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Maintainer) == *@* ]] || fail "no maintainer"
