@@ -130,7 +130,7 @@ MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settin
 
     AddHaoma();
     model_->setSelectedPosition(state_.selectedPosition);
-    verifyListedFormulas();
+    panel_->refresh();
     // Wide enough for both grids' columns without a horizontal scroll bar
     // (the splitter hands out a few pixels less than its parts ask for);
     // a smaller screen or the size the user left it at wins when shown.
@@ -245,7 +245,7 @@ void MainWindow::buildWindow() {
     entry_ = new DrawEntry(commandArea_);
     entry_->setObjectName(QStringLiteral("drawEntry"));
     connect(entry_, &DrawEntry::drawComplete, this, &MainWindow::storeEnteredDraw);
-    connect(entry_, &DrawEntry::lastBoxEdited, view_, &HistoryView::showLastRowOnTop);
+    connect(entry_, &DrawEntry::lastBoxEdited, view_, &HistoryView::showLastRows);
     connect(entry_, &DrawEntry::issueTextChanged, this,
             [this](const QString& text) { state_.entryIssueText = text; });
     area->addWidget(entry_);
@@ -454,11 +454,11 @@ void MainWindow::AddHaoma() {
 void MainWindow::showHistory(std::shared_ptr<const History> history) {
     history_ = std::move(history);
     model_->setHistory(history_);
-    view_->showLastRowOnTop();
+    view_->showLastRows();
     QihaoXianshi();
 }
 
-void MainWindow::followHistoryChange(const std::function<void(History&)>& change) {
+void MainWindow::followHistoryChange(const std::function<void(History&)>& change, bool fill) {
     auto next = std::make_shared<History>(*history_);
     change(*next);
     int stored = -1;
@@ -470,7 +470,10 @@ void MainWindow::followHistoryChange(const std::function<void(History&)>& change
         showHistory(std::move(next));
     else
         AddHaoma();
-    panel_->refresh();
+    if (fill)
+        panel_->refresh();
+    else
+        verifyListedFormulas();
 }
 
 void MainWindow::QihaoXianshi() {
@@ -513,12 +516,16 @@ void MainWindow::storeEnteredDraw() {
         return;
     }
     refreshPending_ = true;
-    if (history_->empty() || draw.issue > history_->issue(history_->size() - 1))
-        followHistoryChange([&](History& h) { h.append(draw.issue, params); });
-    else
-        refreshAfterHistoryChange();  // an issue before the last: it goes in between
+    // The listed formulas are verified with their flags; only the deferred
+    // refresh fills the list anew.
+    if (history_->empty() || draw.issue > history_->issue(history_->size() - 1)) {
+        followHistoryChange([&](History& h) { h.append(draw.issue, params); }, false);
+    } else {
+        AddHaoma();  // an issue before the last: it goes in between
+        verifyListedFormulas();
+    }
     entry_->focusFirstBox();
-    view_->showLastRowOnTop();
+    view_->showLastRows();
 }
 
 void MainWindow::deferredRefresh() {
@@ -589,8 +596,9 @@ void MainWindow::deleteLastDraw() {
     if (busy_) return;
     const auto result = HistoryCommands(db_).deleteLast();
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
-    // Deletions take rows from the end of the issue order.
-    followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
+    // Deletions take rows from the end of the issue order. The listed
+    // formulas keep their flags.
+    followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); }, false);
     entry_->focusFirstBox();
 }
 
@@ -599,7 +607,7 @@ void MainWindow::deleteAllDraws() {
     BusyCursor busy;
     const auto result = HistoryCommands(db_).deleteAll();
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
-    AddHaoma();
+    refreshAfterHistoryChange();
 }
 
 void MainWindow::deleteDownToIssue() {

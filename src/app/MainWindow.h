@@ -149,8 +149,9 @@ class MainWindow : public QMainWindow,
     // After a change whose effect on the rows is known, the history in memory
     // follows it instead of reading every row again; when the row count then
     // disagrees with the file (another program wrote to it), everything is
-    // read again. Then the formula list is refreshed and verified.
-    void followHistoryChange(const std::function<void(History&)>& change);
+    // read again. Then the formula list is filled anew (`fill`) or its
+    // formulas are verified with their flags.
+    void followHistoryChange(const std::function<void(History&)>& change, bool fill = true);
     // `Yansuan` of the listed formulas, keeping their selection.
     void verifyListedFormulas();
 

@@ -119,9 +119,8 @@ void FormulaPanel::buildPanel() {
     for (int p = 1; p <= kPositions; ++p) {
         auto* button = new QRadioButton(qs(ParameterNames::positionName(p)), positionBox);
         button->setObjectName(QStringLiteral("optPosition%1").arg(p));
-        connect(button, &QRadioButton::toggled, this, [this, p](bool on) {
-            if (on && p != state_.selectedPosition) selectPosition(p);
-        });
+        // A click on the position already checked lists it anew too.
+        connect(button, &QRadioButton::clicked, this, [this, p] { selectPosition(p); });
         positionButtons_[p - 1] = button;
         positionGrid->addWidget(button, (p - 1) / 5, (p - 1) % 5);
     }
@@ -146,6 +145,7 @@ void FormulaPanel::buildPanel() {
         // The list is filled anew, which selects every formula.
         model_->setChinese(tab == 0);
         model_->selectAll();
+        listView_->showLastRows();
     });
     layout->addWidget(formTabs_);
 
@@ -295,7 +295,11 @@ CountRule FormulaPanel::countRule() const {
 
 // ---- verification ----
 
-void FormulaPanel::Yansuan() { verify(Carry{}); }
+void FormulaPanel::Yansuan() {
+    Carry keep;
+    keep.fill = false;
+    verify(keep);
+}
 
 void FormulaPanel::refresh() {
     Carry all;
@@ -315,9 +319,15 @@ void FormulaPanel::selectPosition(int position) {
 }
 
 void FormulaPanel::setKill(bool kill) {
-    // The next refresh lists the chosen kind.
+    // The list, the calculation and the deletions all act on one kind: the
+    // one chosen is listed at once.
+    if (host_.busy() || (kill == state_.kill && listed_ && listedKill_ == kill)) {
+        syncChoices();
+        return;
+    }
     state_.kill = kill;
     syncChoices();
+    refresh();
 }
 
 void FormulaPanel::verify(const Carry& carry) {
@@ -376,7 +386,7 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
     // A cancelled verification shows the list without new scores.
     if (!v.cancelled) model_->setScores(std::move(v.scores));
     fitWideColumns();
-    listView_->showLastRowOnTop();
+    if (carry.fill) listView_->showLastRows();
     updateColumnBar();
     if (v.perDraw && !v.cancelled)
         historyModel_.setFormulaColumns(std::move(v.columns),

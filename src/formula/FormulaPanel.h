@@ -79,6 +79,7 @@ class FormulaPanel : public QWidget {
     void refresh();
     // Lists a position with every formula selected and verifies it.
     void selectPosition(int position);
+    // Lists the kind's formulas of the current position, all selected.
     void setKill(bool kill);
 
     void addFormula();
@@ -144,6 +145,8 @@ class FormulaPanel : public QWidget {
         // calculation values go with their formulas.
         std::vector<Prior> prior;
         std::vector<bool> flagsByPosition;
+        // A fill shows the last rows; a verification leaves the scrolling.
+        bool fill = true;
     };
     struct Verified;
 

@@ -14,34 +14,18 @@ HistoryView::HistoryView(QWidget* parent) : QTableView(parent) {
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (!adjusting_) atEnd_ = false;
+    });
 }
 
 void HistoryView::updateGeometries() {
-    // Per-item scrolling: the value is the top row, so allow every row on top
-    // and keep the top row when the base class would pull it back.
-    const int top = verticalScrollBar()->value();
+    // The base class clamps the scroll value to the new range; that is not
+    // the user scrolling.
+    adjusting_ = true;
     QTableView::updateGeometries();
-    if (!model()) return;
-    const int last = qMax(0, model()->rowCount() - 1);
-    verticalScrollBar()->setRange(0, last);
-    verticalScrollBar()->setValue(qMin(top, last));
-    alignTopRow();
-}
-
-void HistoryView::scrollContentsBy(int dx, int dy) {
-    QTableView::scrollContentsBy(dx, dy);
-    alignTopRow();
-}
-
-void HistoryView::alignTopRow() {
-    // At the end of the range the base class aligns the last row with the
-    // bottom edge; the scroll value here always names the top row.
-    QHeaderView* header = verticalHeader();
-    const int wanted = header->sectionPosition(verticalScrollBar()->value());
-    if (wanted >= 0 && header->offset() != wanted) {
-        header->setOffset(wanted);
-        viewport()->update();
-    }
+    if (atEnd_) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    adjusting_ = false;
 }
 
 QSize HistoryView::sizeHint() const {
@@ -79,12 +63,10 @@ void HistoryView::applyColumnWidths() {
 
 int HistoryView::topRow() const { return verticalScrollBar()->value(); }
 
-void HistoryView::showLastRowOnTop() {
-    if (!model()) return;
-    const int rows = model()->rowCount();
-    if (rows + 1 <= kScrollRows) return;
+void HistoryView::showLastRows() {
+    atEnd_ = true;
+    // The range follows the rows only at the next layout; take it now.
     updateGeometries();
-    verticalScrollBar()->setValue(rows - 1);
 }
 
 void HistoryView::wheelEvent(QWheelEvent* event) {

@@ -5,20 +5,18 @@
 
 namespace varnet {
 
-// The history grid's view. After a refresh of a long history the last draw
-// becomes the top visible row, so the scroll range reaches past the usual
-// end; the wheel moves one row per step.
+// The view of the history grid and the formula list. A fill shows the last
+// rows as a full page; the wheel moves one row per step.
 class HistoryView : public QTableView {
     Q_OBJECT
   public:
-    // The grid scrolls its last row to the top once it has more rows than
-    // this, counting its header row as the original grid did.
-    static constexpr int kScrollRows = 29;
-
     explicit HistoryView(QWidget* parent = nullptr);
 
-    // Scrolls the last row to the top when the grid is long enough.
-    void showLastRowOnTop();
+    // Scrolls so that the last row sits at the bottom of the view, and keeps
+    // it there while the view is laid out or resized (a fill may come before
+    // the window is shown), until the user scrolls.
+    void showLastRows();
+    // The scroll position: the first row shown in full.
     int topRow() const;
     // Room for every column and the vertical scroll bar.
     QSize sizeHint() const override;
@@ -32,15 +30,15 @@ class HistoryView : public QTableView {
 
   protected:
     void updateGeometries() override;
-    void scrollContentsBy(int dx, int dy) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
-    void alignTopRow();
     void applyColumnWidths();
 
     std::function<int(int)> width_;
+    bool atEnd_ = false;      // follow the end until the user scrolls
+    bool adjusting_ = false;  // scroll changes of our own or of the layout
     QMetaObject::Connection resetConnection_;
 };
 

@@ -7,6 +7,8 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabBar>
+#include <QTimer>
+#include <functional>
 
 #include "GuiFixture.h"
 #include "db/FormulaTable.h"
@@ -133,12 +135,13 @@ TEST_F(FormulaPanelTest, DoubleClickOnAStatisticSortsAndFlagsFollowTheirFormulas
         EXPECT_EQ(flags()[r], codes()[r] != "L1A+L2B" && codes()[r] != "L1A/(L2A-L2A)");
 }
 
-TEST_F(FormulaPanelTest, PositionSwitchRefillsEverySelectedAndKillKeepOnlySetsTheMode) {
+TEST_F(FormulaPanelTest, PositionAndKindChoicesRefillTheList) {
     history(30);
     formulas(1, true, {"L1A", "L2A"});
     formulas(2, true, {"L3A", "L4A", "L5A"});
-    formulas(2, false, {"L6A"});
+    formulas(2, false, {"L6A", "L7A"});
     MainWindow& w = open();
+    auto choose = [&](const char* name) { w.findChild<QRadioButton*>(name)->click(); };
     click(0, Col::Formula);
     w.selectPosition(2);
     EXPECT_EQ(codes(), (std::vector<std::string>{"L3A", "L4A", "L5A"}));
@@ -146,16 +149,115 @@ TEST_F(FormulaPanelTest, PositionSwitchRefillsEverySelectedAndKillKeepOnlySetsTh
     EXPECT_EQ(w.historyModel()->selectedPosition(), 2);
     EXPECT_TRUE(w.findChild<QRadioButton*>("optPosition2")->isChecked());
 
-    w.findChild<QRadioButton*>("optKeep")->click();
+    // The kind listed is the kind chosen: selection and deletion act on it.
+    choose("optKeep");
     EXPECT_FALSE(w.state().kill);
-    EXPECT_EQ(model().rowCount(), 3) << "the mode alone does not refill";
-    w.findChild<QRadioButton*>("optPosition1")->click();
+    EXPECT_EQ(codes(), (std::vector<std::string>{"L6A", "L7A"}));
+    EXPECT_EQ(cell(0, Col::Mode), "生");
+    click(0, Col::Formula);
+    choose("optPosition2");  // the position already checked
+    EXPECT_EQ(flags(), (std::vector<bool>{true, true})) << "refilled, every formula selected";
+    click(0, Col::Formula);
+    EXPECT_EQ(w.state().selectedFormulas.size(), 1u);
+    asker.confirms = {true};
+    manage(-1, "删除选中所有公式(&C)");
+    EXPECT_EQ(codes(), std::vector<std::string>{"L6A"});
+    EXPECT_EQ(FormulaTable(db, 2).count(), 4) << "the kill formulas stay";
+
+    choose("optKill");
+    EXPECT_EQ(codes(), (std::vector<std::string>{"L3A", "L4A", "L5A"}));
+    choose("optKeep");
+    choose("optPosition1");
     EXPECT_EQ(model().rowCount(), 0) << "no keep formulas at position 1";
     press("cmdSelectAll");
     press("cmdInvert");
     EXPECT_TRUE(w.state().selectedFormulas.empty());
     w.selectPosition(2);
-    EXPECT_EQ(codes(), (std::vector<std::string>{"L6A"}));
+    EXPECT_EQ(codes(), std::vector<std::string>{"L6A"});
+}
+
+TEST_F(FormulaPanelTest, SelectionSurvivesDrawEntryAndDeleteLastButNotAFill) {
+    history(40);
+    formulas(1, true, {"L1A+1", "L1A+2", "L1A+3", "L1A+4"});
+    MainWindow& w = open();
+    auto* timer = w.findChild<QTimer*>("Timer2");
+    ASSERT_NE(timer, nullptr);
+    const std::vector<bool> kept{true, false, true, true};
+    const std::vector<bool> all(4, true);
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        const std::vector<bool>& expect;
+    } steps[] = {
+        {"first draw entered",
+         [&] {
+             box(1)->setFocus();
+             type("3710429586");
+         },
+         kept},
+        {"deferred refresh after the first entry",
+         [&] { EXPECT_TRUE(QTest::qWaitFor([&] { return !timer->isActive(); }, 5000)); }, all},
+        {"second draw entered",
+         [&] {
+             box(1)->setFocus();
+             type("2345678901");
+         },
+         kept},
+        {"no second deferred refresh", [&] { QTest::qWait(700); }, kept},
+        {"删除最后历史(&D)", [&] { press("cmdDelLast"); }, kept},
+        {"删除所有历史(&A）",
+         [&] {
+             asker.confirms = {true};
+             trigger(w.historyMenu(), "删除所有历史(&A）");
+         },
+         all},
+    };
+    for (const auto& step : steps) {
+        if (flags()[1]) click(1, Col::Formula);
+        step.act();
+        EXPECT_EQ(flags(), step.expect) << step.what;
+    }
+    EXPECT_EQ(w.history().size(), 0);
+    EXPECT_EQ(model().rowCount(), 4);
+}
+
+// The view's last row sits at the bottom of a full page.
+::testing::AssertionResult showsLastPage(const char* name, HistoryView* view) {
+    const int rows = view->model()->rowCount();
+    const QRect last = view->visualRect(view->model()->index(rows - 1, 0));
+    const int height = view->viewport()->height();
+    if (view->topRow() > 0 && last.bottom() < height && last.bottom() >= height - last.height())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << name << ": top row " << view->topRow() << ", last row's bottom " << last.bottom()
+           << " in a viewport of " << height;
+}
+
+TEST_F(FormulaPanelTest, FillsShowFullPagesAndVerificationsDoNotScroll) {
+    storeHistory(db, randomHistory(1200, 11));
+    std::vector<std::string> many;
+    for (int i = 0; i < 200; ++i) many.push_back("L1A+" + std::to_string(i));
+    formulas(1, true, many);
+    MainWindow& w = open();
+    HistoryView* grid = w.historyView();
+    HistoryView* list = panel().listView();
+    EXPECT_TRUE(showsLastPage("history at start-up", grid));
+    EXPECT_TRUE(showsLastPage("formulas at start-up", list));
+    w.resize(w.width() + 40, w.height() + 120);
+    QApplication::processEvents();
+    EXPECT_TRUE(showsLastPage("history after a resize", grid));
+    EXPECT_TRUE(showsLastPage("formulas after a resize", list));
+
+    // What the user scrolled to stays through a verification.
+    list->verticalScrollBar()->setValue(20);
+    panel().Yansuan();
+    EXPECT_EQ(list->topRow(), 20);
+    box(1)->setFocus();
+    type("3710429586");
+    EXPECT_EQ(list->topRow(), 20) << "a draw entry verifies";
+    EXPECT_TRUE(showsLastPage("history after the entry", grid));
+    w.selectPosition(1);
+    EXPECT_TRUE(showsLastPage("formulas after a fill", list));
 }
 
 TEST_F(FormulaPanelTest, EntryReportsWhatItCannotTakeAndFollowsTheTextsKind) {
