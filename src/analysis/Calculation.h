@@ -55,6 +55,7 @@ struct PositionVotes {
     std::array<std::int64_t, 11> total{}, kill{}, keep{};
     int examined = 0;  // formulas evaluated
     int invalid = 0;   // of those, formulas that cannot be evaluated on every row
+    bool noFormulas = false;  // the position has no formula of the kind: it names nothing
 };
 
 // A voting formula of the current position (selected method): what the
@@ -75,6 +76,8 @@ struct CalcResult {
     int keepQuota = 1;                     // N: 1 for the selected method, the keep limit else
     int targetRow = -1;                    // history row whose values predict the target draw
     std::int32_t targetIssue = 0;       // the issue predicted (last stored + 1 in next-draw mode)
+    // The numbers drawn at the target issue, positions 1..10 (a stored issue only).
+    std::optional<std::array<int, 11>> drawn;
     std::vector<VotingFormula> voters;  // selected method only
 };
 

@@ -931,8 +931,7 @@ void MainWindow::computeFormulas() {
         result_ = new frmErrarrLei(*this, this);
         connect(result_, &frmErrarrLei::detailsRequested, this, &MainWindow::showDetails);
     }
-    result_->fill(result, summarise(result, request.kill), request.kill,
-                  qs(resultNote(state_.entryIssueText.toStdString())), !request.best);
+    result_->fill(result, summarise(result, request.kill), request.kill, !request.best);
     result_->setBacktestSource({&db_, this, &asker_, request});
     result_->show();
     result_->raise();
