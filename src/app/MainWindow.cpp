@@ -573,6 +573,7 @@ void MainWindow::exportHistory() {
         HistoryText::exportFileName(state_.verificationIssueText.toStdString());
     const std::string path =
         DataFolder::join(DataFolder::join(dataFolder_, HistoryText::kFolder), name);
+    if (!confirmReplacing(asker_, this, QStringLiteral("导出历史"), qs(path))) return;
     const auto result = HistoryCommands::exportFile(*history_, path);
     if (reportFailure(QStringLiteral("导出历史"), result.ok, result.message)) return;
     if (!launcher_.open(QUrl::fromLocalFile(qs(path))))
@@ -1065,6 +1066,7 @@ bool MainWindow::exportFile(QWidget* from, const QString& title, const std::stri
                             long long total, const Exporter::Write& write) {
     if (busy_) return false;
     const std::string path = DataFolder::join(dataFolder_, file);
+    if (!confirmReplacing(asker_, from, title, qs(path))) return false;
     WorkbookResult result;
     const bool ran = runWork(
         [&](FormulaPanel::Work& work) {
