@@ -422,6 +422,19 @@ TEST_F(CalculationWindowTest, ParameterWindowShowsTheSecondToLastDrawAndCopiesCe
                       grid->visualRect(m->index(16, 11)).center());
     EXPECT_EQ(QApplication::clipboard()->text(), text(m, 16, 11));
     EXPECT_EQ(text(m, 16, 11).toInt(), h.issue(source)) << "前期号 is the draw's own issue";
+
+    // Every column is as wide as its header and its widest value, and the
+    // window shows them all.
+    QApplication::processEvents();
+    int widths = 0;
+    for (int c = 0; c < 12; ++c) {
+        const QAbstractItemView* view = grid;  // the table view hides it
+        EXPECT_GE(grid->columnWidth(c), std::max(view->sizeHintForColumn(c),
+                                                 grid->horizontalHeader()->sectionSizeHint(c)))
+            << "column " << c;
+        widths += grid->columnWidth(c);
+    }
+    EXPECT_LE(widths, grid->viewport()->width());
 }
 
 TEST_F(CalculationWindowTest, StepsWindowWorksOutTheChosenFormula) {
