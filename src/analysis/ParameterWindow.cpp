@@ -108,7 +108,8 @@ void frmShuoming::fitColumns() {
     grid_->resizeColumnsToContents();
     grid_->setColumnWidth(0, std::max(grid_->columnWidth(0), twipsToPixels(1600) + 40));
     int width = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
-    for (int c = 1; c < kColumns; ++c) grid_->setColumnWidth(c, std::max(grid_->columnWidth(c), 56));
+    for (int c = 1; c < kColumns; ++c)
+        grid_->setColumnWidth(c, std::max(grid_->columnWidth(c), 56));
     for (int c = 0; c < kColumns; ++c) width += grid_->columnWidth(c);
     const QMargins margins = layout()->contentsMargins();
     width += margins.left() + margins.right();

@@ -212,18 +212,21 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
                             .arg(votes->examined)
                             .arg(votes->invalid)
                       : QString());
-        tabs_->addTab(p.summary.noFormulas ? QStringLiteral("第%1（无%2公式）").arg(position).arg(kind)
-                                           : QStringLiteral("第%1").arg(position));
+        tabs_->addTab(p.summary.noFormulas
+                          ? QStringLiteral("第%1（无%2公式）").arg(position).arg(kind)
+                          : QStringLiteral("第%1").arg(position));
     }
     tabs_->setCurrentIndex(0);
     pages_->setCurrentIndex(0);
     note_->setText(QString::fromStdString(resultNote(result.targetIssue)));
     if (result.drawn) {
         QStringList numbers;
-        for (int p = 1; p <= 10; ++p) numbers << QStringLiteral("%1").arg((*result.drawn)[p], 2, 10, QLatin1Char('0'));
-        drawn_->setText(QStringLiteral("第%1期实际开奖号码：%2（各位列表中该位开出的号码以黄底粗体标出）")
-                            .arg(result.targetIssue)
-                            .arg(numbers.join(QLatin1Char(' '))));
+        for (int p = 1; p <= 10; ++p)
+            numbers << QStringLiteral("%1").arg((*result.drawn)[p], 2, 10, QLatin1Char('0'));
+        drawn_->setText(
+            QStringLiteral("第%1期实际开奖号码：%2（各位列表中该位开出的号码以黄底粗体标出）")
+                .arg(result.targetIssue)
+                .arg(numbers.join(QLatin1Char(' '))));
     }
     drawn_->setVisible(result.drawn.has_value());
     arrangement_->setText(QString::fromStdString(summary.arrangement));
@@ -369,7 +372,8 @@ void frmErrarrLei::showList(Panel& panel, bool resorted) {
                         .arg(issue)
                         .arg(row.number)
                         .arg(row.keepMark ? QStringLiteral("保留") : QStringLiteral("滤杀"))
-                        .arg(row.keepMark ? QStringLiteral("判断正确") : QStringLiteral("判断错误"));
+                        .arg(row.keepMark ? QStringLiteral("判断正确")
+                                          : QStringLiteral("判断错误"));
                 case Qt::TextAlignmentRole:
                     return int(Qt::AlignCenter);
                 default:

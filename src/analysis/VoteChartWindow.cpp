@@ -92,9 +92,8 @@ void VoteChartWindow::chartPosition(int index) {
     // Formulas naming numbers at random would give each number a tenth of the votes.
     const double chance = static_cast<double>(votes) / 10.0;
     chance_->replace({QPointF(0, chance), QPointF(9, chance)});
-    chance_->setName(QStringLiteral("机会期望 %1 票（总票数 %2 的十分之一）")
-                         .arg(chance, 0, 'f', 1)
-                         .arg(votes));
+    chance_->setName(
+        QStringLiteral("机会期望 %1 票（总票数 %2 的十分之一）").arg(chance, 0, 'f', 1).arg(votes));
     // Kill votes strike numbers out, keep votes keep them.
     bars_->setColor(kill_ ? QColor(0, 160, 0) : QColor(30, 90, 200));
     // Room above the tallest bar for its label.

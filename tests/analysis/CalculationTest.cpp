@@ -224,8 +224,7 @@ TEST(ResultSummary, RankingMarksClaimsAndCounts) {
     EXPECT_TRUE(skipped.positions[1].claimed.empty());
     EXPECT_EQ(skipped.arrangement, "3 - 1 ");
 
-    EXPECT_EQ(resultNote(545551),
-              "注:当前计算545551期结果，赛车公式采用隔期计算(计算当前的下2期)");
+    EXPECT_EQ(resultNote(545551), "注:当前计算545551期结果，赛车公式采用隔期计算(计算当前的下2期)");
 }
 
 TEST(FormulaSteps, TermsAndSums) {

@@ -168,9 +168,9 @@ TEST(Export, FormulaTextLayoutAndReadBack) {
             counts.push_back(written.substr(at, written.find("——", at) - at));
             at = written.find("\r\n", at);
         }
-        const std::vector<std::string> want =
-            n == 100 ? std::vector<std::string>{"50", "100"}
-                     : std::vector<std::string>{std::to_string(n)};
+        const std::vector<std::string> want = n == 100
+                                                  ? std::vector<std::string>{"50", "100"}
+                                                  : std::vector<std::string>{std::to_string(n)};
         EXPECT_EQ(counts, want) << n;
     }
 
