@@ -95,6 +95,11 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
     }
     result.targetRow = *row;
     result.targetIssue = request.issue ? *request.issue : history.issue(history.size() - 1) + 1;
+    if (request.issue) {
+        std::array<int, 11> drawn{};
+        for (int p = 1; p <= 10; ++p) drawn[p] = history.number(*row + 2, p);
+        result.drawn = drawn;
+    }
     result.keepQuota = request.best ? request.sort.keepLimit : 1;
     const ColumnRanges ranges(history);
     const bool kill = request.kill;
@@ -110,6 +115,7 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
         PositionVotes votes;
         votes.position = p;
         const auto list = loadFormulaList(db, p, kill, false);
+        votes.noFormulas = list.empty();
         const auto* selection = request.selection ? request.selection(p) : nullptr;
         auto selected = [&](const ListedFormula& f) {
             return !selection || selection->count(f.row.id) > 0;

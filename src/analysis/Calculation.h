@@ -53,8 +53,9 @@ struct CalcRequest {
 struct PositionVotes {
     int position = 0;
     std::array<std::int64_t, 11> total{}, kill{}, keep{};
-    int examined = 0;  // formulas evaluated
-    int invalid = 0;   // of those, formulas that cannot be evaluated on every row
+    int examined = 0;         // formulas evaluated
+    int invalid = 0;          // of those, formulas that cannot be evaluated on every row
+    bool noFormulas = false;  // the position has no formula of the kind: it names nothing
 };
 
 // A voting formula of the current position (selected method): what the
@@ -74,7 +75,9 @@ struct CalcResult {
     std::vector<PositionVotes> positions;  // 1..currentPosition in order
     int keepQuota = 1;                     // N: 1 for the selected method, the keep limit else
     int targetRow = -1;                    // history row whose values predict the target draw
-    std::int32_t targetIssue = 0;       // the issue predicted (last stored + 1 in next-draw mode)
+    std::int32_t targetIssue = 0;  // the issue predicted (last stored + 1 in next-draw mode)
+    // The numbers drawn at the target issue, positions 1..10 (a stored issue only).
+    std::optional<std::array<int, 11>> drawn;
     std::vector<VotingFormula> voters;  // selected method only
 };
 

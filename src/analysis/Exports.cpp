@@ -17,7 +17,7 @@ namespace {
 constexpr std::uint32_t kBlue = 0x0000FF;
 constexpr std::uint32_t kGreen = 0x00FF00;
 const char* const kBanner[] = {"本组公式由《Varnet》软件搜索而来",
-                               "          公式文本可用“读取公式文本(&N)”读入本软件",
+                               "          公式文本可用“读取公式文本”读入本软件",
                                "          每行一个公式，“连准”后为该公式最后连对期数"};
 const char* const kContact = "（格式见使用说明）";
 const std::string kIdeographicSpace = "\u3000";
@@ -109,7 +109,9 @@ WorkbookResult writeFormulaText(const std::string& path,
         text += line + "\r\n";
         if ((i + 1) % 50 == 0) text += separator(static_cast<int>(i + 1)) + "\r\n";
     }
-    text += separator(static_cast<int>(formulas.size())) + "\r\n";
+    // The end's separator, unless the last block's already says the same count.
+    if (formulas.empty() || formulas.size() % 50 != 0)
+        text += separator(static_cast<int>(formulas.size())) + "\r\n";
     const std::string bytes = TextCodec::utf8ToGbk(text);
 
     if (!DataFolder::writeReplacing(path, bytes)) {

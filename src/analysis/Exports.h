@@ -50,7 +50,8 @@ struct ExportedFormula {
 enum class FormulaPadding { Block, Own, Bare };
 
 // Writes the formula text file (GBK, CR LF): the banner, one line per
-// formula, a separator after every 50 formulas and at the end. Written
+// formula, a separator after every 50 formulas and at the end (once, when
+// the count is a multiple of 50). Written
 // beside and renamed over, so an old file is never half overwritten.
 WorkbookResult writeFormulaText(const std::string& path,
                                 const std::vector<ExportedFormula>& formulas,

@@ -4,8 +4,10 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "history/History.h"
 #include "history/ParameterNames.h"
@@ -75,6 +77,7 @@ frmShuoming::frmShuoming(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addWidget(note_);
     layout->addWidget(grid_);
     resize(twipsToPixels(1600) + 40 + 11 * 56 + 30, 620);
+    fitColumns();
 }
 
 frmShuoming::~frmShuoming() = default;
@@ -96,6 +99,21 @@ void frmShuoming::refill(const History& history) {
     note_->setText(source < 0 ? QStringLiteral("历史号码少于两期，没有可对照的参数。") : QString());
     if (model_->rowCount() > 0)
         emit model_->dataChanged(model_->index(0, 0), model_->index(kRows - 1, kColumns - 1));
+    fitColumns();
+}
+
+// Every column as wide as its widest text ("总位" holds issues and dates),
+// and the window wide enough to show them all.
+void frmShuoming::fitColumns() {
+    grid_->resizeColumnsToContents();
+    grid_->setColumnWidth(0, std::max(grid_->columnWidth(0), twipsToPixels(1600) + 40));
+    int width = 2 * grid_->frameWidth() + grid_->verticalScrollBar()->sizeHint().width();
+    for (int c = 1; c < kColumns; ++c)
+        grid_->setColumnWidth(c, std::max(grid_->columnWidth(c), 56));
+    for (int c = 0; c < kColumns; ++c) width += grid_->columnWidth(c);
+    const QMargins margins = layout()->contentsMargins();
+    width += margins.left() + margins.right();
+    if (this->width() < width) resize(width, height());
 }
 
 }  // namespace varnet

@@ -31,6 +31,8 @@ class frmShuoming : public QWidget {
     QString cellText(int row, int column) const;
 
   private:
+    void fitColumns();
+
     CellModel* model_ = nullptr;
     QTableView* grid_ = nullptr;
     QLabel* note_ = nullptr;

@@ -1,11 +1,7 @@
 #include "analysis/ResultSummary.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 #include <map>
-
-#include "history/NumericText.h"
 
 namespace varnet {
 
@@ -42,6 +38,12 @@ ResultSummary summarise(const CalcResult& result, bool kill) {
     for (const PositionVotes& votes : result.positions) {
         PositionSummary s;
         s.position = votes.position;
+        if (votes.noFormulas) {
+            s.noFormulas = true;
+            out.arrangement += "- ";
+            out.positions.push_back(std::move(s));
+            continue;
+        }
         for (int n = 1; n <= 10; ++n) {
             PositionSummary::Row r;
             r.number = n;
@@ -88,20 +90,15 @@ ResultSummary summarise(const CalcResult& result, bool kill) {
 }
 
 std::vector<PositionSummary::Row> resort(const std::vector<PositionSummary::Row>& rows, int column,
-                                         bool descending, bool kill) {
+                                         bool reversed, bool kill) {
     std::vector<PositionSummary::Row> out = rows;
-    if (column >= 1 && column <= 4) sortRows(out, column, descending || !kill);
+    sortRows(out, column >= 1 && column <= 4 ? column : 2, kill == reversed);
     return out;
 }
 
-std::string resultNote(const std::string& entryIssueText) {
-    const double next = numericValue(entryIssueText) + 1;
-    char number[64];
-    if (std::fabs(next) < 1e15 && next == std::floor(next))
-        std::snprintf(number, sizeof number, "%lld", static_cast<long long>(next));
-    else
-        std::snprintf(number, sizeof number, "%g", next);
-    return std::string("注:当前计算") + number + "期结果，赛车公式采用隔期计算(计算当前的下2期)";
+std::string resultNote(std::int32_t targetIssue) {
+    return "注:当前计算" + std::to_string(targetIssue) +
+           "期结果，赛车公式采用隔期计算(计算当前的下2期)";
 }
 
 }  // namespace varnet

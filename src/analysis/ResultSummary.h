@@ -26,11 +26,14 @@ struct PositionSummary {
         std::string list;  // the numbers, each followed by a space
     };
     std::vector<CountRow> counts;  // the count summary
+    bool noFormulas = false;       // nothing to rank: no list, no count summary, no claim
 };
 
 struct ResultSummary {
     std::vector<PositionSummary> positions;
-    std::string arrangement;  // the first claimed number of each position, each followed by a space
+    // The first claimed number of each position, each followed by a space;
+    // "-" for a position that claimed none.
+    std::string arrangement;
 };
 
 // Ranks each position's numbers by total votes (ascending for kill, descending
@@ -39,13 +42,15 @@ struct ResultSummary {
 ResultSummary summarise(const CalcResult& result, bool kill);
 
 // A position's list sorted again on a click: `column` 1 number, 2 total,
-// 3 kill, 4 keep votes; descending when `descending` or in the keep mode;
-// ties in number order. The marks of the fill are kept with their numbers.
+// 3 kill, 4 keep votes (any other column: total votes), in the ranking's
+// direction (ascending for kill, descending for keep) or, when `reversed`,
+// the other way; ties in number order. The marks of the fill are kept with
+// their numbers.
 std::vector<PositionSummary::Row> resort(const std::vector<PositionSummary::Row>& rows, int column,
-                                         bool descending, bool kill);
+                                         bool reversed, bool kill);
 
-// "注:当前计算545552期结果，赛车公式采用隔期计算(计算当前的下2期)" for the
-// entry issue text 545551 (its numeric value + 1).
-std::string resultNote(const std::string& entryIssueText);
+// "注:当前计算545551期结果，赛车公式采用隔期计算(计算当前的下2期)" for the
+// target issue 545551.
+std::string resultNote(std::int32_t targetIssue);
 
 }  // namespace varnet

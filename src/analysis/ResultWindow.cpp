@@ -1,6 +1,7 @@
 #include "analysis/ResultWindow.h"
 
 #include <QBrush>
+#include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -30,6 +31,7 @@ constexpr int kListWidths[6] = {600, 600, 1000, 1000, 1000, 1000};
 constexpr int kCountWidths[3] = {1200, 1200, 8000};
 const QColor kFilteredGreen(0, 255, 0);
 const QColor kGrey(128, 128, 128);
+const QColor kDrawnYellow(255, 236, 140);
 
 QStringList listHeaders(bool resorted) {
     const QString note = resorted ? QStringLiteral("（公式错误值）") : QString();
@@ -70,9 +72,11 @@ frmErrarrLei::frmErrarrLei(Exporter& exporter, QWidget* parent)
     note_ = new QLabel(QStringLiteral("计算结果"), this);
     note_->setObjectName(QStringLiteral("Label2"));
     layout->addWidget(note_);
-    target_ = new QLabel(this);
-    target_->setObjectName(QStringLiteral("lblTarget"));
-    layout->addWidget(target_);
+    drawn_ = new QLabel(this);
+    drawn_->setObjectName(QStringLiteral("lblDrawn"));
+    drawn_->setTextFormat(Qt::PlainText);
+    drawn_->hide();
+    layout->addWidget(drawn_);
     tabs_ = new QTabBar(this);
     tabs_->setObjectName(QStringLiteral("TabStrip1"));
     tabs_->setExpanding(false);
@@ -174,7 +178,7 @@ QLabel* frmErrarrLei::examinedLabel(int position) const {
 }
 
 void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, bool kill,
-                        const QString& note, bool details) {
+                        bool details) {
     kill_ = kill;
     lastVotes_ = result.positions.empty() ? PositionVotes{} : result.positions.back();
     lastPositions_ = result.positions;
@@ -188,24 +192,43 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
     for (int i = 0; i < shown_; ++i) {
         Panel& p = panel(i);
         p.summary = summary.positions[i];
+        const int position = p.summary.position;
+        p.drawn = result.drawn && position >= 1 && position <= 10 ? (*result.drawn)[position] : 0;
         // The fill shows the ranking order, so clicks start from it again.
         p.reversed = false;
         showList(p, false);
         showCounts(p);
         const PositionVotes* votes =
             i < static_cast<int>(result.positions.size()) ? &result.positions[i] : nullptr;
-        p.examined->setText(
-            votes ? QStringLiteral("本位计算公式%1条，其中无效公式%2条（不能在每期历史上计算）"
-                                   "未参与计算。")
-                        .arg(votes->examined)
-                        .arg(votes->invalid)
-                  : QString());
-        tabs_->addTab(QStringLiteral("第%1").arg(p.summary.position));
+        const QString kind = kill ? QStringLiteral("杀码") : QStringLiteral("生码");
+        if (p.summary.noFormulas)
+            p.examined->setText(
+                QStringLiteral("本位没有%1公式：不排列号码，各位最可能排列结果中记作“-”。")
+                    .arg(kind));
+        else
+            p.examined->setText(
+                votes ? QStringLiteral("本位计算公式%1条，其中无效公式%2条（不能在每期历史上计算）"
+                                       "未参与计算。")
+                            .arg(votes->examined)
+                            .arg(votes->invalid)
+                      : QString());
+        tabs_->addTab(p.summary.noFormulas
+                          ? QStringLiteral("第%1（无%2公式）").arg(position).arg(kind)
+                          : QStringLiteral("第%1").arg(position));
     }
     tabs_->setCurrentIndex(0);
     pages_->setCurrentIndex(0);
-    note_->setText(note);
-    target_->setText(QStringLiteral("本次计算的目标期号：%1").arg(result.targetIssue));
+    note_->setText(QString::fromStdString(resultNote(result.targetIssue)));
+    if (result.drawn) {
+        QStringList numbers;
+        for (int p = 1; p <= 10; ++p)
+            numbers << QStringLiteral("%1").arg((*result.drawn)[p], 2, 10, QLatin1Char('0'));
+        drawn_->setText(
+            QStringLiteral("第%1期实际开奖号码：%2（各位列表中该位开出的号码以黄底粗体标出）")
+                .arg(result.targetIssue)
+                .arg(numbers.join(QLatin1Char(' '))));
+    }
+    drawn_->setVisible(result.drawn.has_value());
     arrangement_->setText(QString::fromStdString(summary.arrangement));
     details_->setVisible(details);
 }
@@ -297,18 +320,21 @@ void frmErrarrLei::exportList() {
 void frmErrarrLei::resortList(int position, int column) {
     if (position < 1 || position > shown_) return;
     Panel& p = panels_[position - 1];
+    // Every click reverses the list, whichever column it lands on.
     p.reversed = !p.reversed;
-    if (column >= 1 && column <= 4)
-        p.summary.rows = resort(p.summary.rows, column, p.reversed, kill_);
+    p.summary.rows = resort(p.summary.rows, column, p.reversed, kill_);
     showList(p, true);
 }
 
 void frmErrarrLei::showList(Panel& panel, bool resorted) {
     const std::vector<PositionSummary::Row>* rows = &panel.summary.rows;
+    const int drawn = panel.drawn;
+    const std::int32_t issue = lastTarget_;
     panel.listModel->reset(
         static_cast<int>(rows->size()), listHeaders(resorted),
-        [rows](int r, int c, int role) -> QVariant {
+        [rows, drawn, issue](int r, int c, int role) -> QVariant {
             const PositionSummary::Row& row = (*rows)[r];
+            const bool isDrawn = drawn != 0 && row.number == drawn;
             switch (role) {
                 case Qt::DisplayRole:
                     switch (c) {
@@ -329,7 +355,25 @@ void frmErrarrLei::showList(Panel& panel, bool resorted) {
                     return QBrush(row.keepMark ? QColor(Qt::black) : kFilteredGreen);
                 case Qt::BackgroundRole:
                     if (c == 1 && row.grey) return QBrush(kGrey);
+                    if (isDrawn) return QBrush(kDrawnYellow);
                     return {};
+                case Qt::FontRole:
+                    if (isDrawn) {
+                        QFont bold;
+                        bold.setBold(true);
+                        return bold;
+                    }
+                    return {};
+                case Qt::ToolTipRole:
+                    if (!isDrawn) return {};
+                    // Kill: right when the drawn number was not filtered out;
+                    // keep: right when it was kept.
+                    return QStringLiteral("第%1期该位开出 %2，本次计算判为“%3”：%4")
+                        .arg(issue)
+                        .arg(row.number)
+                        .arg(row.keepMark ? QStringLiteral("保留") : QStringLiteral("滤杀"))
+                        .arg(row.keepMark ? QStringLiteral("判断正确")
+                                          : QStringLiteral("判断错误"));
                 case Qt::TextAlignmentRole:
                     return int(Qt::AlignCenter);
                 default:

@@ -32,10 +32,10 @@ class frmErrarrLei : public QWidget {
     explicit frmErrarrLei(Exporter& exporter, QWidget* parent = nullptr);
     ~frmErrarrLei() override;
 
-    // Shows a calculation: its votes as `summary` ranks them. `details`
+    // Shows a calculation: its votes as `summary` ranks them, and for a
+    // stored issue the numbers drawn there, marked in each list. `details`
     // shows "详细结果列表(&D)" (a selected-formula calculation).
-    void fill(const CalcResult& result, const ResultSummary& summary, bool kill,
-              const QString& note, bool details);
+    void fill(const CalcResult& result, const ResultSummary& summary, bool kill, bool details);
 
     // A click on column `column` of position `position`'s number list.
     void resortList(int position, int column);
@@ -45,9 +45,10 @@ class frmErrarrLei : public QWidget {
     QTableView* numberList(int position) const;
     QTableView* countSummary(int position) const;
     QLabel* examinedLabel(int position) const;
+    // "注:当前计算" + the issue the votes are for + "期结果…".
     QLabel* note() const { return note_; }
-    // The issue the votes are for.
-    QLabel* target() const { return target_; }
+    // The numbers drawn at the issue verified (hidden for the next draw).
+    QLabel* drawnLabel() const { return drawn_; }
     QLineEdit* arrangement() const { return arrangement_; }
     QPushButton* detailsButton() const { return details_; }
     // "方法回测" and "票数图表", and the windows they open once opened.
@@ -85,6 +86,7 @@ class frmErrarrLei : public QWidget {
         CellModel* listModel = nullptr;
         CellModel* countModel = nullptr;
         PositionSummary summary;
+        int drawn = 0;  // the number drawn at the issue verified, 0 for none
         bool reversed = false;
     };
 
@@ -102,7 +104,7 @@ class frmErrarrLei : public QWidget {
     BacktestWindow* backtest_ = nullptr;
     VoteChartWindow* voteChart_ = nullptr;
     QLabel* note_ = nullptr;
-    QLabel* target_ = nullptr;
+    QLabel* drawn_ = nullptr;
     QTabBar* tabs_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     QLineEdit* arrangement_ = nullptr;

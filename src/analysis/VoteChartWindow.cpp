@@ -10,6 +10,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLegend>
+#include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 
@@ -37,7 +38,13 @@ VoteChartWindow::VoteChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     series->append(bars_);
     series->setLabelsVisible(true);
     series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
+    chance_ = new QLineSeries(chart_);
+    QPen dashed(QColor(220, 0, 0));
+    dashed.setStyle(Qt::DashLine);
+    dashed.setWidth(2);
+    chance_->setPen(dashed);
     chart_->addSeries(series);
+    chart_->addSeries(chance_);
     auto* xAxis = new QBarCategoryAxis(chart_);
     for (int n = 1; n <= 10; ++n) xAxis->append(QString::number(n));
     xAxis->setTitleText(QStringLiteral("号码"));
@@ -48,7 +55,10 @@ VoteChartWindow::VoteChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     chart_->addAxis(yAxis_, Qt::AlignLeft);
     series->attachAxis(xAxis);
     series->attachAxis(yAxis_);
-    chart_->legend()->hide();
+    // On a category axis the bars stand at 0..9; the line spans them.
+    chance_->attachAxis(xAxis);
+    chance_->attachAxis(yAxis_);
+    chart_->legend()->setAlignment(Qt::AlignBottom);
     auto* view = new QChartView(chart_, this);
     view->setRenderHint(QPainter::Antialiasing);
     layout->addWidget(view, 1);
@@ -73,15 +83,21 @@ void VoteChartWindow::chartPosition(int index) {
     const PositionVotes& v = positions_[index - 1];
     choice_->setCurrentIndex(index - 1);
     bars_->remove(0, bars_->count());
-    std::int64_t most = 0;
+    std::int64_t most = 0, votes = 0;
     for (int n = 1; n <= 10; ++n) {
         bars_->append(static_cast<double>(v.total[n]));
         most = std::max(most, v.total[n]);
+        votes += v.total[n];
     }
+    // Formulas naming numbers at random would give each number a tenth of the votes.
+    const double chance = static_cast<double>(votes) / 10.0;
+    chance_->replace({QPointF(0, chance), QPointF(9, chance)});
+    chance_->setName(
+        QStringLiteral("机会期望 %1 票（总票数 %2 的十分之一）").arg(chance, 0, 'f', 1).arg(votes));
     // Kill votes strike numbers out, keep votes keep them.
     bars_->setColor(kill_ ? QColor(0, 160, 0) : QColor(30, 90, 200));
     // Room above the tallest bar for its label.
-    yAxis_->setRange(0, std::max(1.0, static_cast<double>(most) * 1.15));
+    yAxis_->setRange(0, std::max({1.0, static_cast<double>(most) * 1.15, chance * 1.15}));
     yAxis_->applyNiceNumbers();
     chart_->setTitle(QStringLiteral("第%1位 %2 期%3码票数（计算公式 %4 条，其中无效 %5 条）")
                          .arg(v.position)

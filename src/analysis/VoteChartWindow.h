@@ -8,12 +8,14 @@
 class QBarSet;
 class QChart;
 class QComboBox;
+class QLineSeries;
 class QValueAxis;
 
 namespace varnet {
 
 // The votes of the last calculation as bars: for a chosen position, how many
-// formulas named each number 1..10.
+// formulas named each number 1..10, with what chance gives every number (a
+// tenth of the position's votes) as a line.
 class VoteChartWindow : public QWidget {
     Q_OBJECT
   public:
@@ -25,6 +27,7 @@ class VoteChartWindow : public QWidget {
 
     QComboBox* positionChoice() const { return choice_; }
     QBarSet* bars() const { return bars_; }
+    QLineSeries* chanceLine() const { return chance_; }
 
   private:
     std::vector<PositionVotes> positions_;
@@ -33,6 +36,7 @@ class VoteChartWindow : public QWidget {
     QComboBox* choice_ = nullptr;
     QChart* chart_ = nullptr;
     QBarSet* bars_ = nullptr;
+    QLineSeries* chance_ = nullptr;
     QValueAxis* yAxis_ = nullptr;
 };
 

@@ -582,6 +582,7 @@ void MainWindow::exportHistory() {
         HistoryText::exportFileName(state_.verificationIssueText.toStdString());
     const std::string path =
         DataFolder::join(DataFolder::join(dataFolder_, HistoryText::kFolder), name);
+    if (!confirmReplacing(asker_, this, QStringLiteral("导出历史"), qs(path))) return;
     const auto result = HistoryCommands::exportFile(*history_, path);
     if (reportFailure(QStringLiteral("导出历史"), result.ok, result.message)) return;
     if (!launcher_.open(QUrl::fromLocalFile(qs(path))))
@@ -941,8 +942,7 @@ void MainWindow::computeFormulas() {
         result_ = new frmErrarrLei(*this, this);
         connect(result_, &frmErrarrLei::detailsRequested, this, &MainWindow::showDetails);
     }
-    result_->fill(result, summarise(result, request.kill), request.kill,
-                  qs(resultNote(state_.entryIssueText.toStdString())), !request.best);
+    result_->fill(result, summarise(result, request.kill), request.kill, !request.best);
     result_->setBacktestSource({&db_, this, &asker_, request});
     result_->show();
     result_->raise();
@@ -1076,6 +1076,7 @@ bool MainWindow::exportFile(QWidget* from, const QString& title, const std::stri
                             long long total, const Exporter::Write& write) {
     if (busy_) return false;
     const std::string path = DataFolder::join(dataFolder_, file);
+    if (!confirmReplacing(asker_, from, title, qs(path))) return false;
     WorkbookResult result;
     const bool ran = runWork(
         [&](FormulaPanel::Work& work) {

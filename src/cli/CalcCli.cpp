@@ -124,6 +124,9 @@ int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& er
     std::string arrangement = summary.arrangement;
     if (!arrangement.empty()) arrangement.pop_back();
     out << "arrangement\t" << arrangement << '\n';
+    if (result.drawn)
+        out << "drawn\t" << result.targetIssue << '\t'
+            << joined(std::vector<int>(result.drawn->begin() + 1, result.drawn->end())) << '\n';
     return 0;
 }
 

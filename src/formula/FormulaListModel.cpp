@@ -280,6 +280,11 @@ QVariant FormulaListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant FormulaListModel::toolTip(int index, int column) const {
+    // The column is narrower than most formulas: the tip shows it whole.
+    if (column == Formula) {
+        const FormulaRow& row = (*list_)[index].row;
+        return QString::fromStdString(chinese_ ? row.chinese : row.code);
+    }
     const Score* s = score(index);
     if (!s || !s->valid || s->counted == 0) return {};
     const bool kill = (*list_)[index].row.kill;

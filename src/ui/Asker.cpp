@@ -1,7 +1,9 @@
 #include "ui/Asker.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -51,6 +53,17 @@ void tellNotDone(Asker& asker, QWidget* parent, const QString& title, bool cance
         asker.inform(parent, title, message);
     else
         asker.warn(parent, title, message);
+}
+
+bool confirmReplacing(Asker& asker, QWidget* parent, const QString& title, const QString& path) {
+    const QFileInfo file(path);
+    if (!file.isFile()) return true;
+    return asker.confirm(
+        parent, title,
+        QStringLiteral("%1 已经存在（修改于 %2），导出将替换它。\n"
+                       "点击“确定”替换原文件，点击“取消”不导出。")
+            .arg(QDir::toNativeSeparators(file.absoluteFilePath()),
+                 file.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
 }
 
 }  // namespace varnet

@@ -44,4 +44,8 @@ QString chooseTextFile(Asker& asker, QWidget* parent, const QString& folder, con
 void tellNotDone(Asker& asker, QWidget* parent, const QString& title, bool cancelled,
                  const QString& message);
 
+// Before a command writes `path`: when a file of that name is there, asks
+// whether to replace it. True to go on (nothing there, or OK).
+bool confirmReplacing(Asker& asker, QWidget* parent, const QString& title, const QString& path);
+
 }  // namespace varnet

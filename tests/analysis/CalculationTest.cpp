@@ -84,6 +84,9 @@ TEST(Calculation, EqualsPlainEvaluation) {
                     ASSERT_TRUE(got.ok) << got.message;
                     const int row = issue ? 148 : h.size() - 2;
                     EXPECT_EQ(got.targetRow, row);
+                    ASSERT_EQ(got.drawn.has_value(), issue.has_value());
+                    for (int p = 1; p <= 10 && got.drawn; ++p)
+                        EXPECT_EQ((*got.drawn)[p], h.number(150, p));
 
                     std::array<bool, 11> excluded{};
                     const int limit = kill ? 10 - keep : keep;
@@ -200,14 +203,28 @@ TEST(ResultSummary, RankingMarksClaimsAndCounts) {
     const auto ranked = summarise(votesOf({{0, 1, 4, 1, 4, 0, 0, 0, 0, 0, 2}}, false, 2), false);
     EXPECT_EQ(orderOf(ranked.positions[0]), (std::vector<int>{2, 4, 10, 1, 3, 5, 6, 7, 8, 9}));
     EXPECT_EQ(ranked.positions[0].claimed, (std::vector<int>{2, 4}));
-    auto rows = resort(ranked.positions[0].rows, 1, false, false);
-    EXPECT_EQ(rows.front().number, 10) << "keep sorts descending whatever the flag";
-    rows = resort(ranked.positions[0].rows, 2, false, true);
-    EXPECT_EQ(rows.front().number, 5);
-    EXPECT_EQ(resort(ranked.positions[0].rows, 5, true, true).front().number, 2);
+    // A re-sort goes the ranking's way (keep descending, kill ascending) or,
+    // reversed, the other way; a column without counts sorts by the total.
+    const struct {
+        int column;
+        bool reversed, kill;
+        int first;
+    } sorts[] = {{1, false, false, 10}, {1, true, false, 1}, {2, false, true, 5},
+                 {2, true, true, 2},    {5, false, true, 5}, {0, true, false, 5}};
+    for (const auto& s : sorts)
+        EXPECT_EQ(resort(ranked.positions[0].rows, s.column, s.reversed, s.kill).front().number,
+                  s.first)
+            << s.column << " " << s.reversed << " " << s.kill;
 
-    EXPECT_EQ(resultNote("545551"),
-              "注:当前计算545552期结果，赛车公式采用隔期计算(计算当前的下2期)");
+    // A position without formulas of the kind ranks nothing and claims nothing.
+    CalcResult gap = votesOf({{0, 2, 1, 0, 4, 1, 1, 0, 2, 5, 3}, {}, {}}, true, 1);
+    gap.positions[1].noFormulas = true;
+    const auto skipped = summarise(gap, true);
+    EXPECT_TRUE(skipped.positions[1].rows.empty() && skipped.positions[1].counts.empty());
+    EXPECT_TRUE(skipped.positions[1].claimed.empty());
+    EXPECT_EQ(skipped.arrangement, "3 - 1 ");
+
+    EXPECT_EQ(resultNote(545551), "注:当前计算545551期结果，赛车公式采用隔期计算(计算当前的下2期)");
 }
 
 TEST(FormulaSteps, TermsAndSums) {

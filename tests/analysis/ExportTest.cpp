@@ -156,6 +156,24 @@ TEST(Export, FormulaTextLayoutAndReadBack) {
     EXPECT_EQ(lines[5].find(spaces11), std::string::npos);
     EXPECT_NE(lines[5].find("连准：1期"), std::string::npos);
 
+    EXPECT_EQ(text.find("(&"), std::string::npos) << "captions without their mnemonic";
+    // One separator after every 50 formulas and at the end, never the same count twice.
+    for (const std::size_t n : {0, 49, 100}) {
+        const std::vector<ExportedFormula> some(formulas.begin(), formulas.begin() + n);
+        ASSERT_TRUE(writeFormulaText(path, some, FormulaPadding::Block).ok);
+        const std::string written = TextCodec::gbkToUtf8(test::readFile(path));
+        std::vector<std::string> counts;
+        for (std::size_t at = 0; (at = written.find("————————————", at)) != std::string::npos;) {
+            at += std::string("————————————").size();
+            counts.push_back(written.substr(at, written.find("——", at) - at));
+            at = written.find("\r\n", at);
+        }
+        const std::vector<std::string> want = n == 100
+                                                  ? std::vector<std::string>{"50", "100"}
+                                                  : std::vector<std::string>{std::to_string(n)};
+        EXPECT_EQ(counts, want) << n;
+    }
+
     ASSERT_TRUE(writeFormulaText(path, formulas, FormulaPadding::Own).ok);
     const std::string own = TextCodec::gbkToUtf8(test::readFile(path));
     EXPECT_NE(own.find(formulas[1].chinese + spaces11 + "连准"), std::string::npos);

@@ -87,8 +87,14 @@ TEST_F(GuiTest, BacktestAndVoteChartFromTheResultWindow) {
     ASSERT_NE(votes, nullptr);
     const CalcResult calc = calculate(db, w.history(), request);
     ASSERT_EQ(votes->bars()->count(), 10);
-    for (int n = 1; n <= 10; ++n)
+    std::int64_t cast = 0;
+    for (int n = 1; n <= 10; ++n) {
         EXPECT_EQ(votes->bars()->at(n - 1), static_cast<double>(calc.positions[0].total[n]));
+        cast += calc.positions[0].total[n];
+    }
+    // Chance gives every number a tenth of the votes.
+    ASSERT_EQ(votes->chanceLine()->count(), 2);
+    EXPECT_DOUBLE_EQ(votes->chanceLine()->at(1).y(), static_cast<double>(cast) / 10.0);
 
     if (qEnvironmentVariableIsSet("VARNET_SHOT_DIR")) {
         QTest::qWait(100);  // the charts draw on the next event loop turn

@@ -150,10 +150,11 @@ TEST_F(CalculationWindowTest, FourModesFillTheResultWindow) {
         ASSERT_EQ(result->tabs()->count(), 10);
         EXPECT_EQ(result->tabs()->tabText(9), "第10");
         EXPECT_EQ(result->arrangement()->text().toStdString(), summary.arrangement);
-        EXPECT_EQ(result->note()->text().toStdString(),
-                  resultNote(w.state().entryIssueText.toStdString()));
-        EXPECT_TRUE(result->target()->text().endsWith(
-            QString::number(mode.givenIssue ? w.history().issue(40) : w.history().issue(79) + 1)));
+        // The note names the issue computed, in both modes.
+        const std::int32_t target =
+            mode.givenIssue ? w.history().issue(40) : w.history().issue(79) + 1;
+        EXPECT_EQ(result->note()->text().toStdString(), resultNote(target));
+        EXPECT_EQ(result->drawnLabel()->isVisibleTo(result), mode.givenIssue);
         EXPECT_EQ(result->detailsButton()->isVisibleTo(result), !mode.best);
         for (int p = 1; p <= 10; ++p) {
             const PositionSummary& s = summary.positions[p - 1];
@@ -187,20 +188,81 @@ TEST_F(CalculationWindowTest, FourModesFillTheResultWindow) {
             result->tabs()->setCurrentIndex(0);
         }
 
-        // Clicks on the number list of position 1 reverse it by the column.
+        // Every click on the number list of position 1 reverses it, in both
+        // kinds and whichever column it lands on.
         QTableView* list = result->numberList(1);
         const auto click = [&](int column) {
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                               list->visualRect(list->model()->index(0, column)).center());
         };
+        const std::vector<int> ranked = numbers(list);
+        const std::vector<int> reversed =
+            numbers(resort(summary.positions[0].rows, 2, true, mode.kill));
+        EXPECT_NE(ranked, reversed) << "the data should give different counts";
         click(2);
-        EXPECT_EQ(numbers(list), numbers(resort(summary.positions[0].rows, 2, true, mode.kill)));
+        EXPECT_EQ(numbers(list), reversed);
+        click(5);
+        EXPECT_EQ(numbers(list), ranked);
+        click(0);
+        EXPECT_EQ(numbers(list), reversed);
         EXPECT_EQ(list->model()->headerData(2, Qt::Horizontal), "杀留Err值（公式错误值）");
-        click(2);
-        EXPECT_EQ(numbers(list), numbers(resort(summary.positions[0].rows, 2, false, mode.kill)));
         window.reset();
     }
     EXPECT_TRUE(sawGrey) << "no grey mark was checked";
+}
+
+// "验证历史结果": the note names the issue verified, the numbers drawn there
+// are shown and marked in each list; a position without formulas of the
+// kind says so and claims nothing.
+TEST_F(CalculationWindowTest, VerifyingAnIssueMarksItsDrawAndSkipsEmptyPositions) {
+    history(40);
+    formulas(1, true, {"L1A+1", "L2B+3", "L3C+L4D"});
+    formulas(2, false, {"L1A+2"});  // another kind only
+    formulas(3, true, {"L5A+L6B", "L7A+4"});
+    MainWindow& w = open();
+    w.selectPosition(3);
+    const std::int32_t issue = w.history().issue(30);
+    w.verificationBox()->setText(QString::number(issue));
+    choose("Option5_1");
+    press("Command23");
+    frmErrarrLei* result = w.resultWindow();
+    ASSERT_NE(result, nullptr);
+
+    EXPECT_EQ(result->note()->text().toStdString(), resultNote(issue));
+    ASSERT_TRUE(result->drawnLabel()->isVisibleTo(result));
+    QStringList drawn;
+    for (int p = 1; p <= 10; ++p)
+        drawn << QStringLiteral("%1").arg(w.history().number(30, p), 2, 10, QLatin1Char('0'));
+    EXPECT_TRUE(result->drawnLabel()->text().contains(drawn.join(' ')))
+        << result->drawnLabel()->text().toStdString();
+
+    for (int p : {1, 3}) {
+        QAbstractItemModel* list = result->numberList(p)->model();
+        int marked = 0;
+        for (int r = 0; r < list->rowCount(); ++r) {
+            const bool isDrawn = text(list, r, 1).toInt() == w.history().number(30, p);
+            const QString tip = list->data(list->index(r, 2), Qt::ToolTipRole).toString();
+            EXPECT_EQ(colour(list, r, 2, Qt::BackgroundRole) == QColor(255, 236, 140), isDrawn);
+            EXPECT_EQ(!tip.isEmpty(), isDrawn);
+            if (!isDrawn) continue;
+            ++marked;
+            const bool right = text(list, r, 5) == "保留";
+            EXPECT_TRUE(tip.contains(right ? "判断正确" : "判断错误")) << tip.toStdString();
+        }
+        EXPECT_EQ(marked, 1) << "position " << p;
+    }
+
+    EXPECT_TRUE(result->tabs()->tabText(1).contains("无杀码公式"))
+        << result->tabs()->tabText(1).toStdString();
+    EXPECT_EQ(result->numberList(2)->model()->rowCount(), 0);
+    EXPECT_TRUE(result->examinedLabel(2)->text().contains("没有杀码公式"));
+    EXPECT_EQ(result->arrangement()->text().split(' ').value(1), "-");
+
+    // The next draw: no drawn numbers, the note names last stored + 1.
+    choose("Option5_0");
+    press("Command23");
+    EXPECT_EQ(result->note()->text().toStdString(), resultNote(w.history().issue(39) + 1));
+    EXPECT_FALSE(result->drawnLabel()->isVisibleTo(result));
 }
 
 TEST_F(CalculationWindowTest, SortWindowStopsTheBestMethodUntilConfirmed) {
@@ -360,6 +422,19 @@ TEST_F(CalculationWindowTest, ParameterWindowShowsTheSecondToLastDrawAndCopiesCe
                       grid->visualRect(m->index(16, 11)).center());
     EXPECT_EQ(QApplication::clipboard()->text(), text(m, 16, 11));
     EXPECT_EQ(text(m, 16, 11).toInt(), h.issue(source)) << "前期号 is the draw's own issue";
+
+    // Every column is as wide as its header and its widest value, and the
+    // window shows them all.
+    QApplication::processEvents();
+    int widths = 0;
+    for (int c = 0; c < 12; ++c) {
+        const QAbstractItemView* view = grid;  // the table view hides it
+        EXPECT_GE(grid->columnWidth(c), std::max(view->sizeHintForColumn(c),
+                                                 grid->horizontalHeader()->sectionSizeHint(c)))
+            << "column " << c;
+        widths += grid->columnWidth(c);
+    }
+    EXPECT_LE(widths, grid->viewport()->width());
 }
 
 TEST_F(CalculationWindowTest, StepsWindowWorksOutTheChosenFormula) {

@@ -213,6 +213,55 @@ TEST_F(ExportWindowTest, EveryExportWritesItsFileAndOpensIt) {
     }
 }
 
+// An export over a file of the same name asks first, naming the file:
+// Cancel leaves the old file and opens nothing, OK replaces it.
+TEST_F(ExportWindowTest, ASecondExportOfTheSameNameAsksFirst) {
+    data(30, 1, 4);
+    MainWindow& w = open();
+    const QString historyText = QString::fromStdString(folder) + "/历史号码/更新至" +
+                                QString::number(w.history().issue(29)) + "期历史号码.txt";
+    const struct {
+        const char* button;
+        QString path;
+    } cases[] = {
+        {"cmdDcexl", QString::fromStdString(pathOf(ExportNames::kHistory))},
+        {"Command20", QString::fromStdString(pathOf(
+                          ExportNames::formulaText(w.state().entryIssueText.toStdString())))},
+        {"cmdExport", historyText},
+    };
+    const auto contents = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        QFile::remove(c.path);
+        asker.questions.clear();
+        launcher.opened.clear();
+        press(&w, c.button);
+        EXPECT_TRUE(asker.questions.empty()) << "nothing to replace";
+        ASSERT_EQ(launcher.opened.size(), 1u);
+
+        QFile old(c.path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("earlier");
+        old.close();
+        asker.confirms = {false};
+        press(&w, c.button);
+        ASSERT_EQ(asker.questions.size(), 1u);
+        EXPECT_TRUE(asker.questions[0].text.contains(QFileInfo(c.path).fileName()))
+            << asker.questions[0].text.toStdString();
+        EXPECT_EQ(contents(c.path), "earlier");
+        EXPECT_EQ(launcher.opened.size(), 1u);
+
+        asker.confirms = {true};
+        press(&w, c.button);
+        EXPECT_NE(contents(c.path), "earlier");
+        EXPECT_EQ(launcher.opened.size(), 2u);
+        EXPECT_TRUE(asker.messages.empty());
+    }
+}
+
 // The per-draw question stops on Cancel; a file that cannot be written, or
 // a name that cannot be one, says so and opens nothing.
 TEST_F(ExportWindowTest, RefusedOrFailedExportsOpenNothing) {

@@ -114,6 +114,11 @@ TEST_F(FormulaPanelTest, ListShowsScoresSelectionAndSameValues) {
 
     w.findChild<QTabBar*>("TabStrip1")->setCurrentIndex(1);
     EXPECT_EQ(cell(1, Col::Formula), "L2B+3");
+    // The formula column's tip shows the whole formula in the form shown,
+    // one that cannot be scored too.
+    EXPECT_EQ(cell(1, Col::Formula, Qt::ToolTipRole), "L2B+3");
+    w.findChild<QTabBar*>("TabStrip1")->setCurrentIndex(0);
+    EXPECT_EQ(cell(3, Col::Formula, Qt::ToolTipRole), "c:L1A/(L2A-L2A)");
 }
 
 TEST_F(FormulaPanelTest, DoubleClickOnAStatisticSortsAndFlagsFollowTheirFormulas) {
