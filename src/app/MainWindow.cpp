@@ -605,6 +605,7 @@ void MainWindow::deleteLastDraw() {
 
 void MainWindow::deleteAllDraws() {
     if (busy_) return;
+    if (!confirmDeletion(HistoryCommands(db_).spanAll())) return;
     BusyCursor busy;
     const auto result = HistoryCommands(db_).deleteAll();
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
@@ -616,28 +617,64 @@ void MainWindow::deleteDownToIssue() {
     const QString proposal =
         history_->empty() ? QString()
                           : QString::number(qint64(history_->issue(history_->size() - 1)) - 1);
-    const auto issue = wholeAnswer(asker_.askText(
+    const auto answer = asker_.askText(
         this, kDeleteTitle, QStringLiteral("请输入需要删除到的期数(保留到该期），例如‘545550’"),
-        proposal));
-    if (!issue || *issue == 0) return;
-    BusyCursor busy;
-    const auto result = HistoryCommands(db_).deleteDownTo(*issue);
+        proposal);
+    if (!answer || answer->trimmed().isEmpty()) return;
+    const auto issue = wholeAnswer(answer);
+    if (!issue) {
+        asker_.warn(this, kInputErrorTitle,
+                    QStringLiteral("“%1”不是期号，请输入要保留到的那一期的期号（整数）。"
+                                   "历史号码没有改变。")
+                        .arg(*answer));
+        return;
+    }
+    if (!confirmDeletion(HistoryCommands(db_).spanDownTo(*issue))) return;
+    HistoryCommands::Result result;
+    // The compaction after it takes a while on a large file.
+    if (!runWork([&](FormulaPanel::Work&) { result = HistoryCommands(db_).deleteDownTo(*issue); },
+                 false))
+        return;
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
     followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
 }
 
 void MainWindow::deleteLastDraws() {
     if (busy_) return;
-    const auto n = wholeAnswer(asker_.askText(
+    const auto answer = asker_.askText(
         this, kDeleteTitle,
         QStringLiteral(
             "请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）"),
-        QStringLiteral("1")));
-    if (!n || *n == 0) return;
-    BusyCursor busy;
-    const auto result = HistoryCommands(db_).deleteLastN(*n);
+        QStringLiteral("1"));
+    if (!answer || answer->trimmed().isEmpty()) return;
+    const auto n = wholeAnswer(answer);
+    if (!n || *n <= 0) {
+        asker_.warn(this, kInputErrorTitle,
+                    QStringLiteral("“%1”不是期数，请输入一个正整数。历史号码没有改变。")
+                        .arg(*answer));
+        return;
+    }
+    if (!confirmDeletion(HistoryCommands(db_).spanLastN(*n))) return;
+    HistoryCommands::Result result;
+    // The compaction after it takes a while on a large file.
+    if (!runWork([&](FormulaPanel::Work&) { result = HistoryCommands(db_).deleteLastN(*n); },
+                 false))
+        return;
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
     followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
+}
+
+bool MainWindow::confirmDeletion(const HistoryCommands::Span& span) {
+    if (reportFailure(QStringLiteral("删除历史"), span.ok, span.message)) return false;
+    if (span.rows == 0) return true;  // nothing goes: nothing to ask
+    const QString issues = span.first == span.last
+                               ? QString::number(span.first)
+                               : QStringLiteral("%1–%2").arg(span.first).arg(span.last);
+    return asker_.confirm(
+        this, QStringLiteral("删除历史"),
+        QStringLiteral("将删除 %1 期历史号码（第 %2 期），删除后不能恢复。确定要删除吗？")
+            .arg(span.rows)
+            .arg(issues));
 }
 
 // ---- settings ----

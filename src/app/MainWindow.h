@@ -14,6 +14,7 @@
 #include "app/MainState.h"
 #include "formula/FormulaPanel.h"
 #include "history/History.h"
+#include "history/HistoryCommands.h"
 #include "search/SearchWindow.h"
 #include "ui/ModelExport.h"
 
@@ -173,6 +174,8 @@ class MainWindow : public QMainWindow,
     void syncSettingsChecks();
     void openAddress(const QString& address);
     bool reportFailure(const QString& title, bool ok, const std::string& message);
+    // Asks before a deletion, naming how many draws and which issues go.
+    bool confirmDeletion(const HistoryCommands::Span& span);
     void askAddress(const QString& title, const QString& key, const QString& what);
 
 

@@ -155,6 +155,36 @@ int HistoryTable::deleteLastN(int n) {
     return static_cast<int>(db_.changes());
 }
 
+namespace {
+
+HistoryTable::Span readSpan(Statement& st) {
+    HistoryTable::Span s;
+    st.step();
+    s.count = st.integer(0);
+    if (s.count > 0) {
+        s.first = static_cast<std::int32_t>(st.int64(1));
+        s.last = static_cast<std::int32_t>(st.int64(2));
+    }
+    return s;
+}
+
+}  // namespace
+
+HistoryTable::Span HistoryTable::spanAbove(std::int32_t issue) {
+    auto st = db_.prepare("SELECT COUNT(*), MIN(strQQH), MAX(strQQH) FROM Lishi WHERE strQQH > ?1");
+    st.bind(1, static_cast<std::int64_t>(issue));
+    return readSpan(st);
+}
+
+HistoryTable::Span HistoryTable::spanOfLast(int n) {
+    // The rows deleteLastN takes.
+    auto st = db_.prepare(
+        "SELECT COUNT(*), MIN(strQQH), MAX(strQQH) FROM "
+        "(SELECT strQQH FROM Lishi ORDER BY strQQH DESC, rowid DESC LIMIT ?1)");
+    st.bind(1, n > 0 ? n : 0);
+    return readSpan(st);
+}
+
 void CompactDb(Database& db) { db.exec("VACUUM"); }
 
 }  // namespace varnet

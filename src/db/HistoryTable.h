@@ -44,6 +44,15 @@ public:
     int deleteAbove(std::int32_t issue);
     int deleteLastN(int n);
 
+    // How many rows and which issues a deletion would take.
+    struct Span {
+        int count = 0;
+        std::int32_t first = 0;
+        std::int32_t last = 0;
+    };
+    Span spanAbove(std::int32_t issue);
+    Span spanOfLast(int n);
+
 private:
     std::optional<Draw> edgeDraw(bool last);
 

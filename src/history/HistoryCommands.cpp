@@ -1,5 +1,6 @@
 #include "history/HistoryCommands.h"
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -151,12 +152,19 @@ HistoryCommands::Result HistoryCommands::exportFile(const History& history, cons
 
 namespace {
 
+std::string notStored(std::int32_t issue) {
+    return "历史号码中没有第 " + std::to_string(issue) +
+           " 期，没有删除任何一期。请输入一个已有的期号（保留到该期）。";
+}
+
+// `op` returns the result of the deletion; one that is not ok rolls it back.
 template <typename Op>
 HistoryCommands::Result runDeletion(Database& db, bool compact, Op op) {
-    int rows = 0;
+    HistoryCommands::Result r;
     try {
         Transaction tx(db);
-        rows = op(HistoryTable(db));
+        r = op(HistoryTable(db));
+        if (!r.ok) return r;
         tx.commit();
     } catch (const DbError& e) {
         return failure(std::string("删除失败，历史号码没有改变：") + e.what());
@@ -168,25 +176,60 @@ HistoryCommands::Result runDeletion(Database& db, bool compact, Op op) {
             // The deletion stands; a failed compaction only leaves the file larger.
         }
     }
-    return success(rows);
+    return r;
+}
+
+template <typename Query>
+HistoryCommands::Span span(Query query) {
+    HistoryCommands::Span s;
+    try {
+        const auto range = query();
+        s.ok = true;
+        s.rows = range.count;
+        s.first = range.first;
+        s.last = range.last;
+    } catch (const DbError& e) {
+        s.message = std::string("无法读取历史号码：") + e.what();
+    }
+    return s;
 }
 
 }  // namespace
 
 HistoryCommands::Result HistoryCommands::deleteLast() {
-    return runDeletion(db_, false, [](HistoryTable t) { return t.deleteLast(); });
+    return runDeletion(db_, false, [](HistoryTable t) { return success(t.deleteLast()); });
 }
 
 HistoryCommands::Result HistoryCommands::deleteAll() {
-    return runDeletion(db_, false, [](HistoryTable t) { return t.Delrec(); });
+    return runDeletion(db_, false, [](HistoryTable t) { return success(t.Delrec()); });
 }
 
 HistoryCommands::Result HistoryCommands::deleteDownTo(std::int32_t issue) {
-    return runDeletion(db_, true, [issue](HistoryTable t) { return t.deleteAbove(issue); });
+    return runDeletion(db_, true, [issue](HistoryTable t) {
+        if (!t.containsIssue(issue)) return failure(notStored(issue));
+        return success(t.deleteAbove(issue));
+    });
 }
 
 HistoryCommands::Result HistoryCommands::deleteLastN(int n) {
-    return runDeletion(db_, true, [n](HistoryTable t) { return t.deleteLastN(n); });
+    return runDeletion(db_, true, [n](HistoryTable t) { return success(t.deleteLastN(n)); });
+}
+
+HistoryCommands::Span HistoryCommands::spanDownTo(std::int32_t issue) {
+    auto s = span([&] { return HistoryTable(db_).spanAbove(issue); });
+    if (s.ok && !HistoryTable(db_).containsIssue(issue)) {
+        s = Span{};
+        s.message = notStored(issue);
+    }
+    return s;
+}
+
+HistoryCommands::Span HistoryCommands::spanLastN(int n) {
+    return span([&] { return HistoryTable(db_).spanOfLast(n); });
+}
+
+HistoryCommands::Span HistoryCommands::spanAll() {
+    return span([&] { return HistoryTable(db_).spanAbove(INT32_MIN); });
 }
 
 }  // namespace varnet

@@ -55,9 +55,21 @@ public:
     Result deleteLast();
     Result deleteAll();
     // Deletes every draw whose issue is greater than `issue`, then compacts.
+    // The issue kept must be stored: one that is not (a typo) deletes nothing.
     Result deleteDownTo(std::int32_t issue);
     // Deletes the n draws with the greatest issues, then compacts.
     Result deleteLastN(int n);
+
+    // What a deletion would take, for the question before it: `rows` draws,
+    // issues `first` to `last`. Not ok, with the message, where the deletion
+    // itself would refuse.
+    struct Span : Result {
+        std::int32_t first = 0;
+        std::int32_t last = 0;
+    };
+    Span spanDownTo(std::int32_t issue);
+    Span spanLastN(int n);
+    Span spanAll();
 
 private:
     Database& db_;

@@ -83,6 +83,7 @@ TEST_F(EntryTest, HistoryInMemoryFollowsTheFile) {
     w.deleteLastDraw();
     sameAsFile();
     asker.answers.push_back(QStringLiteral("2"));
+    asker.confirms.push_back(true);
     w.deleteLastDraws();
     sameAsFile();
     EXPECT_EQ(w.history().issue(w.history().size() - 1), 545549);

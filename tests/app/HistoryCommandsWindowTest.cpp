@@ -2,6 +2,10 @@
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTimer>
+#include <mutex>
+#include <thread>
+
+#include <sqlite3.h>
 
 #include "GuiFixture.h"
 
@@ -18,8 +22,9 @@ TEST_F(CommandsTest, DeleteDownToProposesTheIssueBeforeTheLast) {
     store({545548, 545549, 545550});
     MainWindow& w = open();
     asker.answers = {QString("545549")};
+    asker.confirms = {true};
     trigger(w.historyMenu(), kDeleteDownTo);
-    ASSERT_EQ(asker.questions.size(), 1u);
+    ASSERT_EQ(asker.questions.size(), 2u);
     EXPECT_EQ(asker.questions[0].title, "删除期数");
     EXPECT_EQ(asker.questions[0].text, "请输入需要删除到的期数(保留到该期），例如‘545550’");
     EXPECT_EQ(asker.questions[0].proposal, "545549");
@@ -27,24 +32,27 @@ TEST_F(CommandsTest, DeleteDownToProposesTheIssueBeforeTheLast) {
     EXPECT_EQ(w.historyModel()->rowCount(), 2);
     EXPECT_EQ(issueBox()->text(), "545550");
 
-    // Empty, non-numeric and 0 answers end the command.
-    asker.answers = {QString(""), QString("abc"), QString("0"), std::nullopt};
-    for (int i = 0; i < 4; ++i) trigger(w.historyMenu(), kDeleteDownTo);
+    // An empty answer and Cancel end the command quietly.
+    asker.answers = {QString(""), std::nullopt};
+    for (int i = 0; i < 2; ++i) trigger(w.historyMenu(), kDeleteDownTo);
     EXPECT_EQ(storedIssues().size(), 2u);
 
-    asker.answers = {QString("1")};  // below every stored issue
+    asker.answers = {QString("1")};  // below every stored issue: not stored, refused
+    asker.confirms = {true};
     trigger(w.historyMenu(), kDeleteDownTo);
-    EXPECT_TRUE(storedIssues().empty());
-    EXPECT_EQ(w.historyModel()->rowCount(), 0);
+    EXPECT_EQ(storedIssues().size(), 2u);
+    EXPECT_EQ(w.historyModel()->rowCount(), 2);
+    EXPECT_EQ(asker.messages.size(), 1u);
 }
 
 TEST_F(CommandsTest, DeleteLastNumberOfDraws) {
     store({545546, 545547, 545548, 545549, 545550});
     MainWindow& w = open();
     asker.answers = {QString("2")};
+    asker.confirms = {true};
     trigger(w.historyMenu(), kDeleteLastN);
-    EXPECT_EQ(asker.questions.back().proposal, "1");
-    EXPECT_EQ(asker.questions.back().text,
+    EXPECT_EQ(asker.questions.front().proposal, "1");
+    EXPECT_EQ(asker.questions.front().text,
               "请输入需要删除最后多少期历史号码（例如输入3，那么就将删除最后的3期历史号码）");
     EXPECT_EQ(storedIssues(), (std::vector<int>{545546, 545547, 545548}));
     EXPECT_EQ(issueBox()->text(), "545549");
@@ -53,11 +61,13 @@ TEST_F(CommandsTest, DeleteLastNumberOfDraws) {
     trigger(w.historyMenu(), kDeleteLastN);
     trigger(w.historyMenu(), kDeleteLastN);
     EXPECT_EQ(storedIssues().size(), 3u);
+    EXPECT_EQ(asker.messages.size(), 2u) << "not a count: said, not ignored";
 
     asker.answers = {QString("9")};  // more than stored
+    asker.confirms = {true};
     trigger(w.historyMenu(), kDeleteLastN);
     EXPECT_TRUE(storedIssues().empty());
-    EXPECT_TRUE(asker.messages.empty());
+    EXPECT_EQ(asker.messages.size(), 2u);
 }
 
 TEST_F(CommandsTest, DeleteLastAndDeleteAll) {
@@ -71,11 +81,119 @@ TEST_F(CommandsTest, DeleteLastAndDeleteAll) {
     EXPECT_EQ(issueBox()->text(), "545550");
     EXPECT_TRUE(box(3)->text().isEmpty()) << "focus went to box 1, emptying the boxes";
 
+    asker.confirms = {true};
     trigger(w.historyMenu(), kDeleteAll);
     EXPECT_TRUE(storedIssues().empty());
     EXPECT_EQ(w.historyModel()->rowCount(), 0);
-    trigger(w.historyMenu(), kDeleteAll);  // empty history: nothing to say
+    trigger(w.historyMenu(), kDeleteAll);  // empty history: nothing to ask or say
+    EXPECT_EQ(asker.questions.size(), 1u);
     QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(asker.messages.empty());
+}
+
+TEST_F(CommandsTest, EachDeletionAsksWithTheCountAndIssuesAndCancelKeepsEveryDraw) {
+    const std::vector<int> all{545546, 545547, 545548, 545549, 545550};
+    store({545546, 545547, 545548, 545549, 545550});
+    MainWindow& w = open();
+    const struct {
+        QString command;
+        std::optional<QString> answer;
+        QString says;
+    } cases[] = {
+        {kDeleteDownTo, "545547", "将删除 3 期历史号码（第 545548–545550 期）"},
+        {kDeleteLastN, "1", "将删除 1 期历史号码（第 545550 期）"},
+        {kDeleteLastN, "9", "将删除 5 期历史号码（第 545546–545550 期）"},
+        {kDeleteAll, std::nullopt, "将删除 5 期历史号码（第 545546–545550 期）"},
+    };
+    for (const auto& c : cases) {
+        asker.questions.clear();
+        if (c.answer) asker.answers = {*c.answer};
+        asker.confirms = {false};
+        trigger(w.historyMenu(), c.command);
+        ASSERT_FALSE(asker.questions.empty()) << c.command.toStdString();
+        EXPECT_TRUE(asker.questions.back().text.startsWith(c.says))
+            << asker.questions.back().text.toStdString();
+        EXPECT_EQ(storedIssues(), all);
+        EXPECT_EQ(w.historyModel()->rowCount(), 5);
+    }
+    EXPECT_TRUE(asker.messages.empty());
+}
+
+TEST_F(CommandsTest, AnAnswerThatIsNoStoredIssueOrCountGetsAMessage) {
+    store({545548, 545549, 545550});
+    MainWindow& w = open();
+    const struct {
+        QString command;
+        std::optional<QString> answer;
+        bool said;
+    } cases[] = {
+        {kDeleteDownTo, "abc", true},    {kDeleteDownTo, "545548.5", true},
+        {kDeleteDownTo, "5", true},      {kDeleteDownTo, "545551", true},
+        {kDeleteDownTo, "0", true},      {kDeleteDownTo, "", false},
+        {kDeleteDownTo, std::nullopt, false},
+        {kDeleteLastN, "x", true},       {kDeleteLastN, "2.5", true},
+        {kDeleteLastN, "-3", true},      {kDeleteLastN, "0", true},
+        {kDeleteLastN, " ", false},      {kDeleteLastN, std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        const std::string what = c.command.toStdString() + " " + c.answer.value_or("-").toStdString();
+        asker.questions.clear();
+        asker.messages.clear();
+        asker.answers = {c.answer};
+        asker.confirms = {true};
+        trigger(w.historyMenu(), c.command);
+        EXPECT_EQ(asker.questions.size(), 1u) << what << ": no deletion question";
+        ASSERT_EQ(asker.messages.size(), c.said ? 1u : 0u) << what;
+        if (c.said) {
+            EXPECT_TRUE(asker.messages[0].text.contains(*c.answer)) << what;
+        }
+        EXPECT_EQ(storedIssues(), (std::vector<int>{545548, 545549, 545550})) << what;
+    }
+}
+
+// Records the threads that compacted the database.
+struct VacuumThreads {
+    explicit VacuumThreads(Database& db) : db(db) {
+        sqlite3_trace_v2(db.handle(), SQLITE_TRACE_STMT, &VacuumThreads::trace, this);
+    }
+    ~VacuumThreads() { sqlite3_trace_v2(db.handle(), 0, nullptr, nullptr); }
+    static int trace(unsigned, void* self, void* stmt, void*) {
+        const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(stmt));
+        if (sql && QByteArray(sql).trimmed().toUpper() == "VACUUM") {
+            auto* t = static_cast<VacuumThreads*>(self);
+            std::lock_guard lock(t->mutex);
+            t->ids.push_back(std::this_thread::get_id());
+        }
+        return 0;
+    }
+    Database& db;
+    std::mutex mutex;
+    std::vector<std::thread::id> ids;
+};
+
+TEST_F(CommandsTest, DeletionsThatCompactRunOnTheWorkerAndLeaveTheRightDraws) {
+    store({545545, 545546, 545547, 545548, 545549, 545550});
+    MainWindow& w = open();
+    VacuumThreads vacuums(db);
+    const struct {
+        QString command;
+        QString answer;
+        std::vector<int> left;
+    } cases[] = {
+        {kDeleteDownTo, "545548", {545545, 545546, 545547, 545548}},
+        {kDeleteLastN, "3", {545545}},
+    };
+    for (const auto& c : cases) {
+        vacuums.ids.clear();
+        asker.answers = {c.answer};
+        asker.confirms = {true};
+        trigger(w.historyMenu(), c.command);
+        EXPECT_EQ(storedIssues(), c.left);
+        EXPECT_EQ(w.historyModel()->rowCount(), static_cast<int>(c.left.size()));
+        ASSERT_EQ(vacuums.ids.size(), 1u) << "compacted once";
+        EXPECT_NE(vacuums.ids[0], std::this_thread::get_id()) << "not on the window's thread";
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
     EXPECT_TRUE(asker.messages.empty());
 }
 

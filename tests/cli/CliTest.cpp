@@ -91,6 +91,41 @@ TEST_F(CliTest, DeleteCommands) {
     EXPECT_EQ(cli({"history", "delete", "--last", "x"}).exitCode, 2);
 }
 
+TEST_F(CliTest, DeleteDownToKeepsOnlyAStoredIssue) {
+    std::string text;
+    for (const char* issue : {"0000101", "0000102", "0000104", "0000105", "0000106"})
+        text += std::string(issue) + " 2016-01-01 01 02 03 04 05 06 07 08 09 10\n";
+    test::writeFile(scratch.file("h.txt"), text);
+    ASSERT_EQ(cli({"history", "import", scratch.file("h.txt")}).exitCode, 0);
+    const std::vector<int> all{101, 102, 104, 105, 106};
+    struct Case {
+        std::string issue;
+        int exitCode;
+        std::string out;
+        std::vector<int> left;  // after this and the cases before
+    };
+    const std::vector<Case> cases{
+        {"5", 1, "", all},                            // below every issue
+        {"103", 1, "", all},                          // between, not stored
+        {"107", 1, "", all},                          // above every issue
+        {"abc", 2, "", all},                          // not a number
+        {"106", 0, "deleted 0 draws\n", all},        // the greatest
+        {"102", 0, "deleted 3 draws\n", {101, 102}},  // a stored one between
+    };
+    for (const auto& c : cases) {
+        const auto r = cli({"history", "delete", "--down-to", c.issue});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.issue;
+        EXPECT_EQ(r.out, c.out) << c.issue;
+        if (c.exitCode != 0) {
+            EXPECT_NE(r.err.find(c.issue), std::string::npos) << r.err;
+        }
+        std::vector<int> left;
+        for (const auto& line : lines(cli({"history", "list"}).out))
+            left.push_back(std::stoi(line.substr(0, 7)));
+        EXPECT_EQ(left, c.left) << c.issue;
+    }
+}
+
 TEST_F(CliTest, BadInputGetsAMessageAndAnExitCode) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"nonsense"}, {"history"}, {"history", "import"}, {"history", "list", "--bogus", "1"},

@@ -135,8 +135,14 @@ TEST_F(HistoryCommandsTest, Deletions) {
     EXPECT_TRUE(commands.deleteLast().ok);
     EXPECT_EQ(commands.deleteLastN(-3).rows, 0);
 
-    store({7, 8, 9});
-    EXPECT_EQ(commands.deleteDownTo(1).rows, 3) << "below every issue deletes everything";
+    // An issue that is not stored (a typo) deletes nothing and says so.
+    store({7, 8, 10});
+    for (int issue : {1, 9, 11}) {
+        const auto r = commands.deleteDownTo(issue);
+        EXPECT_FALSE(r.ok) << issue;
+        EXPECT_NE(r.message.find(std::to_string(issue)), std::string::npos) << r.message;
+    }
+    EXPECT_EQ(issues(), (std::vector<int>{7, 8, 10}));
 }
 
 TEST_F(HistoryCommandsTest, DeleteLastRemovesOneOfTwoEqualGreatestIssues) {
