@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <utility>
 
 namespace varnet {
 
@@ -22,10 +23,22 @@ HistoryView::HistoryView(QWidget* parent) : QTableView(parent) {
 void HistoryView::updateGeometries() {
     // The base class clamps the scroll value to the new range; that is not
     // the user scrolling.
-    adjusting_ = true;
+    const bool outer = std::exchange(adjusting_, true);
     QTableView::updateGeometries();
+    followEnd();
+    adjusting_ = outer;
+}
+
+void HistoryView::resizeEvent(QResizeEvent* event) {
+    // A horizontal scroll bar that comes or goes changes the rows that fit.
+    const bool outer = std::exchange(adjusting_, true);
+    QTableView::resizeEvent(event);
+    followEnd();
+    adjusting_ = outer;
+}
+
+void HistoryView::followEnd() {
     if (atEnd_) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    adjusting_ = false;
 }
 
 QSize HistoryView::sizeHint() const {

@@ -30,10 +30,12 @@ class HistoryView : public QTableView {
 
   protected:
     void updateGeometries() override;
+    void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    void followEnd();
     void applyColumnWidths();
 
     std::function<int(int)> width_;

@@ -252,6 +252,12 @@ TEST_F(FormulaPanelTest, FillsShowFullPagesAndVerificationsDoNotScroll) {
     QApplication::processEvents();
     EXPECT_TRUE(showsLastPage("history after a resize", grid));
     EXPECT_TRUE(showsLastPage("formulas after a resize", list));
+    // Narrower than the list's columns: the horizontal scroll bar that comes
+    // takes a row's room, and the last row still shows whole.
+    w.resize(w.minimumSizeHint().width(), w.height());
+    QApplication::processEvents();
+    ASSERT_TRUE(list->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(showsLastPage("formulas with a horizontal scroll bar", list));
 
     // What the user scrolled to stays through a verification.
     list->verticalScrollBar()->setValue(20);
