@@ -629,14 +629,8 @@ void MainWindow::deleteDownToIssue() {
                         .arg(*answer));
         return;
     }
-    if (!confirmDeletion(HistoryCommands(db_).spanDownTo(*issue))) return;
-    HistoryCommands::Result result;
-    // The compaction after it takes a while on a large file.
-    if (!runWork([&](FormulaPanel::Work&) { result = HistoryCommands(db_).deleteDownTo(*issue); },
-                 false))
-        return;
-    reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
-    followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
+    deleteAfterQuestion(HistoryCommands(db_).spanDownTo(*issue),
+                        [this, t = *issue] { return HistoryCommands(db_).deleteDownTo(t); });
 }
 
 void MainWindow::deleteLastDraws() {
@@ -654,12 +648,16 @@ void MainWindow::deleteLastDraws() {
                         .arg(*answer));
         return;
     }
-    if (!confirmDeletion(HistoryCommands(db_).spanLastN(*n))) return;
+    deleteAfterQuestion(HistoryCommands(db_).spanLastN(*n),
+                        [this, count = *n] { return HistoryCommands(db_).deleteLastN(count); });
+}
+
+void MainWindow::deleteAfterQuestion(const HistoryCommands::Span& span,
+                                     const std::function<HistoryCommands::Result()>& remove) {
+    if (!confirmDeletion(span)) return;
     HistoryCommands::Result result;
     // The compaction after it takes a while on a large file.
-    if (!runWork([&](FormulaPanel::Work&) { result = HistoryCommands(db_).deleteLastN(*n); },
-                 false))
-        return;
+    if (!runWork([&](FormulaPanel::Work&) { result = remove(); }, false)) return;
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
     followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
 }

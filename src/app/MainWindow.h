@@ -175,6 +175,9 @@ class MainWindow : public QMainWindow,
     void openAddress(const QString& address);
     bool reportFailure(const QString& title, bool ok, const std::string& message);
     // Asks before a deletion, naming how many draws and which issues go.
+    // Asks about the draws of `span`, then removes them on the worker.
+    void deleteAfterQuestion(const HistoryCommands::Span& span,
+                             const std::function<HistoryCommands::Result()>& remove);
     bool confirmDeletion(const HistoryCommands::Span& span);
     void askAddress(const QString& title, const QString& key, const QString& what);
 
