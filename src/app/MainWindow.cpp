@@ -46,6 +46,7 @@
 #include "history/HistoryCommands.h"
 #include "history/HistoryUpdate.h"
 #include "history/NumericText.h"
+#include "history/ParameterNames.h"
 #include "net/QtFetcher.h"
 #include "search/SortWindow.h"
 #include "ui/Asker.h"
@@ -791,6 +792,35 @@ void MainWindow::updateHistoryOnline() {
                                     std::chrono::month{static_cast<unsigned>(now.month())},
                                     std::chrono::day{static_cast<unsigned>(now.day())}};
     const int days = state_.days;
+    // Said before anything is read: the replacement would take every stored draw.
+    auto old = HistoryUpdate::OldDraws::Keep;
+    try {
+        Fetcher& none = *fetcher_;
+        const auto p = HistoryUpdate(db_, none).preview(days, today);
+        if (p.outsideWindow) {
+            const int window = std::clamp(days, 1, HistoryUpdate::kMaxDays);
+            const int choice = asker_.choose(
+                this, title,
+                QStringLiteral(
+                    "历史号码中最早的一期已超出更新天数（%1 天），其中 %2 期早于最近 %1 天。\n"
+                    "按更新规则将删除全部 %3 期历史号码（第 %4 期至第 %5 期），"
+                    "再从开奖网站读入最近 %1 天的号码；只有每一天的页面都读取成功时才会删除。\n\n"
+                    "保留：保留原有的历史号码，只添加新的开奖号码。\n"
+                    "替换：按更新规则删除全部历史号码后重新读入。\n"
+                    "取消：不更新。")
+                    .arg(window)
+                    .arg(p.olderThanWindow)
+                    .arg(p.stored)
+                    .arg(p.firstIssue)
+                    .arg(p.lastIssue),
+                {QStringLiteral("保留"), QStringLiteral("替换"), QStringLiteral("取消")}, 0, 2);
+            if (choice == 2) return;
+            if (choice == 1) old = HistoryUpdate::OldDraws::Replace;
+        }
+    } catch (const DbError& e) {
+        asker_.warn(this, title, QStringLiteral("无法读取历史号码：%1").arg(qs(e.what())));
+        return;
+    }
     HistoryUpdate::Result result;
     Fetcher& fetcher = *fetcher_;
     fetcher.reset();
@@ -799,11 +829,14 @@ void MainWindow::updateHistoryOnline() {
         [&](FormulaPanel::Work& work) {
             try {
                 result = HistoryUpdate(db_, fetcher)
-                             .run(site, days, today, [&work](long long done, long long total) {
-                                 work.total = total;
-                                 work.done = done;
-                                 return !work.cancelled();
-                             });
+                             .run(
+                                 site, days, today,
+                                 [&work](long long done, long long total) {
+                                     work.total = total;
+                                     work.done = done;
+                                     return !work.cancelled();
+                                 },
+                                 {}, old);
             } catch (const std::exception& e) {
                 result = HistoryUpdate::Result{};
                 result.message = std::string("在线更新失败，历史号码没有改变：") + e.what();
@@ -879,9 +912,30 @@ void MainWindow::updateFormulasOnline() {
     }
     // Every table was rewritten: the flags kept for the positions mean nothing now.
     for (auto& s : state_.leftSelections) s.reset();
-    panel_->setKill(result.kill);
-    panel_->refresh();
-    asker_.inform(this, title, qs(result.message));
+    // The list shows formulas that came: the current position when it got
+    // some, else the first that did; the file's last kind unless it has none there.
+    int shownPosition = state_.selectedPosition;
+    bool shownKill = result.kill;
+    const FormulaUpdate::Result::Stored* shown = nullptr;
+    for (const auto& s : result.stored)
+        if (s.position == shownPosition) shown = &s;
+    if (!shown && !result.stored.empty()) shown = &result.stored.front();
+    if (shown) {
+        shownPosition = shown->position;
+        if ((shownKill ? shown->kill : shown->keep) == 0) shownKill = !shownKill;
+    }
+    state_.kill = shownKill;
+    if (shownPosition != state_.selectedPosition) {
+        panel_->selectPosition(shownPosition);
+    } else {
+        panel_->setKill(shownKill);
+        panel_->refresh();
+    }
+    asker_.inform(
+        this, title,
+        qs(result.message) + QStringLiteral("\n列表显示：%1名 %2")
+                                 .arg(qs(ParameterNames::positionName(shownPosition)),
+                                      shownKill ? QStringLiteral("杀") : QStringLiteral("生")));
 }
 
 // ---- documents ----

@@ -58,7 +58,7 @@ const char* const kUsageText =
     "  history add ISSUE N1 N2 ... N10 [--date YYYY-MM-DD]\n"
     "  history delete --last N | --down-to ISSUE | --all\n"
     "  history generate --draws N [--first-issue I] [--seed S] [--out FILE]\n"
-    "  history update [--site URL] [--days N] [--today YYYY-MM-DD]\n"
+    "  history update [--site URL] [--days N] [--today YYYY-MM-DD] [--replace-old]\n"
     "  params ISSUE\n"
     "  formula translate TEXT\n"
     "  formula add [--kind kill|keep] [--position P] TEXT\n"

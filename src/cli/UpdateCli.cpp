@@ -56,7 +56,7 @@ std::unique_ptr<QCoreApplication> qtApplication() {
 
 int historyUpdate(const Args& a, const std::function<Database&()>& db, std::ostream& out,
                   std::ostream& err) {
-    onlyOptions(a, {"--site", "--days", "--today"});
+    onlyOptions(a, {"--site", "--days", "--today", "--replace-old"});
     if (!a.words.empty()) throw UsageError{"history update takes only options"};
     AppSettings settings;
     const std::string site = a.option("--site").value_or(
@@ -66,9 +66,22 @@ int historyUpdate(const Args& a, const std::function<Database&()>& db, std::ostr
         days = static_cast<int>(integerArg(*d, "--days", 1, HistoryUpdate::kMaxDays));
     const auto today = a.option("--today") ? dateArg(*a.option("--today")) : localToday();
 
+    const bool replace = a.option("--replace-old").has_value();
+
     const auto app = qtApplication();
     QtFetcher fetcher;
-    const auto r = HistoryUpdate(db(), fetcher).run(site, days, today);
+    HistoryUpdate update(db(), fetcher);
+    if (!site.empty()) {
+        const auto p = update.preview(days, today);
+        out << p.olderThanWindow << " stored draws older than the " << days << "-day window";
+        if (p.outsideWindow)
+            out << (replace ? ": the history is replaced if every page is read"
+                            : ": kept (--replace-old replaces the history)");
+        out << '\n';
+    }
+    const auto r =
+        update.run(site, days, today, {}, {},
+                   replace ? HistoryUpdate::OldDraws::Replace : HistoryUpdate::OldDraws::Keep);
     for (const auto& day : r.days) {
         out << dateText(day.day) << '\t';
         if (day.read)
@@ -108,8 +121,10 @@ int formulaUpdate(const Args& a, const std::function<Database&()>& db, const std
         return kFailed;
     }
     out << "stored " << r.formulas << " formulas, skipped " << r.skipped << " lines, mode "
-        << (r.kill ? "kill" : "keep") << '\n'
-        << r.localCopy << '\n';
+        << (r.kill ? "kill" : "keep") << '\n';
+    for (const auto& s : r.stored)
+        out << "position " << s.position << "\tkill " << s.kill << "\tkeep " << s.keep << '\n';
+    out << r.localCopy << '\n';
     return 0;
 }
 
@@ -122,7 +137,7 @@ bool isUpdateCommand(const std::vector<std::string>& args) {
 
 int updateCommand(const std::vector<std::string>& args, const std::function<Database&()>& db,
                   const std::string& dataDir, std::ostream& out, std::ostream& err) {
-    const Args a = splitArgs({args.begin() + 2, args.end()}, {});
+    const Args a = splitArgs({args.begin() + 2, args.end()}, {"--replace-old"});
     if (args[0] == "history") return historyUpdate(a, db, out, err);
     return formulaUpdate(a, db, dataDir, out, err);
 }

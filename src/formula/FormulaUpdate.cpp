@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "app/DataFolder.h"
 #include "formula/FormulaCommands.h"
+#include "history/ParameterNames.h"
 #include "history/TextCodec.h"
 #include "net/UpdateLock.h"
 
@@ -86,9 +88,20 @@ FormulaUpdate::Result FormulaUpdate::run(const std::string& url, const std::stri
         if (std::find(r.positions.begin(), r.positions.end(), run.position) == r.positions.end())
             r.positions.push_back(run.position);
     std::sort(r.positions.begin(), r.positions.end());
-    r.message = "已读入 " + std::to_string(r.formulas) + " 条公式，原有公式已替换。";
-    if (r.skipped > 0) r.message += "有 " + std::to_string(r.skipped) + " 行无法识别，已跳过。";
-    if (!copyPlaced) r.message += "无法保存文件 " + r.localCopy + "。";
+    std::map<int, Result::Stored> perTable;
+    for (const auto& run : plan.runs)
+        for (const auto& line : run.lines) {
+            auto& s = perTable[line.position];
+            s.position = line.position;
+            ++(line.kill ? s.kill : s.keep);
+        }
+    for (const auto& [p, s] : perTable) r.stored.push_back(s);
+    r.message = "已读入 " + std::to_string(r.formulas) + " 条公式，原有公式已替换：";
+    for (const auto& s : r.stored)
+        r.message += "\n" + ParameterNames::positionName(s.position) + "名：杀 " +
+                     std::to_string(s.kill) + " 条，生 " + std::to_string(s.keep) + " 条";
+    if (r.skipped > 0) r.message += "\n有 " + std::to_string(r.skipped) + " 行无法识别，已跳过。";
+    if (!copyPlaced) r.message += "\n无法保存文件 " + r.localCopy + "。";
     return r;
 }
 

@@ -36,6 +36,10 @@ class FormulaUpdate {
         int skipped = 0;             // lines that failed the character test
         bool kill = true;            // the mode the last suffix-shape line left
         std::vector<int> positions;  // tables that received formulas
+        struct Stored {
+            int position = 0, kill = 0, keep = 0;
+        };
+        std::vector<Stored> stored;  // per table that received formulas, in position order
         std::string localCopy;       // path of ZO10DI.txt
     };
 

@@ -66,15 +66,16 @@ HistoryUpdate::Date HistoryUpdate::dateOf(const Draw& draw) {
 }
 
 HistoryUpdate::Plan HistoryUpdate::plan(const std::optional<Draw>& first,
-                                        const std::optional<Draw>& last, int windowDays,
-                                        Date today) {
+                                        const std::optional<Draw>& last, int windowDays, Date today,
+                                        OldDraws old) {
     const int window = std::clamp(windowDays, 1, kMaxDays);
     Plan plan;
     int pages = window;
     if (first && last) {
         const Date oldest = dateOf(*first);
         // A draw without a date counts as very old.
-        plan.dropHistory = !oldest.ok() || (sys_days{today} - sys_days{oldest}).count() > window;
+        plan.dropHistory = old == OldDraws::Replace &&
+                           (!oldest.ok() || (sys_days{today} - sys_days{oldest}).count() > window);
         const Date newest = dateOf(*last);
         if (!plan.dropHistory && newest.ok())
             // From the day of the last draw; never more than the window holds,
@@ -86,8 +87,26 @@ HistoryUpdate::Plan HistoryUpdate::plan(const std::optional<Draw>& first,
     return plan;
 }
 
+HistoryUpdate::Preview HistoryUpdate::preview(int windowDays, Date today) {
+    const int window = std::clamp(windowDays, 1, kMaxDays);
+    Preview p;
+    HistoryTable table(db_);
+    const History h = table.load();
+    p.stored = h.size();
+    if (p.stored == 0) return p;
+    p.firstIssue = h.issue(0);
+    p.lastIssue = h.issue(p.stored - 1);
+    for (int row = 0; row < p.stored; ++row) {
+        const Date d = dateOf(h.draw(row));
+        if (!d.ok() || (sys_days{today} - sys_days{d}).count() > window) ++p.olderThanWindow;
+    }
+    p.outsideWindow = plan(h.draw(0), h.draw(p.stored - 1), window, today).dropHistory;
+    return p;
+}
+
 HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays, Date today,
-                                         const Progress& progress, const Fetcher::Limits& limits) {
+                                         const Progress& progress, const Fetcher::Limits& limits,
+                                         OldDraws old) {
     Result result;
     UpdateLock lock;
     if (!lock.acquired()) {
@@ -108,7 +127,7 @@ HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays
     Plan plan;
     try {
         HistoryTable table(db_);
-        plan = HistoryUpdate::plan(table.firstDraw(), table.lastDraw(), windowDays, today);
+        plan = HistoryUpdate::plan(table.firstDraw(), table.lastDraw(), windowDays, today, old);
     } catch (const DbError& e) {
         result.message = std::string("无法读取历史号码：") + e.what();
         return result;
@@ -128,10 +147,17 @@ HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays
         day.address = pageAddress(site, day.day);
         const Fetcher::Result page = fetcher_.get(day.address, limits);
         if (page.cancelled) return cancelled();
+        const std::string text = page.ok ? PageText::fromHtml(page.bytes) : std::string();
         if (!page.ok) {
             day.reason = page.reason;
+        } else if (text.find(PageScan::kMarker) == std::string::npos) {
+            // An error page, garbage or an empty answer is no day read: it
+            // must not pass for a day without draws.
+            day.reason = page.bytes.empty() ? "服务器返回了空白页面"
+                                            : std::string("页面中没有开奖号码表（缺少“") +
+                                                  PageScan::kMarker + "”）";
         } else {
-            const PageScan::Draws draws = PageScan::read(PageText::fromHtml(page.bytes));
+            const PageScan::Draws draws = PageScan::read(text);
             day.read = true;
             day.rows = draws.rows;
             day.usable = static_cast<int>(draws.draws.size());
@@ -187,9 +213,11 @@ HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays
     }
 
     result.ok = true;
-    result.message = result.added == 0
-                         ? "没有新的开奖号码，历史号码已是最新。"
-                         : std::string("新增 ") + std::to_string(result.added) + " 期开奖号码。";
+    // "Up to date" only when every day was read.
+    result.message = result.added > 0
+                         ? std::string("新增 ") + std::to_string(result.added) + " 期开奖号码。"
+                     : result.daysFailed() == 0 ? "没有新的开奖号码，历史号码已是最新。"
+                                                : "没有读到新的开奖号码。";
     if (result.deleted > 0)
         result.message += std::string("最早的一期已超出更新天数，原有的 ") +
                           std::to_string(result.deleted) + " 期已删除。";

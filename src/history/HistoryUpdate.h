@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +18,8 @@ class Database;
 // of the last stored draw (or the first day of the days window) up to today.
 // Every page is downloaded and read before anything changes; then one
 // transaction drops a history that has left the days window and appends the
-// new draws. A network fault never costs a draw.
+// new draws. A network fault never costs a draw, and stored draws go only
+// when the caller asked for the replacement.
 class HistoryUpdate {
   public:
     using Date = std::chrono::year_month_day;
@@ -34,15 +36,29 @@ class HistoryUpdate {
     // A stored draw's date (L0M, L9M, L8M); not ok() when it is no date.
     static Date dateOf(const Draw& draw);
 
+    // What to do with a history whose oldest draw has left the days window:
+    // keep it and append, or replace it with the window's draws.
+    enum class OldDraws { Keep, Replace };
+
     struct Plan {
         std::vector<Date> days;  // oldest first, ending with today
         bool dropHistory = false;
     };
     // `days` is the days window (below 1 counts as 1, above kMaxDays as
-    // kMaxDays). The history is dropped when its first draw is more than
-    // `days` days old or has no date.
+    // kMaxDays). Under Replace the history is dropped when its first draw is
+    // more than `days` days old or has no date; under Keep the pages run
+    // from the last draw's day as for a history inside the window.
     static Plan plan(const std::optional<Draw>& first, const std::optional<Draw>& last, int days,
-                     Date today);
+                     Date today, OldDraws old = OldDraws::Replace);
+
+    // Before anything is read: what the replacement would delete.
+    struct Preview {
+        bool outsideWindow = false;  // the replacement would empty the history
+        int stored = 0;              // draws stored (all of them go)
+        int olderThanWindow = 0;     // of which dated before the window, or undated
+        std::int32_t firstIssue = 0, lastIssue = 0;
+    };
+    Preview preview(int days, Date today);
 
     struct DayOutcome {
         Date day;
@@ -70,8 +86,9 @@ class HistoryUpdate {
 
     // `progress(done, total)` counts pages and may return false to cancel
     // (nothing changes); Fetcher::cancel() stops a page under way.
+    // Under Replace the history is emptied only when every page was read.
     Result run(const std::string& site, int days, Date today, const Progress& progress = {},
-               const Fetcher::Limits& limits = {});
+               const Fetcher::Limits& limits = {}, OldDraws old = OldDraws::Keep);
 
   private:
     Database& db_;

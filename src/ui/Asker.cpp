@@ -6,12 +6,31 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 namespace varnet {
 
 bool DialogAsker::confirm(QWidget* parent, const QString& title, const QString& text) {
     return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                                  QMessageBox::Ok) == QMessageBox::Ok;
+}
+
+int DialogAsker::choose(QWidget* parent, const QString& title, const QString& text,
+                        const QStringList& buttons, int defaultButton, int cancelButton) {
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    std::vector<QPushButton*> pushed;
+    for (int i = 0; i < buttons.size(); ++i)
+        pushed.push_back(box.addButton(
+            buttons[i], i == cancelButton ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    if (defaultButton >= 0 && defaultButton < buttons.size())
+        box.setDefaultButton(pushed[defaultButton]);
+    if (cancelButton >= 0 && cancelButton < buttons.size())
+        box.setEscapeButton(pushed[cancelButton]);
+    box.exec();
+    const auto it = std::find(pushed.begin(), pushed.end(), box.clickedButton());
+    return it == pushed.end() ? cancelButton : static_cast<int>(it - pushed.begin());
 }
 
 void DialogAsker::inform(QWidget* parent, const QString& title, const QString& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -14,6 +15,10 @@ class Asker {
     virtual ~Asker() = default;
     // A question with OK and Cancel; true for OK.
     virtual bool confirm(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A question with buttons of its own: the index of the one pressed,
+    // `cancelButton` when the dialog is closed.
+    virtual int choose(QWidget* parent, const QString& title, const QString& text,
+                       const QStringList& buttons, int defaultButton, int cancelButton) = 0;
     virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
     virtual void warn(QWidget* parent, const QString& title, const QString& text) = 0;
     // A line of text; nothing when cancelled.
@@ -26,6 +31,8 @@ class Asker {
 class DialogAsker : public Asker {
   public:
     bool confirm(QWidget* parent, const QString& title, const QString& text) override;
+    int choose(QWidget* parent, const QString& title, const QString& text,
+               const QStringList& buttons, int defaultButton, int cancelButton) override;
     void inform(QWidget* parent, const QString& title, const QString& text) override;
     void warn(QWidget* parent, const QString& title, const QString& text) override;
     std::optional<QString> askText(QWidget* parent, const QString& title, const QString& prompt,

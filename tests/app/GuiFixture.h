@@ -41,6 +41,7 @@ class ScriptedAsker : public Asker {
     };
 
     std::deque<bool> confirms;
+    std::deque<int> choices;  // the default button when empty
     std::deque<std::optional<QString>> answers;
     std::deque<QString> files;
     std::vector<Shown> messages;   // information and warnings
@@ -53,6 +54,14 @@ class ScriptedAsker : public Asker {
         const bool ok = confirms.front();
         confirms.pop_front();
         return ok;
+    }
+    int choose(QWidget*, const QString& title, const QString& text, const QStringList& buttons,
+               int defaultButton, int) override {
+        questions.push_back({title, text, buttons.join('|')});
+        if (choices.empty()) return defaultButton;
+        const int c = choices.front();
+        choices.pop_front();
+        return c;
     }
     void inform(QWidget*, const QString& title, const QString& text) override {
         messages.push_back({title, text, {}});

@@ -77,6 +77,52 @@ TEST_F(OnlineUpdateWindowTest, HistoryUpdateAddsTheServedDrawsAndReports) {
     EXPECT_TRUE(lastMessage().contains("已是最新")) << lastMessage().toStdString();
 }
 
+// 3,000 draws over 17 days, days 3: the update says what the replacement
+// would delete and keeps the draws unless told otherwise.
+TEST_F(OnlineUpdateWindowTest, AnOldHistoryGoesOnlyWhenReplacingIsChosenAndEveryPageCame) {
+    storeSetting("IniSerchDay", "3");
+    storeSetting(HistoryUpdate::kSiteKey, QString::fromStdString(server.url()));
+    storeSpreadHistory(
+        db, 3000, 17,
+        std::chrono::sys_days{std::chrono::year{kToday.year()} / kToday.month() / kToday.day()});
+    site.set(pagePath(2), HttpServer::ok(dayPageHtml(pageDraws({2999, 3000}))));
+    site.set(pagePath(1), HttpServer::ok(dayPageHtml(pageDraws({3000, 3001}))));
+    site.set(pagePath(0), HttpServer::ok("<html><body>系统维护中</body></html>"));
+    MainWindow& w = open();
+    const QString failedDay = kToday.toString("yyyy-MM-dd");
+
+    asker.confirms = {true};
+    asker.choices = {2};
+    press("cmdWebUpdate");
+    ASSERT_EQ(asker.questions.size(), 2u);
+    EXPECT_EQ(asker.questions[0].text, QString::fromUtf8(HistoryUpdate::kQuestion));
+    const QString q = asker.questions[1].text;
+    EXPECT_TRUE(q.contains("全部 3000 期") && q.contains("第 1 期至第 3000 期") &&
+                q.contains("2471 期"))
+        << q.toStdString();
+    EXPECT_EQ(asker.questions[1].proposal, "保留|替换|取消");
+    EXPECT_EQ(requests.load(), 0) << "cancelled before anything is read";
+
+    asker.confirms = {true};  // the default: keep
+    press("cmdWebUpdate");
+    EXPECT_EQ(storedIssues().size(), 3001u);
+    EXPECT_TRUE(lastMessage().contains(failedDay)) << lastMessage().toStdString();
+
+    asker.confirms = {true};
+    asker.choices = {1};  // replace, but today's page is no day page
+    press("cmdWebUpdate");
+    EXPECT_EQ(storedIssues().size(), 3001u);
+    EXPECT_TRUE(lastMessage().contains(failedDay)) << lastMessage().toStdString();
+    EXPECT_FALSE(lastMessage().contains("已是最新")) << lastMessage().toStdString();
+
+    site.set(pagePath(0), HttpServer::ok(dayPageHtml(pageDraws({3002}))));
+    asker.confirms = {true};
+    asker.choices = {1};
+    press("cmdWebUpdate");
+    EXPECT_EQ(storedIssues(), (std::vector<int>{2999, 3000, 3001, 3002}));
+    EXPECT_EQ(w.history().size(), 4);
+}
+
 TEST_F(OnlineUpdateWindowTest, ASiteAnswering500ChangesNothingAndSaysWhy) {
     store({11, 12, 13});
     storeSetting(HistoryUpdate::kSiteKey, QString::fromStdString(server.url()));
@@ -158,8 +204,11 @@ TEST_F(OnlineUpdateWindowTest, FormulaUpdateReplacesTheFormulasOnlyWithAUsableFi
     EXPECT_EQ(formulas(3), (std::vector<std::string>{"杀 第一码+第二码=下期杀第三",
                                                      "生 第四大小+7=下期生第三"}));
     EXPECT_TRUE(lastMessage().contains("2 条公式")) << lastMessage().toStdString();
+    EXPECT_TRUE(lastMessage().contains("第三名：杀 1 条，生 1 条")) << lastMessage().toStdString();
     EXPECT_FALSE(w.state().kill) << "the mode of the file's last line";
-    EXPECT_EQ(w.formulaPanel()->model()->rowCount(), 0) << "the list was refreshed";
+    // Position 1 got nothing: the list moves to the formulas that came.
+    EXPECT_EQ(w.state().selectedPosition, 3);
+    EXPECT_EQ(w.formulaPanel()->model()->rowCount(), 1);
 }
 
 TEST_F(OnlineUpdateWindowTest, AddressEntriesTakeOnlyWebAddresses) {

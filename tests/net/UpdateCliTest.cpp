@@ -95,6 +95,7 @@ TEST_F(UpdateCliTest, UpdatesReportWhatTheyAddedOrWhyNot) {
     auto r = cli(historyUpdate());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
+              "0 stored draws older than the 3-day window\n"
               "2024-05-09\tread\t3 draws\n2024-05-10\tread\t2 draws\n"
               "added 3 draws, days read 2, days failed 0, rows dropped 0\n");
     r = cli({"history", "list", "--last", "1"});
@@ -103,7 +104,8 @@ TEST_F(UpdateCliTest, UpdatesReportWhatTheyAddedOrWhyNot) {
     r = cli(formulaUpdate());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
-              "stored 60 formulas, skipped 0 lines, mode kill\n" + data.file("ZO10DI.txt") + "\n");
+              "stored 60 formulas, skipped 0 lines, mode kill\nposition 2\tkill 60\tkeep 0\n" +
+                  data.file("ZO10DI.txt") + "\n");
 
     // Without an address the command names the setting; the settings' own
     // address is used when there is one.
@@ -123,6 +125,43 @@ TEST_F(UpdateCliTest, UpdatesReportWhatTheyAddedOrWhyNot) {
     EXPECT_EQ(state(), before);
     EXPECT_EQ(cli({"history", "update", "--days", "11"}).exitCode, 2);
     EXPECT_EQ(cli({"history", "update", "--today", "2024-02-30"}).exitCode, 2);
+}
+
+// 3,000 draws over 17 days, days 3: kept unless --replace-old, and replaced
+// only when every page is a day page.
+TEST_F(UpdateCliTest, OldDrawsStayUnlessReplacingIsAskedAndEveryPageCame) {
+    {
+        Database db = Schema::openDataFile(data.file("formula.mdb"));
+        HistoryTable(db).Delrec();
+        test::storeSpreadHistory(db, 3000, 17,
+                                 std::chrono::sys_days{std::chrono::year{2024} / 5 / 10});
+    }
+    site.set("/draw-pk10-20240508.html", HttpServer::ok(test::dayPageHtml(pageDraws({3000}))));
+    site.set("/draw-pk10-20240509.html", HttpServer::ok(test::dayPageHtml(pageDraws({3001}))));
+    site.set("/draw-pk10-20240510.html", HttpServer::ok("<html><body>出错了</body></html>"));
+    const auto count = [this] {
+        Database db = Schema::openDataFile(data.file("formula.mdb"));
+        return HistoryTable(db).count();
+    };
+    auto r = cli(historyUpdate());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "2471 stored draws older than the 3-day window: kept (--replace-old replaces the "
+              "history)");
+    EXPECT_EQ(count(), 3001);
+
+    auto replace = historyUpdate();
+    replace.push_back("--replace-old");
+    r = cli(replace);
+    EXPECT_EQ(count(), 3001) << "a page without the draw table: nothing deleted";
+    EXPECT_NE(r.err.find("2024-05-10"), std::string::npos) << r.err;
+
+    site.set("/draw-pk10-20240510.html", HttpServer::ok(test::dayPageHtml(pageDraws({3002}))));
+    r = cli(replace);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(count(), 3);
+    EXPECT_NE(r.out.find("3001 stored draws outside the days window deleted"), std::string::npos)
+        << r.out;
 }
 
 // Killed at any moment, an update leaves the old data or the new, never a

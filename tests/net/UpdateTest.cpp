@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "db/Database.h"
 #include "db/FormulaTable.h"
@@ -67,8 +68,9 @@ class UpdateTest : public ::testing::Test {
               NumberStyle style = NumberStyle::TwoDigit) {
         site.set(pagePath(ago), HttpServer::ok(test::dayPageHtml(pageDraws(issues), style)));
     }
-    HistoryUpdate::Result update(int days = 3) {
-        return HistoryUpdate(db, fetcher).run(server.url(), days, kToday, {}, limits);
+    HistoryUpdate::Result update(int days = 3,
+                                 HistoryUpdate::OldDraws old = HistoryUpdate::OldDraws::Keep) {
+        return HistoryUpdate(db, fetcher).run(server.url(), days, kToday, {}, limits, old);
     }
     std::vector<int> issues() {
         const History h = HistoryTable(db).load();
@@ -126,6 +128,11 @@ TEST(HistoryUpdatePlanTest, PagesRunFromTheLastDrawOrTheWindowUpToToday) {
         EXPECT_EQ(plan.days.back(), kToday);
         EXPECT_EQ(plan.dropHistory, c.drop);
     }
+    // Kept, an old history is brought up to date from its last draw's day.
+    const auto kept =
+        HistoryUpdate::plan(at(1, 5), at(5, 1), 3, kToday, HistoryUpdate::OldDraws::Keep);
+    EXPECT_FALSE(kept.dropHistory);
+    EXPECT_EQ(kept.days.size(), 2u);
     EXPECT_EQ(HistoryUpdate::pageAddress("http://h/", kToday), "http://h/draw-pk10-20240510.html");
 }
 
@@ -172,6 +179,7 @@ TEST_F(UpdateTest, ALastDrawOfYesterdayLoadsTwoPagesAndAddsOnlyLaterDraws) {
 TEST_F(UpdateTest, AHistoryOutsideTheWindowMakesWayOnlyForACompleteRead) {
     store({50, 51, 52}, daysAgo(5));
     const auto before = snapshot();
+    const auto update = [this] { return UpdateTest::update(3, HistoryUpdate::OldDraws::Replace); };
     // Pages without the table: nothing usable, nothing changes.
     for (int ago = 0; ago < 3; ++ago)
         site.set(pagePath(ago),
@@ -197,6 +205,47 @@ TEST_F(UpdateTest, AHistoryOutsideTheWindowMakesWayOnlyForACompleteRead) {
     EXPECT_EQ(r.deleted, 5);
     EXPECT_EQ(issues(), (std::vector<int>{101, 102, 103}));
     EXPECT_EQ(HistoryTable(db).load().params(0), computeParameters(datedDraw(101, daysAgo(2)), {}));
+}
+
+// 3,000 draws over 17 days, days 3: the replacement would take them all.
+TEST_F(UpdateTest, ALongHistoryGoesOnlyWhenAskedAndEveryPageWasARealDayPage) {
+    test::storeSpreadHistory(db, 3000, 17, std::chrono::sys_days{kToday});
+    const auto p = HistoryUpdate(db, fetcher).preview(3, kToday);
+    EXPECT_TRUE(p.outsideWindow);
+    EXPECT_EQ(p.stored, 3000);
+    EXPECT_EQ(p.olderThanWindow, 2471);  // dated 4..17 days back
+    EXPECT_EQ(p.firstIssue, 1);
+    EXPECT_EQ(p.lastIssue, 3000);
+    page(2, {2999, 3000});
+    page(1, {3000, 3001});
+    page(0, {3002});
+
+    // Asked for nothing: the old draws stay and the new ones follow them.
+    auto r = update();
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.deleted, 0);
+    EXPECT_EQ(r.added, 2);
+    EXPECT_EQ(issues().size(), 3002u);
+
+    // Asked to replace, but one day is no day page: nothing goes, and the
+    // message names the day instead of calling the history up to date.
+    for (const auto& bad :
+         {HttpServer::ok("<html><body>" + std::string(500, 'x') + "</body></html>"),
+          HttpServer::ok("<html><body>502 Bad Gateway</body></html>"), HttpServer::ok("")}) {
+        site.set(pagePath(0), bad);
+        r = update(3, HistoryUpdate::OldDraws::Replace);
+        EXPECT_EQ(r.deleted, 0);
+        EXPECT_EQ(r.daysFailed(), 1);
+        EXPECT_EQ(issues().size(), 3002u);
+        EXPECT_EQ(r.message.find("已是最新"), std::string::npos) << r.message;
+        EXPECT_NE(r.message.find("2024-05-10"), std::string::npos) << r.message;
+    }
+
+    page(0, {3002});
+    r = update(3, HistoryUpdate::OldDraws::Replace);
+    ASSERT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.deleted, 3002);
+    EXPECT_EQ(issues(), (std::vector<int>{2999, 3000, 3001, 3002}));
 }
 
 TEST_F(UpdateTest, NetworkFaultsLeaveTheHistoryAsItWasAndSayWhy) {
@@ -291,6 +340,10 @@ TEST_F(FormulaUpdateTest, AFileNamingPositionThreeIsAllThatRemains) {
     EXPECT_EQ(r.skipped, 1);
     EXPECT_FALSE(r.kill) << "the mode of the last suffix-shape line";
     EXPECT_EQ(r.positions, std::vector<int>{3});
+    ASSERT_EQ(r.stored.size(), 1u);
+    EXPECT_EQ(std::tie(r.stored[0].position, r.stored[0].kill, r.stored[0].keep),
+              std::make_tuple(3, 3, 2));
+    EXPECT_NE(r.message.find("第三名：杀 3 条，生 2 条"), std::string::npos) << r.message;
     EXPECT_EQ(formulas(3),
               (std::vector<std::string>{"1 杀 第一码+第二码=下期杀第三",
                                         "2 杀 第一码+第二码=下期杀第三", "3 杀 [第三]第五码+1",

@@ -2,12 +2,15 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "db/HistoryTable.h"
+#include "db/Transaction.h"
 #include "history/Draw.h"
 #include "support/HttpServer.h"
 
@@ -74,6 +77,29 @@ inline std::vector<PageDraw> pageDraws(std::initializer_list<int> issues) {
     std::vector<PageDraw> out;
     for (int i : issues) out.push_back(pageDraw(i));
     return out;
+}
+
+// A long history: draws 1..count spread evenly over the `days` days before
+// `today` (the last of them yesterday), as the pages would show them.
+inline void storeSpreadHistory(Database& db, int count, int days, std::chrono::sys_days today) {
+    std::vector<Draw> draws;
+    std::vector<ParamValues> params;
+    Numbers previous{};
+    for (int i = 0; i < count; ++i) {
+        const std::chrono::year_month_day d{today - std::chrono::days{days - i * days / count}};
+        Draw x;
+        x.issue = i + 1;
+        x.numbers = pageDraw(i + 1).numbers;
+        x.year = static_cast<int>(d.year());
+        x.month = static_cast<int>(static_cast<unsigned>(d.month()));
+        x.day = static_cast<int>(static_cast<unsigned>(d.day()));
+        params.push_back(computeParameters(x, previous));
+        previous = x.numbers;
+        draws.push_back(x);
+    }
+    Transaction tx(db);
+    HistoryTable(db).appendAll(draws, params);
+    tx.commit();
 }
 
 // What a test site answers, path by path (404 for the rest); changeable
