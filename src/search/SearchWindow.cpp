@@ -305,7 +305,11 @@ void frmGSGL::build() {
         for (int b = 0; b < 2; ++b) {
             auto* box = new QLineEdit(thresholdGroup);
             box->setObjectName(QStringLiteral("threshold%1").arg(2 * s + b));
-            box->setMaximumWidth(80);
+            // Wide enough for a tuned rate with all its digits; narrower, the
+            // box scrolls to its end and hides the leading ones.
+            const int wide = box->fontMetrics().horizontalAdvance(QStringLiteral("99.9999999")) + 16;
+            box->setMinimumWidth(wide);
+            box->setMaximumWidth(std::max(80, wide));
             thresholdBoxes_[2 * s + b] = box;
             thresholdGrid->addWidget(box, s, 1 + 2 * b);
         }
