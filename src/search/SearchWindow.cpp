@@ -56,7 +56,9 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 // ("93.6", not "93.5999985").
 QString floatText(double v) { return QString::fromStdString(singleText(v)); }
 
-QString boundName(int box) { return box % 2 == 0 ? QStringLiteral("下限") : QStringLiteral("上限"); }
+QString boundName(int box) {
+    return box % 2 == 0 ? QStringLiteral("下限") : QStringLiteral("上限");
+}
 
 // A bound that cannot stand, named by its box as typed, and that box.
 std::optional<std::pair<int, QString>> thresholdFault(const Thresholds& t,
@@ -87,6 +89,19 @@ std::optional<double> strictNumber(const QString& text) {
 }
 
 QString positionName(int p) { return qs(ParameterNames::positionName(p)); }
+
+// The end of an all-positions tuning. The positions are done and stored in
+// order, so those stored are the first `done`.
+QString tunedAllText(int done, bool kill) {
+    const QString kind = kill ? QStringLiteral("杀") : QStringLiteral("生");
+    if (done == 10)
+        return QStringLiteral("参数检索完毕，十个位数的%1码参数已更改并保存。").arg(kind);
+    if (done == 0) return QStringLiteral("参数检索已取消，没有参数被更改。");
+    QStringList names;
+    for (int p = 1; p <= done; ++p) names << positionName(p);
+    return QStringLiteral("参数检索已取消。%1位的%2码参数已更改并保存，其余位数的参数没有改变。")
+        .arg(names.join(QStringLiteral("、")), kind);
+}
 
 // What the list shows of a single search's find.
 FindFigures figuresOf(const HoldOutFind& f, bool kill, bool heldOut) {
@@ -307,7 +322,8 @@ void frmGSGL::build() {
             box->setObjectName(QStringLiteral("threshold%1").arg(2 * s + b));
             // Wide enough for a tuned rate with all its digits; narrower, the
             // box scrolls to its end and hides the leading ones.
-            const int wide = box->fontMetrics().horizontalAdvance(QStringLiteral("99.9999999")) + 16;
+            const int wide =
+                box->fontMetrics().horizontalAdvance(QStringLiteral("99.9999999")) + 16;
             box->setMinimumWidth(wide);
             box->setMaximumWidth(std::max(80, wide));
             thresholdBoxes_[2 * s + b] = box;
@@ -818,7 +834,8 @@ void frmGSGL::startSearch() {
     r.rule = host_.searchCountRule();
     r.thresholds = thresholdsFromTexts(texts);
     if (const auto fault = thresholdFault(r.thresholds, thresholdBoxes_)) {
-        asker_.warn(this, QStringLiteral("公式搜索"), fault->second + QStringLiteral("搜索没有开始。"));
+        asker_.warn(this, QStringLiteral("公式搜索"),
+                    fault->second + QStringLiteral("搜索没有开始。"));
         thresholdBoxes_[fault->first]->setFocus();
         return;
     }
@@ -1118,29 +1135,7 @@ void frmGSGL::tuneAll() {
                    ++tuned_;
                }
            },
-           [this] {
-               // The positions are done and stored in order, so those stored
-               // are the first `tuned_`.
-               const int done = tuned_;
-               const QString kind = tuneKill_ ? QStringLiteral("杀") : QStringLiteral("生");
-               if (done == 10) {
-                   asker_.inform(this, kTuneAllTitle,
-                                 QStringLiteral("参数检索完毕，十个位数的%1码参数已更改并保存。")
-                                     .arg(kind));
-                   return;
-               }
-               if (done == 0) {
-                   asker_.inform(this, kTuneAllTitle,
-                                 QStringLiteral("参数检索已取消，没有参数被更改。"));
-                   return;
-               }
-               QStringList names;
-               for (int p = 1; p <= done; ++p) names << positionName(p);
-               asker_.inform(this, kTuneAllTitle,
-                             QStringLiteral("参数检索已取消。%1位的%2码参数已更改并保存，"
-                                            "其余位数的参数没有改变。")
-                                 .arg(names.join(QStringLiteral("、")), kind));
-           });
+           [this] { asker_.inform(this, kTuneAllTitle, tunedAllText(tuned_, tuneKill_)); });
 }
 
 }  // namespace varnet

@@ -25,7 +25,8 @@ std::string singleText(double v) {
 
 std::optional<ThresholdFault> checkThresholds(const Thresholds& t) {
     for (int i : {0, 1})
-        if (!(t.th[i] >= 0 && t.th[i] <= 100)) return ThresholdFault{i, ThresholdFault::RateOutOfRange};
+        if (!(t.th[i] >= 0 && t.th[i] <= 100))
+            return ThresholdFault{i, ThresholdFault::RateOutOfRange};
     for (int i = 0; i < 10; i += 2)
         if (t.th[i] > t.th[i + 1]) return ThresholdFault{i, ThresholdFault::LowerAboveUpper};
     return std::nullopt;

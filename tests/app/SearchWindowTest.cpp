@@ -4,8 +4,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -382,7 +382,8 @@ TEST_F(SearchWindowTest, ThresholdTextsAsTyped) {
             continue;
         }
         ASSERT_EQ(asker.messages.size(), 1u);
-        EXPECT_TRUE(asker.messages[0].text.startsWith(c.fault)) << asker.messages[0].text.toStdString();
+        EXPECT_TRUE(asker.messages[0].text.startsWith(c.fault))
+            << asker.messages[0].text.toStdString();
         EXPECT_EQ(stored(key), storedBefore);
         click("cmdStart");
         EXPECT_FALSE(w.searching());
@@ -396,7 +397,8 @@ TEST_F(SearchWindowTest, TuningShowsItsSamplesAndItsEnd) {
     storeHistory(db, randomHistory(200, 7));
     frmGSGL& w = openSearch();
     child<QSlider>("sampleSlider")->setValue(40);
-    for (int s = 0; s < 5; ++s) EXPECT_TRUE(boxNamed(QStringLiteral("stat%1").arg(s))->text().isEmpty());
+    for (int s = 0; s < 5; ++s)
+        EXPECT_TRUE(boxNamed(QStringLiteral("stat%1").arg(s))->text().isEmpty());
     click("cmdTuneCurrent");
     ASSERT_TRUE(waitIdle(w));
     EXPECT_EQ(boxNamed("verifiedBox")->text(), "40");
@@ -404,7 +406,8 @@ TEST_F(SearchWindowTest, TuningShowsItsSamplesAndItsEnd) {
         EXPECT_FALSE(boxNamed(QStringLiteral("stat%1").arg(s))->text().isEmpty()) << s;
     EXPECT_TRUE(boxNamed("currentBox")->text().isEmpty());
     ASSERT_EQ(asker.messages.size(), 1u);
-    EXPECT_TRUE(asker.messages[0].text.startsWith("参数检索完毕")) << asker.messages[0].text.toStdString();
+    EXPECT_TRUE(asker.messages[0].text.startsWith("参数检索完毕"))
+        << asker.messages[0].text.toStdString();
 }
 
 // A cancelled all-positions tuning names the positions it already stored,
