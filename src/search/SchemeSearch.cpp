@@ -109,7 +109,8 @@ SchemeReport runScheme(const History& history, const SchemeRequest& request,
 
 TuningResult tunePosition(const History& history, const GeneratorSettings& generator,
                           const CountRule& rule, int samples, std::uint64_t seed,
-                          const Thresholds& base, const std::atomic<bool>* cancel) {
+                          const Thresholds& base, const std::atomic<bool>* cancel,
+                          SearchWatch* watch) {
     TuningResult out;
     CountRule searchRule = rule;
     searchRule.search = true;
@@ -122,6 +123,12 @@ TuningResult tunePosition(const History& history, const GeneratorSettings& gener
         const Score s =
             engine.scoreOne(*parsed.program, generator.position, generator.kill, searchRule);
         out.samples.push_back(s);
+        if (watch) {
+            std::lock_guard<std::mutex> lock(watch->mutex);
+            watch->latest = {c, s, false};
+            watch->fresh = true;
+            ++watch->evaluated;
+        }
         const std::array<float, 5> v{s.rate, float(s.longestMiss), float(s.longestHit),
                                      float(s.lastMiss), float(s.lastHit)};
         if (i == 0) {

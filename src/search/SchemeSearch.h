@@ -86,7 +86,8 @@ SchemeReport runScheme(const History& history, const SchemeRequest& request,
 // the threshold test; each estimate moves halfway towards every sample that
 // beats it. `proposal` applies the estimates to `base`: lower bounds of the
 // rate, the longest hit run and the final hit run (at least 1), upper
-// bounds of the two miss runs.
+// bounds of the two miss runs. `watch`, when given, sees every sample as it
+// is scored (its count and the latest statistics).
 struct TuningResult {
     std::vector<Score> samples;
     std::array<float, 5> estimates{};  // rate, longest miss, longest hit, final miss, final hit
@@ -94,6 +95,7 @@ struct TuningResult {
 };
 TuningResult tunePosition(const History& history, const GeneratorSettings& generator,
                           const CountRule& rule, int samples, std::uint64_t seed,
-                          const Thresholds& base, const std::atomic<bool>* cancel = nullptr);
+                          const Thresholds& base, const std::atomic<bool>* cancel = nullptr,
+                          SearchWatch* watch = nullptr);
 
 }  // namespace varnet

@@ -11,10 +11,7 @@ namespace {
 
 QString key(int i) { return QString::number(i); }
 
-QString decimal(double v) {
-    // Single-precision values read back exactly ("93.6", not 93.599998).
-    return QString::number(static_cast<float>(v), 'g', 9);
-}
+QString decimal(double v) { return QString::fromStdString(singleText(v)); }
 
 double number(QSettings& s, const QString& section, const QString& k, double fallback) {
     const QVariant v = s.value(section + QLatin1Char('/') + k);

@@ -45,6 +45,7 @@ const QString kSettingsTitle = QStringLiteral("公式参数");
 const QString kPlanTitle = QStringLiteral("公式自动搜索方案设置");
 const QString kExportTitle = QStringLiteral("公式中文导出");
 const QString kTuneAllTitle = QStringLiteral("更新参数默认设置");
+const QString kTuneTitle = QStringLiteral("公式参数智能设置");
 const QString kTuneAllQuestion = QStringLiteral(
     "此操作将耗时一分钟到数分钟自动搜索分析各类公式并分析其参数值，归纳出相对参数较高的数值为设置"
     "软件各类公式搜索的默认值，操作后各类公式搜索默认值将改变，是否确认更改搜索默认值？");
@@ -53,10 +54,30 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // The shortest text that reads back as the same single-precision value
 // ("93.6", not "93.5999985").
-QString floatText(double v) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v));
-    return QString::fromLatin1(buf, static_cast<int>(r.ptr - buf));
+QString floatText(double v) { return QString::fromStdString(singleText(v)); }
+
+QString boundName(int box) {
+    return box % 2 == 0 ? QStringLiteral("下限") : QStringLiteral("上限");
+}
+
+// A bound that cannot stand, named by its box as typed, and that box.
+std::optional<std::pair<int, QString>> thresholdFault(const Thresholds& t,
+                                                      const std::array<QLineEdit*, 10>& boxes) {
+    const auto f = checkThresholds(t);
+    if (!f) return std::nullopt;
+    const QString name = QString::fromUtf8(kStatNames[f->box / 2]);
+    if (f->kind == ThresholdFault::RateOutOfRange)
+        return std::pair{f->box, QStringLiteral("%1的%2“%3”不在0到100之间，")
+                                     .arg(name, boundName(f->box), boxes[f->box]->text())};
+    return std::pair{f->box, QStringLiteral("%1的下限“%2”大于上限“%3”，")
+                                 .arg(name, boxes[f->box]->text(), boxes[f->box + 1]->text())};
+}
+
+// Shown from its start: a box scrolled to the cursor at the end hides the
+// leading digits of a long value.
+void showValue(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    box->setCursorPosition(0);
 }
 
 // A box that must hold a number, and nothing else.
@@ -68,6 +89,19 @@ std::optional<double> strictNumber(const QString& text) {
 }
 
 QString positionName(int p) { return qs(ParameterNames::positionName(p)); }
+
+// The end of an all-positions tuning. The positions are done and stored in
+// order, so those stored are the first `done`.
+QString tunedAllText(int done, bool kill) {
+    const QString kind = kill ? QStringLiteral("杀") : QStringLiteral("生");
+    if (done == 10)
+        return QStringLiteral("参数检索完毕，十个位数的%1码参数已更改并保存。").arg(kind);
+    if (done == 0) return QStringLiteral("参数检索已取消，没有参数被更改。");
+    QStringList names;
+    for (int p = 1; p <= done; ++p) names << positionName(p);
+    return QStringLiteral("参数检索已取消。%1位的%2码参数已更改并保存，其余位数的参数没有改变。")
+        .arg(names.join(QStringLiteral("、")), kind);
+}
 
 // What the list shows of a single search's find.
 FindFigures figuresOf(const HoldOutFind& f, bool kill, bool heldOut) {
@@ -286,7 +320,12 @@ void frmGSGL::build() {
         for (int b = 0; b < 2; ++b) {
             auto* box = new QLineEdit(thresholdGroup);
             box->setObjectName(QStringLiteral("threshold%1").arg(2 * s + b));
-            box->setMaximumWidth(80);
+            // Wide enough for a tuned rate with all its digits; narrower, the
+            // box scrolls to its end and hides the leading ones.
+            const int wide =
+                box->fontMetrics().horizontalAdvance(QStringLiteral("99.9999999")) + 16;
+            box->setMinimumWidth(wide);
+            box->setMaximumWidth(std::max(80, wide));
             thresholdBoxes_[2 * s + b] = box;
             thresholdGrid->addWidget(box, s, 1 + 2 * b);
         }
@@ -552,7 +591,7 @@ void frmGSGL::selectKind(bool kill) {
 void frmGSGL::showStored() {
     SearchSettings stored(store_);
     const Thresholds t = stored.thresholds(position_, kill_);
-    for (int i = 0; i < 10; ++i) thresholdBoxes_[i]->setText(floatText(t.th[i]));
+    for (int i = 0; i < 10; ++i) showValue(thresholdBoxes_[i], floatText(t.th[i]));
     // Showing the stored count is no change of it.
     loading_ = true;
     operandSlider_->setValue(stored.operands(position_));
@@ -574,6 +613,11 @@ std::optional<Thresholds> frmGSGL::readThresholds(const QString& title) {
             return std::nullopt;
         }
         t.th[i] = *v;
+    }
+    if (const auto fault = thresholdFault(t, thresholdBoxes_)) {
+        asker_.warn(this, title, fault->second + QStringLiteral("参数没有保存。"));
+        thresholdBoxes_[fault->first]->setFocus();
+        return std::nullopt;
     }
     return t;
 }
@@ -673,9 +717,14 @@ void frmGSGL::launch(Work kind, std::function<void()> job, std::function<void()>
 }
 
 void frmGSGL::poll() {
+    // Read first: the last counts below are then complete when it is set.
+    const bool ended = ended_;
     takeFinds();
-    if (work_ == Work::Single || work_ == Work::Scheme) {
-        verifiedBox_->setText(QString::number(verifiedBase_ + watch_.evaluated.load()));
+    // A tuning counts its samples from 0 and leaves the current formula as it is.
+    const bool tuning = work_ == Work::Tune || work_ == Work::TuneAll;
+    if (work_ == Work::Single || work_ == Work::Scheme || tuning) {
+        verifiedBox_->setText(
+            QString::number((tuning ? 0 : verifiedBase_) + watch_.evaluated.load()));
         SearchFind latest;
         {
             std::lock_guard<std::mutex> lock(watch_.mutex);
@@ -683,8 +732,10 @@ void frmGSGL::poll() {
             watch_.fresh = false;
         }
         if (!latest.candidate.code.empty()) {
-            currentBox_->setText(qs(latest.candidate.chinese));
-            currentBox_->setCursorPosition(0);
+            if (!tuning) {
+                currentBox_->setText(qs(latest.candidate.chinese));
+                currentBox_->setCursorPosition(0);
+            }
             const Score& s = latest.score;
             statBoxes_[0]->setText(floatText(s.rate));
             statBoxes_[1]->setText(QString::number(s.longestMiss));
@@ -692,11 +743,12 @@ void frmGSGL::poll() {
             statBoxes_[3]->setText(QString::number(s.lastMiss));
             statBoxes_[4]->setText(QString::number(s.lastHit));
             statSignificance_->setText(
-                s.valid ? qs(pValueText(chanceViewOf(s, runKill_).pValue)) : QString());
+                s.valid ? qs(pValueText(chanceViewOf(s, tuning ? tuneKill_ : runKill_).pValue))
+                        : QString());
         }
     }
     if (work_ == Work::TuneAll) tuneProgress_->setValue(tuned_.load());
-    if (ended_) finished();
+    if (ended) finished();
 }
 
 void frmGSGL::finished() {
@@ -781,6 +833,12 @@ void frmGSGL::startSearch() {
     r.generator = generatorSettings();
     r.rule = host_.searchCountRule();
     r.thresholds = thresholdsFromTexts(texts);
+    if (const auto fault = thresholdFault(r.thresholds, thresholdBoxes_)) {
+        asker_.warn(this, QStringLiteral("公式搜索"),
+                    fault->second + QStringLiteral("搜索没有开始。"));
+        thresholdBoxes_[fault->first]->setFocus();
+        return;
+    }
     r.candidates = LLONG_MAX / 2;
     r.seed = clockSeed();
     r.watch = &watch_;
@@ -1016,19 +1074,29 @@ void frmGSGL::tuneCurrent() {
     const CountRule rule = host_.searchCountRule();
     auto history = host_.currentHistory();
     verifiedBox_->setText(QStringLiteral("0"));
+    watch_.evaluated = 0;
+    tuneKill_ = kill_;
     tuneProgress_->setRange(0, 0);
     tuneProgress_->show();
     tuneCancel_->show();
     launch(
         Work::Tune,
         [this, history, g, rule, samples, base] {
-            tuning_ = tunePosition(*history, g, rule, samples, clockSeed(), base, &cancel_);
+            tuning_ =
+                tunePosition(*history, g, rule, samples, clockSeed(), base, &cancel_, &watch_);
         },
         [this] {
             verifiedBox_->setText(QString::number(tuning_.samples.size()));
-            if (cancel_ || tuning_.samples.empty()) return;
+            if (cancel_ || tuning_.samples.empty()) {
+                asker_.inform(this, kTuneTitle, QStringLiteral("参数检索已取消，参数框没有改变。"));
+                return;
+            }
             for (int i : {0, 3, 4, 7, 8})
-                thresholdBoxes_[i]->setText(floatText(tuning_.proposal.th[i]));
+                showValue(thresholdBoxes_[i], floatText(tuning_.proposal.th[i]));
+            asker_.inform(this, kTuneTitle,
+                          QStringLiteral("参数检索完毕：验证了%1个公式，检索出的参数已填入参数框，"
+                                         "按“保存当前种类参数设置”保存。")
+                              .arg(tuning_.samples.size()));
         });
 }
 
@@ -1049,6 +1117,7 @@ void frmGSGL::tuneAll() {
     auto history = host_.currentHistory();
     tuneKill_ = kill_;
     tuned_ = 0;
+    watch_.evaluated = 0;
     tuneProgress_->setRange(0, 10);
     tuneProgress_->setValue(0);
     tuneProgress_->show();
@@ -1056,8 +1125,9 @@ void frmGSGL::tuneAll() {
     launch(Work::TuneAll,
            [this, history, generators, bases, samples, rule] {
                for (int p = 1; p <= 10 && !cancel_; ++p) {
+                   watch_.evaluated = 0;  // each position counts its own samples
                    const TuningResult t = tunePosition(*history, generators[p - 1], rule, samples,
-                                                       clockSeed(), bases[p - 1], &cancel_);
+                                                       clockSeed(), bases[p - 1], &cancel_, &watch_);
                    // A position cut short is not stored.
                    if (cancel_) break;
                    std::lock_guard<std::mutex> lock(pendingMutex_);
@@ -1065,7 +1135,7 @@ void frmGSGL::tuneAll() {
                    ++tuned_;
                }
            },
-           {});
+           [this] { asker_.inform(this, kTuneAllTitle, tunedAllText(tuned_, tuneKill_)); });
 }
 
 }  // namespace varnet

@@ -1,5 +1,7 @@
 #include "search/Thresholds.h"
 
+#include <charconv>
+
 #include "history/NumericText.h"
 
 namespace varnet {
@@ -13,6 +15,21 @@ Thresholds thresholdsFromTexts(const std::array<std::string, 10>& texts) {
     Thresholds t;
     for (int i = 0; i < 10; ++i) t.th[i] = numericValue(texts[i]);
     return t;
+}
+
+std::string singleText(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, static_cast<float>(v));
+    return std::string(buf, r.ptr);
+}
+
+std::optional<ThresholdFault> checkThresholds(const Thresholds& t) {
+    for (int i : {0, 1})
+        if (!(t.th[i] >= 0 && t.th[i] <= 100))
+            return ThresholdFault{i, ThresholdFault::RateOutOfRange};
+    for (int i = 0; i < 10; i += 2)
+        if (t.th[i] > t.th[i + 1]) return ThresholdFault{i, ThresholdFault::LowerAboveUpper};
+    return std::nullopt;
 }
 
 bool QualifyCandidate(const Score& score, const Thresholds& t) {

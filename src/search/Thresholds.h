@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "formula/Scoring.h"
@@ -18,6 +19,20 @@ Thresholds defaultThresholds(bool kill);
 
 // Each text read as its leading number (0 when there is none).
 Thresholds thresholdsFromTexts(const std::array<std::string, 10>& texts);
+
+// The shortest decimal text that reads back as the same single-precision
+// value: "93.6", not "93.5999985".
+std::string singleText(double v);
+
+// A bound that cannot stand: a rate bound outside 0..100, or a lower bound
+// above its upper bound. `box` is the index of the bound at fault (for a pair,
+// the lower one).
+struct ThresholdFault {
+    enum Kind { RateOutOfRange, LowerAboveUpper };
+    int box = 0;
+    Kind kind = RateOutOfRange;
+};
+std::optional<ThresholdFault> checkThresholds(const Thresholds& thresholds);
 
 // Every statistic within its bounds, with a tolerance of 0.0001; the rate
 // bounds are rounded to single precision first.

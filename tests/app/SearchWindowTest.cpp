@@ -1,9 +1,11 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -331,6 +333,112 @@ TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
     w.close();
     EXPECT_FALSE(w.searching());
     EXPECT_GE(w.batch().size(), found);
+}
+
+// ---- thresholds as typed, and the tuning's progress ----
+
+// Each text goes into one box and is saved: a bound that cannot stand is
+// named and nothing is stored (nor does a search start); a value that can is
+// stored as typed and shown as typed when the settings are read again.
+TEST_F(SearchWindowTest, ThresholdTextsAsTyped) {
+    struct Case {
+        int box;
+        QString text;
+        QString fault;  // empty: stored
+    };
+    const Case cases[] = {
+        {0, "93.6", {}},
+        {0, "92.662445", {}},
+        {0, "87.34375", {}},
+        {0, "0.1", {}},
+        {3, "2.5", {}},
+        {0, "101", "正确率的下限“101”不在0到100之间"},
+        {1, "-0.5", "正确率的上限“-0.5”不在0到100之间"},
+        {0, "99.9", {}},
+        {1, "99.5", "正确率的下限“99.9”大于上限“99.5”"},
+        {4, "40000", "最大连对的下限“40000”大于上限“32768”"},
+        {6, "1", "最后连错的下限“1”大于上限“0”"},
+    };
+    frmGSGL& w = openSearch();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        click("optPosition1");  // the stored values again
+        const QString key = QStringLiteral("1/%1").arg(c.box);
+        const QString storedBefore = stored(key);
+        QLineEdit* box = boxNamed(QStringLiteral("threshold%1").arg(c.box));
+        box->setText(c.text);
+        asker.messages.clear();
+        click("cmdSaveThresholds");
+        if (c.fault.isEmpty()) {
+            EXPECT_TRUE(asker.messages.empty());
+            EXPECT_EQ(stored(key), c.text);
+            click("optPosition2");
+            click("optPosition1");  // read again from the settings
+            EXPECT_EQ(box->text(), c.text);
+            // The whole value in view: the leading digits first, and room for the rest
+            // (frame and margins take 4 pixels a side).
+            EXPECT_EQ(box->cursorPosition(), 0);
+            EXPECT_LE(box->fontMetrics().horizontalAdvance(c.text), box->width() - 8);
+            continue;
+        }
+        ASSERT_EQ(asker.messages.size(), 1u);
+        EXPECT_TRUE(asker.messages[0].text.startsWith(c.fault))
+            << asker.messages[0].text.toStdString();
+        EXPECT_EQ(stored(key), storedBefore);
+        click("cmdStart");
+        EXPECT_FALSE(w.searching());
+        ASSERT_EQ(asker.messages.size(), 2u);
+        EXPECT_TRUE(asker.messages[1].text.startsWith(c.fault));
+    }
+}
+
+// Every sample shows its count and statistics; the end says so.
+TEST_F(SearchWindowTest, TuningShowsItsSamplesAndItsEnd) {
+    storeHistory(db, randomHistory(200, 7));
+    frmGSGL& w = openSearch();
+    child<QSlider>("sampleSlider")->setValue(40);
+    for (int s = 0; s < 5; ++s)
+        EXPECT_TRUE(boxNamed(QStringLiteral("stat%1").arg(s))->text().isEmpty());
+    click("cmdTuneCurrent");
+    ASSERT_TRUE(waitIdle(w));
+    EXPECT_EQ(boxNamed("verifiedBox")->text(), "40");
+    for (int s = 0; s < 5; ++s)
+        EXPECT_FALSE(boxNamed(QStringLiteral("stat%1").arg(s))->text().isEmpty()) << s;
+    EXPECT_TRUE(boxNamed("currentBox")->text().isEmpty());
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_TRUE(asker.messages[0].text.startsWith("参数检索完毕"))
+        << asker.messages[0].text.toStdString();
+}
+
+// A cancelled all-positions tuning names the positions it already stored,
+// and only those were stored. The count of samples moves while it runs.
+TEST_F(SearchWindowTest, CancelledTuningOfAllPositionsNamesThoseChanged) {
+    storeHistory(db, randomHistory(3000, 8));
+    frmGSGL& w = openSearch();
+    child<QSlider>("sampleSlider")->setValue(1000);
+    asker.confirms = {true};
+    click("cmdTuneAll");
+    auto* progress = child<QProgressBar>("tuneProgress");
+    QSet<QString> counts;
+    QElapsedTimer t;
+    t.start();
+    while (w.searching() && progress->value() < 1 && t.elapsed() < 60000) {
+        counts.insert(boxNamed("verifiedBox")->text());
+        QTest::qWait(5);
+    }
+    click("cmdTuneCancel");
+    ASSERT_TRUE(waitIdle(w));
+    EXPECT_GE(counts.size(), 2);  // more than the empty box
+    ASSERT_EQ(asker.messages.size(), 1u);
+    const QString text = asker.messages[0].text;
+    EXPECT_TRUE(text.startsWith("参数检索已取消。第一")) << text.toStdString();
+    int changed = 0;
+    for (int p = 1; p <= 10; ++p) {
+        const bool named = text.contains(QString::fromStdString(ParameterNames::positionName(p)));
+        EXPECT_EQ(storedKeys(QString::number(p)).contains("0"), named) << p;
+        changed += named;
+    }
+    EXPECT_LT(changed, 10);
 }
 
 }  // namespace
