@@ -50,11 +50,30 @@ BatchSaveResult saveBatch(Database& db, const std::vector<SearchResult>& batch, 
     return r;
 }
 
+int schemeTarget(const SchemeRequest& request, int p) {
+    const SchemePosition& settings = request.positions[p - 1];
+    if (!settings.planned) return 0;
+    return *settings.planned - (request.hold ? request.existing[p - 1] : 0);
+}
+
+SchemeRequest resumeScheme(const SchemeRequest& request, const SchemeProgress& at) {
+    SchemeRequest r = request;
+    for (int p = 1; p < at.position && p <= 10; ++p) r.positions[p - 1].planned.reset();
+    if (at.position >= 1 && at.position <= 10) {
+        if (r.hold)
+            r.existing[at.position - 1] += at.found;
+        else if (auto& planned = r.positions[at.position - 1].planned)
+            *planned -= at.found;
+    }
+    return r;
+}
+
 SchemeReport runScheme(const History& history, const SchemeRequest& request,
-                       const std::function<void(const SearchResult&)>& onFind,
+                       const std::function<void(const SearchResult&, const HoldOutFind&)>& onFind,
                        const std::function<void(int)>& onPosition,
                        const std::atomic<bool>* cancel) {
     SchemeReport report;
+    const int holdOut = holdOutFits(history.size(), request.holdOut) ? request.holdOut : 0;
     CandidateGenerator seeds(request.seed);
     for (int p = 1; p <= 10; ++p) {
         // Every position draws its own seed, skipped or not, so a position's
@@ -63,9 +82,8 @@ SchemeReport runScheme(const History& history, const SchemeRequest& request,
         const SchemePosition& settings = request.positions[p - 1];
         SchemePositionReport pr;
         pr.position = p;
-        int target = settings.planned.value_or(0);
-        if (request.hold) target -= request.existing[p - 1];
-        if (!settings.planned || target <= 0) {
+        const int target = schemeTarget(request, p);
+        if (target <= 0) {
             pr.skipped = true;
             report.positions.push_back(pr);
             continue;
@@ -87,15 +105,14 @@ SchemeReport runScheme(const History& history, const SchemeRequest& request,
         search.candidates = request.maxCandidates > 0 ? request.maxCandidates : LLONG_MAX;
         search.seed = seed;
         search.watch = request.watch;
-        const SearchSummary summary = runSearch(
-            history, search,
-            [&](const SearchFind& f) {
-                SearchResult r{p, request.kill, f.candidate.code, f.candidate.chinese};
-                report.batch.push_back(r);
-                if (onFind) onFind(r);
-                return ++pr.found < target;
-            },
-            cancel);
+        const auto found = [&](const HoldOutFind& f) {
+            SearchResult r{p, request.kill, f.find.candidate.code, f.find.candidate.chinese};
+            report.batch.push_back(r);
+            if (onFind) onFind(r, f);
+            return ++pr.found < target;
+        };
+        const SearchSummary summary =
+            runHoldOutSearch(history, search, holdOut, found, cancel).search;
         pr.evaluated = summary.evaluated;
         pr.unfinished = pr.found < target;
         report.positions.push_back(pr);

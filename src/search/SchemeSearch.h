@@ -10,6 +10,7 @@
 
 #include "formula/Scoring.h"
 #include "search/Generator.h"
+#include "search/HoldOut.h"
 #include "search/Thresholds.h"
 
 namespace varnet {
@@ -55,8 +56,37 @@ struct SchemeRequest {
     CountRule rule;
     std::uint64_t seed = 0;
     long long maxCandidates = 0;  // per position; 0: no bound
+    // The last draws kept out of the search, each find then scored on them
+    // (0: none; a hold-out that does not fit the history counts as 0).
+    int holdOut = 0;
     SearchWatch* watch = nullptr;
 };
+
+// What position p (1..10) looks for: its plan, less what it already holds
+// in hold mode; 0 or less when it is skipped.
+int schemeTarget(const SchemeRequest& request, int p);
+
+// Where a scheme stands, kept apart from its batch: saving the finds empties
+// the batch but leaves the scheme where it was.
+struct SchemeProgress {
+    int position = 0;  // the position being searched; 0 before the first, 11 when done
+    int found = 0;     // what that position found so far
+    // A position began; positions only move forward.
+    void started(int p) {
+        if (p > position) {
+            position = p;
+            found = 0;
+        }
+    }
+    void add(const SearchResult& r) {
+        started(r.position);
+        ++found;
+    }
+};
+
+// The request that continues `request` from `at`: the positions before it
+// are done and the current one looks only for what it still lacks.
+SchemeRequest resumeScheme(const SchemeRequest& request, const SchemeProgress& at);
 
 struct SchemePositionReport {
     int position = 0;
@@ -75,12 +105,12 @@ struct SchemeReport {
 
 // Walks positions 1..10, each with its own operand count and thresholds,
 // until each has found its planned count. `onFind` (on the calling thread)
-// sees every result as it arrives; `onPosition` is told when a position
-// starts.
-SchemeReport runScheme(const History& history, const SchemeRequest& request,
-                       const std::function<void(const SearchResult&)>& onFind = {},
-                       const std::function<void(int)>& onPosition = {},
-                       const std::atomic<bool>* cancel = nullptr);
+// sees every result as it arrives, with its scores; `onPosition` is told
+// when a position starts.
+SchemeReport runScheme(
+    const History& history, const SchemeRequest& request,
+    const std::function<void(const SearchResult&, const HoldOutFind&)>& onFind = {},
+    const std::function<void(int)>& onPosition = {}, const std::atomic<bool>* cancel = nullptr);
 
 // The tuning of one position: `samples` random candidates scored without
 // the threshold test; each estimate moves halfway towards every sample that

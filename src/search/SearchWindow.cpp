@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QShowEvent>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTableView>
@@ -207,9 +208,15 @@ frmGSGL::frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter,
     connect(pollTimer_, &QTimer::timeout, this, &frmGSGL::poll);
 
     countExisting();
+    showExistingTotal();
     position_ = 1;
     kill_ = true;
     showStored();
+    // Enter in a box is no click on a button.
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
 }
 
 frmGSGL::~frmGSGL() {
@@ -564,6 +571,10 @@ void frmGSGL::build() {
 
     idleOnly_ = {startButton_, schemeStartButton_, schemeContinueButton_, tuneCurrentButton,
                  tuneAllButton};
+    // The position and kind a search works on stay put while it runs.
+    idleOnly_.insert(idleOnly_.end(), positionButtons_.begin(), positionButtons_.end());
+    idleOnly_.push_back(killButton_);
+    idleOnly_.push_back(keepButton_);
 }
 
 // ---- settings ----
@@ -574,6 +585,12 @@ void frmGSGL::countExisting() {
         existingLabels_[p - 1]->setText(QString::number(existing_[p - 1]));
     }
     recomputeTotal();
+}
+
+void frmGSGL::showExistingTotal() {
+    long long total = 0;
+    for (int n : existing_) total += n;
+    totalLabel_->setText(QString::number(total));
 }
 
 void frmGSGL::selectPosition(int p) {
@@ -785,8 +802,10 @@ void frmGSGL::takeFinds() {
         std::vector<FindFigures> figures;
         for (const PendingFind& f : finds) {
             const SearchResult& r = f.result;
-            if (schemeBatch_ && r.position != schemePosition_) markSchemePosition(r.position);
-            if (schemeBatch_) ++schemeFound_;
+            if (schemeBatch_) {
+                if (r.position != schemeAt_.position) markSchemePosition(r.position);
+                schemeAt_.add(r);
+            }
             lines << qs(r.chinese);
             figures.push_back(f.figures.value_or(FindFigures{}));
             batch_.push_back(r);
@@ -794,9 +813,9 @@ void frmGSGL::takeFinds() {
         results_->append(lines, figures);
         resultView_->scrollToBottom();
     }
-    if (work_ == Work::Scheme && started > schemePosition_) markSchemePosition(started);
+    if (work_ == Work::Scheme && started > schemeAt_.position) markSchemePosition(started);
     qualifiedBox_->setText(
-        QString::number(schemeBatch_ ? schemeFound_ : static_cast<long long>(batch_.size())));
+        QString::number(schemeBatch_ ? schemeAt_.found : static_cast<long long>(batch_.size())));
     // Each tuned position is stored as soon as it is done.
     for (const auto& [p, t] : tuned) {
         SearchSettings stored(store_);
@@ -811,6 +830,15 @@ void frmGSGL::stopWork() {
     finished();
     // A scheme stopped by closing is not resumed.
     schemePaused_ = false;
+}
+
+void frmGSGL::showEvent(QShowEvent* event) {
+    // The formulas may have changed while the window was closed.
+    if (!worker_ && !event->spontaneous()) {
+        countExisting();
+        showExistingTotal();
+    }
+    QDialog::showEvent(event);
 }
 
 void frmGSGL::closeEvent(QCloseEvent* event) {
@@ -845,16 +873,9 @@ void frmGSGL::startSearch() {
     std::optional<long long> limit;
     if (limitCheck_->isChecked())
         limit = std::llround(std::max(0.0, numericValue(limitBox_->text().toStdString())));
-    if (schemeBatch_) {
-        // A single search after a scheme starts a batch of its own.
-        if (!batch_.empty()) {
-            asker_.inform(this, QStringLiteral("公式搜索"),
-                          QStringLiteral("方案搜索的结果还没有保存，请先保存或导出。"));
-            return;
-        }
-        schemeBatch_ = false;
-        schemePaused_ = false;
-    }
+    // After a scheme the finds join the same batch, saved as a single
+    // search's; a paused scheme can still go on ("继续").
+    schemeBatch_ = false;
     verifiedBase_ = 0;
     watch_.evaluated = 0;
     verifiedBox_->setText(QStringLiteral("0"));
@@ -924,6 +945,17 @@ void frmGSGL::startScheme() {
     if (worker_) return;
     std::array<std::optional<int>, 10> plan;
     if (!readPlan(plan, kPlanTitle)) return;
+    auto history = host_.currentHistory();
+    const int holdOut = holdOutBox_->value();
+    if (holdOut > 0 && !holdOutFits(history->size(), holdOut)) {
+        asker_.warn(this, kPlanTitle,
+                    QStringLiteral("留出期数 %1 太大：历史共 %2 期，留出后不足 3 期可供搜索。"
+                                   "没有开始搜索。")
+                        .arg(holdOut)
+                        .arg(history->size()));
+        holdOutBox_->setFocus();
+        return;
+    }
     countExisting();
     SearchSettings stored(store_);
     scheme_ = SchemeRequest{};
@@ -935,39 +967,33 @@ void frmGSGL::startScheme() {
         sp.operands = stored.operands(p);
         sp.thresholds = stored.thresholds(p, kill_);
         scheme_.existing[p - 1] = existing_[p - 1];
-        schemeTargets_[p - 1] = plan[p - 1].value_or(0) - (scheme_.hold ? existing_[p - 1] : 0);
     }
     const GeneratorSettings g = generatorSettings();
     scheme_.shape = g.shape;
     scheme_.constant = g.constant;
     scheme_.rule = host_.searchCountRule();
+    scheme_.holdOut = holdOut;
     scheme_.watch = &watch_;
     batch_.clear();
     schemeBatch_ = true;
-    schemeFound_ = 0;
-    schemePosition_ = 0;
+    schemeAt_ = SchemeProgress{};
     {
         std::lock_guard<std::mutex> lock(pendingMutex_);
         pendingPosition_ = 0;
     }
     for (QLabel* l : planLabels_) l->setStyleSheet(QString());
     runKill_ = scheme_.kill;
-    holdOutSummary_->hide();  // the scheme searches the whole history
+    holdOutSummary_->hide();  // the hold-out shows beside each find
     runScheme();
 }
 
 void frmGSGL::runScheme() {
     // A resumed scheme starts where it stopped: earlier positions are done
     // and the current one looks only for what it still lacks.
-    SchemeRequest r = scheme_;
+    SchemeRequest r = resumeScheme(scheme_, schemeAt_);
     r.seed = clockSeed();
-    for (int p = 1; p < schemePosition_; ++p) r.positions[p - 1].planned.reset();
-    if (schemePosition_ >= 1 && schemePosition_ <= 10) {
-        if (r.hold)
-            r.existing[schemePosition_ - 1] += schemeFound_;
-        else if (auto& planned = r.positions[schemePosition_ - 1].planned)
-            *planned -= schemeFound_;
-    }
+    schemeBatch_ = true;
+    runKill_ = r.kill;
     schemePaused_ = false;
     auto history = host_.currentHistory();
     auto cancelled = std::make_shared<bool>(false);
@@ -976,9 +1002,10 @@ void frmGSGL::runScheme() {
         [this, r, history, cancelled] {
             const SchemeReport report = varnet::runScheme(
                 *history, r,
-                [this](const SearchResult& found) {
+                [this, holdOut = r.holdOut](const SearchResult& found, const HoldOutFind& f) {
+                    FindFigures figures = figuresOf(f, found.kill, holdOut > 0);
                     std::lock_guard<std::mutex> lock(pendingMutex_);
-                    pending_.push_back({found, std::nullopt});
+                    pending_.push_back({found, std::move(figures)});
                 },
                 [this](int p) {
                     std::lock_guard<std::mutex> lock(pendingMutex_);
@@ -997,9 +1024,8 @@ void frmGSGL::markSchemePosition(int p) {
         else if (i == p)
             planLabels_[i - 1]->setStyleSheet(QStringLiteral("color: red"));
     }
-    schemePosition_ = p;
-    schemeFound_ = 0;
-    limitBox_->setText(QString::number(schemeTargets_[p - 1]));
+    schemeAt_.started(p);
+    limitBox_->setText(QString::number(schemeTarget(scheme_, p)));
     selectPosition(p);
 }
 
@@ -1009,7 +1035,7 @@ void frmGSGL::schemeEnded(bool cancelled) {
         return;
     }
     for (QLabel* l : planLabels_) l->setStyleSheet(QStringLiteral("color: blue"));
-    schemePosition_ = 11;
+    schemeAt_.started(11);
     if (autoAppend_->isChecked())
         saveResults(false);
     else if (autoReplace_->isChecked())
@@ -1037,8 +1063,8 @@ void frmGSGL::saveResults(bool replace) {
     const bool single = !schemeBatch_ && !batch_.empty();
     const int last = batch_.empty() ? 0 : batch_.back().position;
     batch_.clear();
-    schemeFound_ = 0;
-    qualifiedBox_->setText(QStringLiteral("0"));
+    // A scheme keeps its position and count: "继续" goes on from there.
+    qualifiedBox_->setText(QString::number(schemeBatch_ ? schemeAt_.found : 0));
     if (single && !worker_) selectPosition(last);
     host_.formulasSaved(saved.positions);
     countExisting();

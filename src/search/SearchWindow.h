@@ -37,8 +37,7 @@ class Database;
 class Exporter;
 class History;
 
-// What the result list shows of a find beyond its Chinese form (the
-// scheme's finds carry none of it).
+// What the result list shows of a find beyond its Chinese form.
 struct FindFigures {
     QString rate;          // in-sample rate
     QString heldOut;       // hits on the held-out draws; empty without a hold-out
@@ -111,6 +110,7 @@ class frmGSGL : public QDialog {
     void exportResults();
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
@@ -125,6 +125,7 @@ class frmGSGL : public QDialog {
     void chooseMode(bool hold);
     void chooseAutoSave(QCheckBox* clicked);
     void recomputeTotal();
+    void showExistingTotal();
     // The threshold boxes as numbers; nothing, with a message naming the
     // first box that is not a number.
     std::optional<Thresholds> readThresholds(const QString& title);
@@ -225,9 +226,7 @@ class frmGSGL : public QDialog {
     // The scheme in progress: its request, the position it works on and
     // what that position found so far, so that "继续" resumes there.
     SchemeRequest scheme_;
-    int schemePosition_ = 0;
-    int schemeFound_ = 0;
-    std::array<int, 10> schemeTargets_{};
+    SchemeProgress schemeAt_;
     bool schemePaused_ = false;
     std::optional<SchemeReport> schemeReport_;
 };

@@ -72,6 +72,18 @@ class SearchWindowTest : public GuiTest {
         s.beginGroup(group);
         return s.childKeys();
     }
+    void storeOpenThresholds(int position) {
+        QSettings s(settingsFile, QSettings::IniFormat);
+        for (int i = 0; i < 10; ++i)
+            s.setValue(QStringLiteral("%1/%2").arg(position).arg(i), i % 2 ? "32768" : "0");
+        s.setValue(QStringLiteral("%1/1").arg(position), "100");
+    }
+    void expectOptionsEnabled(bool enabled) {
+        QStringList names{"optKill", "optKeep"};
+        for (int p = 1; p <= 10; ++p) names << QStringLiteral("optPosition%1").arg(p);
+        for (const QString& name : names)
+            EXPECT_EQ(child<QRadioButton>(name)->isEnabled(), enabled) << name.toStdString();
+    }
     bool waitIdle(frmGSGL& w, int ms = 20000) {
         QElapsedTimer t;
         t.start();
@@ -97,7 +109,7 @@ TEST_F(SearchWindowTest, FreshSettingsAndKindSelection) {
         EXPECT_TRUE(boxNamed(QStringLiteral("plan%1").arg(p))->text().isEmpty());
     EXPECT_EQ(child<QLabel>("existing1")->text(), "3");
     EXPECT_EQ(child<QLabel>("existing4")->text(), "2");
-    EXPECT_EQ(child<QLabel>("totalLabel")->text(), "0");  // the update box: planned total alone
+    EXPECT_EQ(child<QLabel>("totalLabel")->text(), "5");  // the stored formulas at opening
     click("chkAutoAppend");
     EXPECT_EQ(child<QLabel>("totalLabel")->text(), "5");  // with the stored formulas
     EXPECT_FALSE(child<QCheckBox>("chkAutoReplace")->isChecked());
@@ -258,6 +270,95 @@ TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
     EXPECT_EQ(tried, "6");
     if (const QByteArray dir = qgetenv("VARNET_SHOT_DIR"); !dir.isEmpty())
         w.grab().save(QString::fromLocal8Bit(dir) + "/search-holdout.png");
+}
+
+// The total shows the stored formulas at every opening; Enter in a box
+// presses no button.
+TEST_F(SearchWindowTest, TotalAtEveryOpeningAndEnterPressesNothing) {
+    formulas(1, 3);
+    frmGSGL& w = openSearch();
+    EXPECT_EQ(child<QLabel>("totalLabel")->text(), "3");
+    w.close();
+    formulas(2, 4);  // behind the window's back
+    QTest::mouseClick(window->findChild<QPushButton*>("cmdSearch"), Qt::LeftButton);
+    ASSERT_TRUE(w.isVisible());
+    EXPECT_EQ(child<QLabel>("existing2")->text(), "4");
+    EXPECT_EQ(child<QLabel>("totalLabel")->text(), "7");
+    for (const char* name : {"threshold0", "operandBox", "constantBox", "limitBox", "plan1"}) {
+        QLineEdit* box = boxNamed(name);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, Qt::Key_Enter);
+    }
+    EXPECT_FALSE(w.searching());
+    EXPECT_TRUE(asker.messages.empty());
+    EXPECT_TRUE(asker.questions.empty());
+    EXPECT_TRUE(storedKeys("1").isEmpty());
+    EXPECT_TRUE(storedKeys("SSSZ").isEmpty());
+    EXPECT_TRUE(w.isVisible());
+}
+
+// Scheme finds show their scores as a single search's do, held-out draws
+// too; a single search after the unsaved scheme adds to the same batch.
+TEST_F(SearchWindowTest, SchemeFindsCarryScoresAndASingleSearchJoinsThem) {
+    storeHistory(db, randomHistory(300, 12));
+    storeOpenThresholds(2);
+    frmGSGL& w = openSearch();
+    click("chkAutoReplace");  // the batch stays in the window
+    child<QSpinBox>("holdOutBox")->setValue(40);
+    setPlan({"", "3"});
+    click("cmdScheme");
+    ASSERT_TRUE(waitIdle(w));
+    ResultLines* m = w.resultModel();
+    ASSERT_EQ(m->rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        for (int c : {ResultLines::Rate, ResultLines::HeldOut, ResultLines::Significance})
+            EXPECT_FALSE(m->index(row, c).data().toString().isEmpty()) << row << " " << c;
+    EXPECT_TRUE(m->index(0, ResultLines::HeldOut).data().toString().endsWith("/40)"));
+
+    child<QCheckBox>("chkLimit")->setChecked(true);
+    boxNamed("limitBox")->setText("5");
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle(w));
+    EXPECT_TRUE(asker.messages.empty());
+    EXPECT_EQ(w.batch().size(), 5u);
+    EXPECT_EQ(boxNamed("qualifiedBox")->text(), "5");
+    click("cmdAppend");
+    EXPECT_EQ(FormulaTable(db, 2).count(), 5);
+}
+
+// A save while the scheme is paused leaves its position and count: it goes
+// on counting from there. The position and kind stay put while it runs.
+TEST_F(SearchWindowTest, SaveDuringAPauseKeepsTheSchemeWhereItWas) {
+    storeHistory(db, randomHistory(3000, 17));
+    storeOpenThresholds(1);
+    frmGSGL& w = openSearch();
+    click("chkAutoReplace");
+    setPlan({"100000000"});
+    auto qualified = [&] { return boxNamed("qualifiedBox")->text().toLongLong(); };
+    auto waitFinds = [&] {
+        QElapsedTimer t;
+        t.start();
+        while (w.batch().empty() && t.elapsed() < 10000) QTest::qWait(10);
+        return !w.batch().empty();
+    };
+    click("cmdScheme");
+    ASSERT_TRUE(waitFinds());
+    expectOptionsEnabled(false);
+    click("cmdSchemePause");
+    ASSERT_TRUE(waitIdle(w, 5000));
+    expectOptionsEnabled(true);
+    const long long counted = qualified();
+    ASSERT_GT(counted, 0);
+    click("cmdAppend");
+    EXPECT_EQ(FormulaTable(db, 1).count(), counted);
+    EXPECT_EQ(qualified(), counted);
+    EXPECT_EQ(child<QLabel>("planLabel1")->styleSheet(), "color: red");
+    click("cmdSchemeContinue");
+    ASSERT_TRUE(waitFinds());
+    EXPECT_EQ(qualified(), counted + static_cast<long long>(w.batch().size()));
+    w.close();
+    EXPECT_FALSE(w.searching());
 }
 
 // Hold mode with every plan at or below the stored counts: nothing to find,

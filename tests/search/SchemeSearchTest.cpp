@@ -133,6 +133,47 @@ TEST(SchemeSearch, PlansModesBoundsAndSeeds) {
     EXPECT_EQ(bounded.positions[2].found, 3);
 }
 
+// Paused at any point, saved (which empties the batch) and continued: each
+// position ends with exactly what it looked for, in both plan modes.
+TEST(SchemeSearch, SaveAndContinueKeepsThePositionAndItsCount) {
+    const History h = test::randomHistory(200, 4);
+    for (const bool hold : {false, true}) {
+        SchemeRequest r = openScheme(11);
+        r.hold = hold;
+        r.positions[0].planned = 4;
+        r.positions[1].planned = 3;
+        r.positions[3].planned = 5;
+        r.existing = {1, 0, 0, 2, 0, 0, 0, 0, 0, 0};
+        const std::array<int, 3> wanted = hold ? std::array{3, 3, 3} : std::array{4, 3, 5};
+        for (const int pauseAfter : {0, 2, 3, 6}) {
+            SCOPED_TRACE(testing::Message() << "hold " << hold << " pause " << pauseAfter);
+            std::atomic<bool> cancel{pauseAfter == 0};
+            SchemeProgress at;
+            std::array<int, 10> saved{};
+            int seen = 0;
+            auto count = [&](const SearchResult& f, const HoldOutFind&) {
+                at.add(f);
+                ++saved[f.position - 1];
+                if (++seen == pauseAfter) cancel = true;
+            };
+            const SchemeReport first = runScheme(
+                h, r, count, [&](int p) { at.started(p); }, &cancel);
+            ASSERT_TRUE(first.cancelled);
+            // The save empties the batch; the progress is not the batch's.
+            r.seed = 100 + pauseAfter;
+            cancel = false;
+            const SchemeReport rest = runScheme(
+                h, resumeScheme(r, at), count, [&](int p) { at.started(p); }, &cancel);
+            EXPECT_FALSE(rest.cancelled);
+            EXPECT_EQ(saved[0], wanted[0]);
+            EXPECT_EQ(saved[1], wanted[1]);
+            EXPECT_EQ(saved[3], wanted[2]);
+            EXPECT_EQ(at.position, 4);
+            EXPECT_EQ(at.found, wanted[2]);
+        }
+    }
+}
+
 // The estimates follow the halfway rule over the samples, and the proposal
 // takes them as the bounds the tuning sets.
 TEST(Tuning, EstimatesFollowTheSamples) {
