@@ -202,7 +202,7 @@ TEST_F(SearchWindowTest, LimitedSearchAndAppend) {
     const auto rows = FormulaTable(db, 1).storedRows();
     ASSERT_EQ(rows.size(), 5u);
     for (const auto& r : rows) EXPECT_FALSE(r.kill);
-    EXPECT_EQ(rows[0].chinese, w.resultModel()->stringList()[0].toStdString());
+    EXPECT_EQ(rows[0].chinese, w.resultModel()->finds().chinese(0));
     ASSERT_FALSE(asker.messages.empty());
     EXPECT_EQ(asker.messages.back().title, "追加公式");
     EXPECT_EQ(asker.messages.back().text, "公式追加完毕！");
@@ -233,16 +233,16 @@ TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
     boxNamed("limitBox")->setText("6");
     click("cmdStart");
     ASSERT_TRUE(waitIdle(w));
-    ResultLines* m = w.resultModel();
+    FindsModel* m = w.resultModel();
     ASSERT_EQ(m->rowCount(), 6);
     const CountRule lastForty{39, true, false, true};
     for (int row = 0; row < 6; ++row) {
         const Score s = referenceScore(*parseFormula(w.batch()[row].code).program, h, 1, true,
                                        lastForty);
-        EXPECT_EQ(m->index(row, ResultLines::HeldOut).data().toString(),
+        EXPECT_EQ(m->index(row, FindsModel::HeldOut).data().toString(),
                   QString::asprintf("%.2f%% (%lld/40)", 2.5 * s.plainHits,
                                     static_cast<long long>(s.plainHits)));
-        EXPECT_FALSE(m->index(row, ResultLines::Significance).data().toString().isEmpty());
+        EXPECT_FALSE(m->index(row, FindsModel::Significance).data().toString().isEmpty());
     }
     auto* summary = child<QLabel>("holdOutSummary");
     EXPECT_TRUE(summary->isVisible());
