@@ -13,6 +13,7 @@
 #include "formula/FormulaPanel.h"
 #include "formula/Reference.h"
 #include "history/ParameterNames.h"
+#include "search/FoundList.h"
 #include "search/SearchWindow.h"
 #include "support/RandomHistory.h"
 
@@ -331,6 +332,71 @@ TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
     w.close();
     EXPECT_FALSE(w.searching());
     EXPECT_GE(w.batch().size(), found);
+}
+
+
+// The result list shows each find as it was found (its Chinese form in either
+// shape, its figures formatted from the numbers kept) and hands the same
+// finds back for saving; a million finds take a few dozen bytes each.
+TEST(FindsModel, ShowsWhatTheFindsHoldAndStaysCompact) {
+    struct Case {
+        std::vector<int> params;
+        int constant, position;
+        bool kill;
+        FormulaShape shape;
+        std::optional<FindScores> scores;
+        QString rate, heldOut, significance;
+    };
+    const std::vector<Case> cases{
+        {{23, 7, 121}, 5, 1, true, FormulaShape::Prefix,
+         FindScores{93.25f, 0.5, true, true, 37, 40}, "93.2500%", "92.50% (37/40)", "0.5"},
+        {{132, 10}, -3, 10, false, FormulaShape::Suffix,
+         FindScores{12.5f, 1e-301, true, false, 0, 0}, "12.5000%", "无效", "<1e-300"},
+        {{1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23},
+         0, 4, true, FormulaShape::Prefix, FindScores{100.0f, 0.0001234, false, false, 0, 0},
+         "100.0000%", "", "0.0001234"},
+        {{50, 60}, 9, 2, true, FormulaShape::Suffix, std::nullopt, "", "", ""},  // a scheme's
+    };
+    FoundList finds;
+    std::vector<SearchResult> expected;
+    for (const Case& c : cases) {
+        const GeneratorSettings g{0, c.position, c.kill, c.shape, std::nullopt};
+        expected.push_back({c.position, c.kill, candidateCode(c.params, c.constant),
+                            candidateChinese(c.params, c.constant, g)});
+        finds.add(expected.back(), c.shape, c.scores);
+    }
+    // A form the generator does not make keeps its texts.
+    expected.push_back({3, false, "L1A*2+1", "[第三生]第一码*2+1"});
+    finds.add(expected.back(), FormulaShape::Prefix);
+
+    FindsModel model;
+    model.append(finds);
+    ASSERT_EQ(model.rowCount(), static_cast<int>(expected.size()));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const SearchResult r = model.finds().result(i);
+        EXPECT_EQ(r.code, expected[i].code);
+        EXPECT_EQ(r.chinese, expected[i].chinese);
+        EXPECT_EQ(r.position, expected[i].position);
+        EXPECT_EQ(r.kill, expected[i].kill);
+        const int row = static_cast<int>(i);
+        EXPECT_EQ(model.index(row, FindsModel::Formula).data().toString().toStdString(),
+                  expected[i].chinese);
+        if (i < cases.size()) {
+            EXPECT_EQ(model.index(row, FindsModel::Rate).data().toString(), cases[i].rate);
+            EXPECT_EQ(model.index(row, FindsModel::HeldOut).data().toString(), cases[i].heldOut);
+            EXPECT_EQ(model.index(row, FindsModel::Significance).data().toString(),
+                      cases[i].significance);
+        }
+    }
+
+    FoundList many;
+    for (int i = 0; i < 4; ++i) many.add(expected[i], cases[i].shape, cases[i].scores);
+    while (many.size() < 1000000) {
+        const FoundList copy = many;
+        many.append(copy);
+    }
+    EXPECT_EQ(many.chinese(many.size() - 1), expected[3].chinese);
+    EXPECT_LE(many.bytes() / many.size(), 64u);
 }
 
 }  // namespace
