@@ -37,8 +37,8 @@ void FoundList::add(const SearchResult& find, FormulaShape shape,
     row.position = static_cast<std::uint8_t>(find.position);
     row.flags = (find.kill ? Kill : 0) | (shape == FormulaShape::Suffix ? Suffix : 0);
     if (scores) {
-        row.flags |= Scored | (scores->heldOut ? HeldOut : 0) |
-                     (scores->heldOutValid ? HeldOutValid : 0);
+        row.flags |=
+            Scored | (scores->heldOut ? HeldOut : 0) | (scores->heldOutValid ? HeldOutValid : 0);
         row.rate = scores->rate;
         row.pValue = scores->pValue;
         row.heldOutHits = scores->heldOutHits;
@@ -109,13 +109,14 @@ SearchResult FoundList::result(std::size_t i) const {
 std::optional<FindScores> FoundList::scores(std::size_t i) const {
     const Row& r = rows_[i];
     if (!(r.flags & Scored)) return std::nullopt;
-    return FindScores{r.rate, r.pValue, (r.flags & HeldOut) != 0, (r.flags & HeldOutValid) != 0,
-                      r.heldOutHits, r.heldOutCounted};
+    return FindScores{
+        r.rate,        r.pValue,        (r.flags & HeldOut) != 0, (r.flags & HeldOutValid) != 0,
+        r.heldOutHits, r.heldOutCounted};
 }
 
 std::size_t FoundList::bytes() const {
-    std::size_t n = rows_.capacity() * sizeof(Row) + params_.capacity() +
-                    texts_.capacity() * sizeof(texts_[0]);
+    std::size_t n =
+        rows_.capacity() * sizeof(Row) + params_.capacity() + texts_.capacity() * sizeof(texts_[0]);
     for (const auto& [code, chinese] : texts_) n += code.capacity() + chinese.capacity();
     return n;
 }

@@ -13,8 +13,8 @@ namespace varnet {
 
 // A find's figures, as numbers: the list formats them when it shows them.
 struct FindScores {
-    float rate = 0.0f;    // in-sample rate, percent
-    double pValue = 1.0;  // of the in-sample hits against chance
+    float rate = 0.0f;     // in-sample rate, percent
+    double pValue = 1.0;   // of the in-sample hits against chance
     bool heldOut = false;  // the search held draws out
     bool heldOutValid = false;
     std::int32_t heldOutHits = 0, heldOutCounted = 0;
@@ -43,8 +43,14 @@ class FoundList {
     std::size_t bytes() const;
 
   private:
-    enum Flag : std::uint8_t { Kill = 1, Suffix = 2, Scored = 4, HeldOut = 8, HeldOutValid = 16,
-                               Text = 32 };
+    enum Flag : std::uint8_t {
+        Kill = 1,
+        Suffix = 2,
+        Scored = 4,
+        HeldOut = 8,
+        HeldOutValid = 16,
+        Text = 32
+    };
     struct Row {
         std::uint32_t at = 0;  // first parameter in params_, or the index in texts_
         std::int32_t constant = 0;
