@@ -1,17 +1,24 @@
 // Speed of the desktop program with long formula lists: start-up of the real
 // program to a shown, verified window (10 positions x 10,000 formulas, 100,000
 // draws), and switching position on the real main window (offscreen) until
-// the verified list of 10,000 formulas over 10,000 draws is shown. Prints
-// `key: value` lines.
+// the verified list of 10,000 formulas over 10,000 draws is shown, and the
+// memory the search window takes for a million finds. Prints `key: value`
+// lines.
 #include <unistd.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -19,6 +26,7 @@
 #include "app/AppSettings.h"
 #include "app/MainWindow.h"
 #include "db/Schema.h"
+#include "search/SearchWindow.h"
 #include "support/RandomHistory.h"
 #include "ui/Asker.h"
 #include "ui/Launcher.h"
@@ -53,11 +61,75 @@ double startupSeconds(const fs::path& data, const fs::path& config) {
     return rc == 0 ? s : -1.0;
 }
 
+// The peak resident size of this process so far, in kB.
+long peakRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// In a process of its own: the growth of the peak resident size while a
+// single search on open thresholds (with draws held out, so every find has
+// all its figures) puts `finds` finds into the search window. Prints MB.
+int searchFinds(const fs::path& root, long long finds) {
+    const fs::path data = makeDataFolder(root, "finds", 200, 0, 0);
+    Database db = Schema::openDataFile((data / Schema::kFileName).string());
+    AppSettings settings(std::make_unique<QSettings>(
+        QString::fromStdString((root / "config" / "finds.ini").string()), QSettings::IniFormat));
+    DesktopLauncher launcher;
+    DialogAsker asker;
+    MainWindow window(db, data.string(), settings, launcher, asker);
+    window.show();
+    QCoreApplication::processEvents();
+    window.findChild<QPushButton*>("cmdSearch")->click();
+    frmGSGL* w = window.searchWindow();
+    const char* const open[10] = {"0", "100", "0", "32768", "0",
+                                  "32768", "0", "32768", "0", "32768"};
+    for (int i = 0; i < 10; ++i)
+        w->findChild<QLineEdit*>(QStringLiteral("threshold%1").arg(i))->setText(open[i]);
+    w->findChild<QSpinBox*>("holdOutBox")->setValue(40);
+    w->findChild<QCheckBox*>("chkLimit")->setChecked(true);
+    w->findChild<QLineEdit*>("limitBox")->setText(QString::number(finds));
+    QCoreApplication::processEvents();
+    const long before = peakRssKb();
+    w->startSearch();
+    while (w->searching()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(5);
+    }
+    QCoreApplication::processEvents();
+    const long after = peakRssKb();
+    std::printf("%.1f\n", (after - before) / 1024.0);
+    return w->resultModel()->rowCount() == finds ? 0 : 1;
+}
+
+// Runs this program again with `--search-finds N` and reads its one number.
+double searchFindsMb(long long finds) {
+    const std::string command =
+        "QT_QPA_PLATFORM=offscreen '" + QCoreApplication::applicationFilePath().toStdString() +
+        "' --search-finds " + std::to_string(finds);
+    FILE* out = ::popen(command.c_str(), "r");
+    if (!out) return -1.0;
+    double mb = -1.0;
+    if (std::fscanf(out, "%lf", &mb) != 1) mb = -1.0;
+    return ::pclose(out) == 0 ? mb : -1.0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--search-finds") {
+        const fs::path root =
+            fs::temp_directory_path() / ("varnet-bench-finds-" + std::to_string(::getpid()));
+        fs::create_directories(root / "config");
+        const int rc = searchFinds(root, std::stoll(argv[2]));
+        fs::remove_all(root);
+        return rc;
+    }
     const fs::path root =
         fs::temp_directory_path() / ("varnet-bench-gui-" + std::to_string(::getpid()));
     const fs::path config = root / "config";
@@ -90,5 +162,7 @@ int main(int argc, char** argv) {
 
     std::printf("switch_position_10000_h10000_s: %.3f\n", switchSeconds);
     std::printf("startup_10x10000_h100000_s: %.3f\n", startup);
-    return startup < 0 ? 1 : 0;
+    const double findsMb = searchFindsMb(1000000);
+    std::printf("search_window_finds_1000000_rss_mb: %.1f\n", findsMb);
+    return startup < 0 || findsMb < 0 ? 1 : 0;
 }

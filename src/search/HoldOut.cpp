@@ -92,14 +92,24 @@ Score HoldOutScorer::score(const std::vector<int>& params, int constant) const {
 }
 
 HeldOutMean heldOutMean(const std::vector<Score>& heldOut, bool kill) {
+    std::vector<std::pair<std::int32_t, std::int32_t>> counts;
+    for (const Score& s : heldOut)
+        if (s.valid && s.counted > 0)
+            counts.emplace_back(static_cast<std::int32_t>(s.plainHits),
+                                static_cast<std::int32_t>(s.counted));
+    return heldOutMean(counts, kill);
+}
+
+HeldOutMean heldOutMean(const std::vector<std::pair<std::int32_t, std::int32_t>>& hitsAndDraws,
+                        bool kill) {
     HeldOutMean m;
     m.baseline = chanceBaseline(kill) * 100.0;
     std::vector<double> rates;
-    for (const Score& s : heldOut) {
-        if (!s.valid || s.counted <= 0) continue;
-        rates.push_back(100.0 * static_cast<double>(s.plainHits) / static_cast<double>(s.counted));
-        m.hits += s.plainHits;
-        m.draws += s.counted;
+    for (const auto& [hits, draws] : hitsAndDraws) {
+        if (draws <= 0) continue;
+        rates.push_back(100.0 * static_cast<double>(hits) / static_cast<double>(draws));
+        m.hits += hits;
+        m.draws += draws;
     }
     m.finds = static_cast<int>(rates.size());
     if (rates.empty()) return m;
@@ -133,14 +143,16 @@ HoldOutReport runHoldOutSearch(const History& history, const SearchRequest& requ
                                request.generator.kill);
     SearchRequest r = request;
     r.control = &shuffled;
-    std::vector<Score> heldOut;
+    std::vector<std::pair<std::int32_t, std::int32_t>> heldOut;  // hits, draws
     out.search = runSearch(
         inSample, r,
         [&](const SearchFind& f) {
             HoldOutFind h{f, scorer.score(f.candidate.params, f.candidate.constant)};
             if (f.qualified) {
                 ++out.finds;
-                heldOut.push_back(h.heldOut);
+                if (h.heldOut.valid)
+                    heldOut.emplace_back(static_cast<std::int32_t>(h.heldOut.plainHits),
+                                         static_cast<std::int32_t>(h.heldOut.counted));
             }
             return report(h);
         },

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "formula/Scoring.h"
@@ -63,6 +64,10 @@ struct HeldOutMean {
     double pValue = 1.0;
 };
 HeldOutMean heldOutMean(const std::vector<Score>& heldOut, bool kill);
+// The same from each find's held-out (plain hits, counted draws), for
+// searches with too many finds to keep their scores.
+HeldOutMean heldOutMean(const std::vector<std::pair<std::int32_t, std::int32_t>>& hitsAndDraws,
+                        bool kill);
 
 struct HoldOutFind {
     SearchFind find;  // scored on the draws before the hold-out

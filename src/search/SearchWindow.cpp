@@ -104,26 +104,16 @@ QString tunedAllText(int done, bool kill) {
         .arg(names.join(QStringLiteral("、")), kind);
 }
 
-// What the list shows of a single search's find.
-FindFigures figuresOf(const HoldOutFind& f, bool kill, bool heldOut) {
-    FindFigures fig;
+// A single search's find as the list keeps it.
+FindScores scoresOf(const HoldOutFind& f, bool kill, bool heldOut) {
     const Score& s = f.find.score;
-    fig.rate = QString::asprintf("%.4f%%", static_cast<double>(s.rate));
-    fig.significance = qs(pValueText(chanceViewOf(s, kill).pValue));
-    if (heldOut && f.heldOut.valid && f.heldOut.counted > 0)
-        fig.heldOut = QString::asprintf(
-            "%.2f%% (%lld/%lld)",
-            100.0 * static_cast<double>(f.heldOut.plainHits) / f.heldOut.counted,
-            static_cast<long long>(f.heldOut.plainHits), static_cast<long long>(f.heldOut.counted));
-    else if (heldOut)
-        fig.heldOut = QStringLiteral("无效");
-    return fig;
+    return {s.rate,
+            chanceViewOf(s, kill).pValue,
+            heldOut,
+            f.heldOut.valid,
+            static_cast<std::int32_t>(f.heldOut.plainHits),
+            static_cast<std::int32_t>(f.heldOut.counted)};
 }
-
-const QString kSignificanceTip = QStringLiteral(
-    "显著性：若公式只凭机会命中（杀码每期 90%，生码每期 10%），在同样的计入期数中"
-    "命中不少于实际次数的概率（二项分布单侧尾概率，按不加权的命中期数与计入期数计算）。"
-    "在上百万个候选中挑出的公式，即使显著性很小也可能只是运气。");
 
 QLineEdit* displayBox(QWidget* parent, const QString& name) {
     auto* box = new QLineEdit(parent);
@@ -133,69 +123,6 @@ QLineEdit* displayBox(QWidget* parent, const QString& name) {
 }
 
 }  // namespace
-
-QVariant ResultLines::data(const QModelIndex& index, int role) const {
-    if (index.row() < 0 || index.row() >= lines_.size()) return {};
-    if (role == Qt::DisplayRole) {
-        const FindFigures& f = figures_[index.row()];
-        switch (index.column()) {
-            case Formula:
-                return lines_[index.row()];
-            case Rate:
-                return f.rate;
-            case HeldOut:
-                return f.heldOut;
-            case Significance:
-                return f.significance;
-            default:
-                return {};
-        }
-    }
-    if (role == Qt::TextAlignmentRole && index.column() != Formula)
-        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
-    return {};
-}
-
-QVariant ResultLines::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal) return {};
-    if (role == Qt::DisplayRole) {
-        switch (section) {
-            case Formula:
-                return QStringLiteral("公式");
-            case Rate:
-                return QStringLiteral("正确率");
-            case HeldOut:
-                return QStringLiteral("留出期正确率");
-            case Significance:
-                return QStringLiteral("显著性");
-            default:
-                return {};
-        }
-    }
-    if (role == Qt::ToolTipRole) {
-        switch (section) {
-            case Rate:
-                return QStringLiteral("搜索所用各期（留出期之前）的正确率");
-            case HeldOut:
-                return QStringLiteral(
-                    "留出的最后若干期中的命中率（不加权）：这些期没有参与挑选公式，"
-                    "所以它说明公式在没见过的期数上表现如何。机会基线：杀码 90%，生码 10%。");
-            case Significance:
-                return kSignificanceTip;
-            default:
-                return {};
-        }
-    }
-    return {};
-}
-
-void ResultLines::append(const QStringList& lines, const std::vector<FindFigures>& figures) {
-    if (lines.isEmpty()) return;
-    beginInsertRows({}, rowCount(), rowCount() + static_cast<int>(lines.size()) - 1);
-    lines_ += lines;
-    figures_.insert(figures_.end(), figures.begin(), figures.end());
-    endInsertRows();
-}
 
 frmGSGL::frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter, Asker& asker,
                  QWidget* parent)
@@ -353,7 +280,7 @@ void frmGSGL::build() {
     }
     statSignificance_ = displayBox(statGroup, QStringLiteral("statSignificance"));
     statSignificance_->setMaximumWidth(90);
-    statSignificance_->setToolTip(kSignificanceTip);
+    statSignificance_->setToolTip(FindsModel::significanceTip());
     statLayout->addWidget(new QLabel(QStringLiteral("显著性"), statGroup));
     statLayout->addWidget(statSignificance_);
     row->addWidget(statGroup);
@@ -454,7 +381,7 @@ void frmGSGL::build() {
     currentBox_ = displayBox(this, QStringLiteral("currentBox"));
     middle->addWidget(currentBox_);
 
-    results_ = new ResultLines(this);
+    results_ = new FindsModel(this);
     resultView_ = new QTableView(this);
     resultView_->setObjectName(QStringLiteral("resultList"));
     resultView_->setModel(results_);
@@ -463,11 +390,11 @@ void frmGSGL::build() {
     resultView_->setWordWrap(false);
     resultView_->verticalHeader()->hide();
     resultView_->verticalHeader()->setDefaultSectionSize(resultView_->fontMetrics().height() + 4);
-    resultView_->horizontalHeader()->setSectionResizeMode(ResultLines::Formula,
+    resultView_->horizontalHeader()->setSectionResizeMode(FindsModel::Formula,
                                                           QHeaderView::Stretch);
     // The figures keep the width of their widest text; the formula takes the rest.
     const char* const widest[] = {"", "100.0000%", "100.00% (10000/10000)", "<1e-300"};
-    for (int c = ResultLines::Rate; c < ResultLines::ColumnCount; ++c) {
+    for (int c = FindsModel::Rate; c < FindsModel::ColumnCount; ++c) {
         resultView_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::Fixed);
         const int text = resultView_->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[c]));
         const int header = resultView_->horizontalHeader()->fontMetrics().horizontalAdvance(
@@ -788,40 +715,49 @@ void frmGSGL::finished() {
 }
 
 void frmGSGL::takeFinds() {
-    std::vector<PendingFind> finds;
+    FoundList finds;
     std::vector<std::pair<int, Thresholds>> tuned;
     int started = 0;
     {
         std::lock_guard<std::mutex> lock(pendingMutex_);
-        finds.swap(pending_);
+        std::swap(finds, pending_);
         tuned.swap(tunedPending_);
         started = pendingPosition_;
     }
     if (!finds.empty()) {
-        QStringList lines;
-        std::vector<FindFigures> figures;
-        for (const PendingFind& f : finds) {
-            const SearchResult& r = f.result;
-            if (schemeBatch_) {
-                if (r.position != schemeAt_.position) markSchemePosition(r.position);
-                schemeAt_.add(r);
+        if (schemeBatch_) {
+            for (std::size_t i = 0; i < finds.size(); ++i) {
+                if (finds.position(i) != schemeAt_.position) markSchemePosition(finds.position(i));
+                schemeAt_.started(finds.position(i));
+                ++schemeAt_.found;
             }
-            lines << qs(r.chinese);
-            figures.push_back(f.figures.value_or(FindFigures{}));
-            batch_.push_back(r);
         }
-        results_->append(lines, figures);
+        results_->append(finds);
         resultView_->scrollToBottom();
     }
     if (work_ == Work::Scheme && started > schemeAt_.position) markSchemePosition(started);
     qualifiedBox_->setText(
-        QString::number(schemeBatch_ ? schemeAt_.found : static_cast<long long>(batch_.size())));
+        QString::number(schemeBatch_ ? schemeAt_.found : static_cast<long long>(batchSize())));
     // Each tuned position is stored as soon as it is done.
     for (const auto& [p, t] : tuned) {
         SearchSettings stored(store_);
         stored.setThresholdsAndOperands(p, tuneKill_, t, stored.operands(p));
         selectPosition(p);
     }
+}
+
+void frmGSGL::queueFind(const SearchResult& find, FormulaShape shape,
+                        const std::optional<FindScores>& scores) {
+    std::lock_guard<std::mutex> lock(pendingMutex_);
+    pending_.add(find, shape, scores);
+}
+
+std::vector<SearchResult> frmGSGL::batch() const {
+    std::vector<SearchResult> batch;
+    const FoundList& finds = results_->finds();
+    batch.reserve(batchSize());
+    for (std::size_t i = batchStart_; i < finds.size(); ++i) batch.push_back(finds.result(i));
+    return batch;
 }
 
 void frmGSGL::stopWork() {
@@ -879,7 +815,7 @@ void frmGSGL::startSearch() {
     verifiedBase_ = 0;
     watch_.evaluated = 0;
     verifiedBox_->setText(QStringLiteral("0"));
-    const long long before = static_cast<long long>(batch_.size());
+    const long long before = static_cast<long long>(batchSize());
     if (limit && before >= *limit) return;  // the batch is already full
     auto history = host_.currentHistory();
     const int holdOut = holdOutBox_->value();
@@ -903,12 +839,9 @@ void frmGSGL::startSearch() {
             *report = runHoldOutSearch(
                 *history, r, holdOut,
                 [&](const HoldOutFind& f) {
-                    {
-                        std::lock_guard<std::mutex> lock(pendingMutex_);
-                        pending_.push_back({{r.generator.position, r.generator.kill,
-                                             f.find.candidate.code, f.find.candidate.chinese},
-                                            figuresOf(f, r.generator.kill, holdOut > 0)});
-                    }
+                    queueFind({r.generator.position, r.generator.kill, f.find.candidate.code,
+                               f.find.candidate.chinese},
+                              r.generator.shape, scoresOf(f, r.generator.kill, holdOut > 0));
                     return !limit || ++found < *limit;
                 },
                 &cancel_);
@@ -974,7 +907,7 @@ void frmGSGL::startScheme() {
     scheme_.rule = host_.searchCountRule();
     scheme_.holdOut = holdOut;
     scheme_.watch = &watch_;
-    batch_.clear();
+    batchStart_ = results_->finds().size();
     schemeBatch_ = true;
     schemeAt_ = SchemeProgress{};
     {
@@ -1002,10 +935,9 @@ void frmGSGL::runScheme() {
         [this, r, history, cancelled] {
             const SchemeReport report = varnet::runScheme(
                 *history, r,
-                [this, holdOut = r.holdOut](const SearchResult& found, const HoldOutFind& f) {
-                    FindFigures figures = figuresOf(f, found.kill, holdOut > 0);
-                    std::lock_guard<std::mutex> lock(pendingMutex_);
-                    pending_.push_back({found, std::move(figures)});
+                [this, shape = r.shape, holdOut = r.holdOut](const SearchResult& found,
+                                                             const HoldOutFind& f) {
+                    queueFind(found, shape, scoresOf(f, found.kill, holdOut > 0));
                 },
                 [this](int p) {
                     std::lock_guard<std::mutex> lock(pendingMutex_);
@@ -1055,14 +987,15 @@ void frmGSGL::continueScheme() {
 
 void frmGSGL::saveResults(bool replace) {
     takeFinds();
-    const BatchSaveResult saved = saveBatch(db_, batch_, replace);
+    const std::vector<SearchResult> batch = this->batch();
+    const BatchSaveResult saved = saveBatch(db_, batch, replace);
     if (!saved.ok) {
         asker_.warn(this, kSavedTitle, qs(saved.message));
         return;
     }
-    const bool single = !schemeBatch_ && !batch_.empty();
-    const int last = batch_.empty() ? 0 : batch_.back().position;
-    batch_.clear();
+    const bool single = !schemeBatch_ && !batch.empty();
+    const int last = batch.empty() ? 0 : batch.back().position;
+    batchStart_ = results_->finds().size();
     // A scheme keeps its position and count: "继续" goes on from there.
     qualifiedBox_->setText(QString::number(schemeBatch_ ? schemeAt_.found : 0));
     if (single && !worker_) selectPosition(last);
@@ -1081,7 +1014,9 @@ void frmGSGL::exportResults() {
         return;
     }
     std::vector<ExportedFormula> formulas;
-    for (const QString& line : results_->stringList()) formulas.push_back({line.toStdString(), 0});
+    const FoundList& lines = results_->finds();
+    formulas.reserve(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) formulas.push_back({lines.chinese(i), 0});
     exporter_.exportFile(this, kExportTitle, ExportNames::formulaText(issue.toStdString()), 0,
                          [&formulas](const std::string& path, const std::function<bool(int)>&) {
                              return writeFormulaText(path, formulas, FormulaPadding::Bare);

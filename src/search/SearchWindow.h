@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QDialog>
-#include <QStringList>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -14,6 +12,7 @@
 #include <vector>
 
 #include "formula/Scoring.h"
+#include "search/FindsModel.h"
 #include "search/SchemeSearch.h"
 #include "search/HoldOut.h"
 #include "search/SearchRun.h"
@@ -36,36 +35,6 @@ class Asker;
 class Database;
 class Exporter;
 class History;
-
-// What the result list shows of a find beyond its Chinese form.
-struct FindFigures {
-    QString rate;          // in-sample rate
-    QString heldOut;       // hits on the held-out draws; empty without a hold-out
-    QString significance;  // p-value of the in-sample hits against chance
-};
-
-// The result list: rows are only ever appended, many at a time. Column 0 is
-// the Chinese form, the others the find's figures.
-class ResultLines : public QAbstractTableModel {
-  public:
-    enum Column { Formula, Rate, HeldOut, Significance, ColumnCount };
-    using QAbstractTableModel::QAbstractTableModel;
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(lines_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : ColumnCount;
-    }
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void append(const QStringList& lines, const std::vector<FindFigures>& figures);
-    // The Chinese forms, in order.
-    const QStringList& stringList() const { return lines_; }
-
-  private:
-    QStringList lines_;
-    std::vector<FindFigures> figures_;
-};
 
 // "公式搜索设置以及搜索结果": the search settings per position and kind, the
 // single search and the scheme over ten positions (both on a worker thread),
@@ -92,8 +61,8 @@ class frmGSGL : public QDialog {
 
     bool searching() const { return worker_.has_value(); }
     // The finds not saved yet.
-    const std::vector<SearchResult>& batch() const { return batch_; }
-    ResultLines* resultModel() const { return results_; }
+    std::vector<SearchResult> batch() const;
+    FindsModel* resultModel() const { return results_; }
 
     // The commands.
     void startSearch();
@@ -140,6 +109,10 @@ class frmGSGL : public QDialog {
     void finished();
     void stopWork();
     void takeFinds();
+    // On the worker: hands a find to the window (single search and scheme alike).
+    void queueFind(const SearchResult& find, FormulaShape shape,
+                   const std::optional<FindScores>& scores);
+    std::size_t batchSize() const { return results_->finds().size() - batchStart_; }
     void runScheme();
     void markSchemePosition(int p);
     void schemeEnded(bool cancelled);
@@ -174,7 +147,7 @@ class frmGSGL : public QDialog {
     QSpinBox* holdOutBox_ = nullptr;
     QLabel* holdOutSummary_ = nullptr;
     QTableView* resultView_ = nullptr;
-    ResultLines* results_ = nullptr;
+    FindsModel* results_ = nullptr;
     std::array<QLabel*, 10> planLabels_{};
     std::array<QLineEdit*, 10> planBoxes_{};
     std::array<QLabel*, 10> existingLabels_{};
@@ -198,8 +171,9 @@ class frmGSGL : public QDialog {
     std::array<int, 10> existing_{};
     bool loading_ = false;
 
-    // The batch: the finds since the last save or scheme start.
-    std::vector<SearchResult> batch_;
+    // The batch: the finds since the last save or scheme start, the list's
+    // rows from this one on.
+    std::size_t batchStart_ = 0;
     bool schemeBatch_ = false;
 
     // The work on the worker thread and what it hands over.
@@ -214,11 +188,7 @@ class frmGSGL : public QDialog {
     TuningResult tuning_;
     bool tuneKill_ = true;  // the kind the all-positions tuning stores
     std::mutex pendingMutex_;
-    struct PendingFind {
-        SearchResult result;
-        std::optional<FindFigures> figures;
-    };
-    std::vector<PendingFind> pending_;  // under pendingMutex_
+    FoundList pending_;                  // under pendingMutex_
     int pendingPosition_ = 0;            // under pendingMutex_: scheme position started
     long long verifiedBase_ = 0;
     QTimer* pollTimer_ = nullptr;

@@ -15,6 +15,7 @@
 #include "formula/FormulaPanel.h"
 #include "formula/Reference.h"
 #include "history/ParameterNames.h"
+#include "search/FoundList.h"
 #include "search/SearchWindow.h"
 #include "support/RandomHistory.h"
 
@@ -216,7 +217,7 @@ TEST_F(SearchWindowTest, LimitedSearchAndAppend) {
     const auto rows = FormulaTable(db, 1).storedRows();
     ASSERT_EQ(rows.size(), 5u);
     for (const auto& r : rows) EXPECT_FALSE(r.kill);
-    EXPECT_EQ(rows[0].chinese, w.resultModel()->stringList()[0].toStdString());
+    EXPECT_EQ(rows[0].chinese, w.resultModel()->finds().chinese(0));
     ASSERT_FALSE(asker.messages.empty());
     EXPECT_EQ(asker.messages.back().title, "追加公式");
     EXPECT_EQ(asker.messages.back().text, "公式追加完毕！");
@@ -247,16 +248,16 @@ TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
     boxNamed("limitBox")->setText("6");
     click("cmdStart");
     ASSERT_TRUE(waitIdle(w));
-    ResultLines* m = w.resultModel();
+    FindsModel* m = w.resultModel();
     ASSERT_EQ(m->rowCount(), 6);
     const CountRule lastForty{39, true, false, true};
     for (int row = 0; row < 6; ++row) {
         const Score s = referenceScore(*parseFormula(w.batch()[row].code).program, h, 1, true,
                                        lastForty);
-        EXPECT_EQ(m->index(row, ResultLines::HeldOut).data().toString(),
+        EXPECT_EQ(m->index(row, FindsModel::HeldOut).data().toString(),
                   QString::asprintf("%.2f%% (%lld/40)", 2.5 * s.plainHits,
                                     static_cast<long long>(s.plainHits)));
-        EXPECT_FALSE(m->index(row, ResultLines::Significance).data().toString().isEmpty());
+        EXPECT_FALSE(m->index(row, FindsModel::Significance).data().toString().isEmpty());
     }
     auto* summary = child<QLabel>("holdOutSummary");
     EXPECT_TRUE(summary->isVisible());
@@ -309,12 +310,12 @@ TEST_F(SearchWindowTest, SchemeFindsCarryScoresAndASingleSearchJoinsThem) {
     setPlan({"", "3"});
     click("cmdScheme");
     ASSERT_TRUE(waitIdle(w));
-    ResultLines* m = w.resultModel();
+    FindsModel* m = w.resultModel();
     ASSERT_EQ(m->rowCount(), 3);
     for (int row = 0; row < 3; ++row)
-        for (int c : {ResultLines::Rate, ResultLines::HeldOut, ResultLines::Significance})
+        for (int c : {FindsModel::Rate, FindsModel::HeldOut, FindsModel::Significance})
             EXPECT_FALSE(m->index(row, c).data().toString().isEmpty()) << row << " " << c;
-    EXPECT_TRUE(m->index(0, ResultLines::HeldOut).data().toString().endsWith("/40)"));
+    EXPECT_TRUE(m->index(0, FindsModel::HeldOut).data().toString().endsWith("/40)"));
 
     child<QCheckBox>("chkLimit")->setChecked(true);
     boxNamed("limitBox")->setText("5");
@@ -540,6 +541,70 @@ TEST_F(SearchWindowTest, CancelledTuningOfAllPositionsNamesThoseChanged) {
         changed += named;
     }
     EXPECT_LT(changed, 10);
+}
+
+// The result list shows each find as it was found (its Chinese form in either
+// shape, its figures formatted from the numbers kept) and hands the same
+// finds back for saving; a million finds take a few dozen bytes each.
+TEST(FindsModel, ShowsWhatTheFindsHoldAndStaysCompact) {
+    struct Case {
+        std::vector<int> params;
+        int constant, position;
+        bool kill;
+        FormulaShape shape;
+        std::optional<FindScores> scores;
+        QString rate, heldOut, significance;
+    };
+    const std::vector<Case> cases{
+        {{23, 7, 121}, 5, 1, true, FormulaShape::Prefix,
+         FindScores{93.25f, 0.5, true, true, 37, 40}, "93.2500%", "92.50% (37/40)", "0.5"},
+        {{132, 10}, -3, 10, false, FormulaShape::Suffix,
+         FindScores{12.5f, 1e-301, true, false, 0, 0}, "12.5000%", "无效", "<1e-300"},
+        {{1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23},
+         0, 4, true, FormulaShape::Prefix, FindScores{100.0f, 0.0001234, false, false, 0, 0},
+         "100.0000%", "", "0.0001234"},
+        {{50, 60}, 9, 2, true, FormulaShape::Suffix, std::nullopt, "", "", ""},  // a scheme's
+    };
+    FoundList finds;
+    std::vector<SearchResult> expected;
+    for (const Case& c : cases) {
+        const GeneratorSettings g{0, c.position, c.kill, c.shape, std::nullopt};
+        expected.push_back({c.position, c.kill, candidateCode(c.params, c.constant),
+                            candidateChinese(c.params, c.constant, g)});
+        finds.add(expected.back(), c.shape, c.scores);
+    }
+    // A form the generator does not make keeps its texts.
+    expected.push_back({3, false, "L1A*2+1", "[第三生]第一码*2+1"});
+    finds.add(expected.back(), FormulaShape::Prefix);
+
+    FindsModel model;
+    model.append(finds);
+    ASSERT_EQ(model.rowCount(), static_cast<int>(expected.size()));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const SearchResult r = model.finds().result(i);
+        EXPECT_EQ(r.code, expected[i].code);
+        EXPECT_EQ(r.chinese, expected[i].chinese);
+        EXPECT_EQ(r.position, expected[i].position);
+        EXPECT_EQ(r.kill, expected[i].kill);
+        const int row = static_cast<int>(i);
+        EXPECT_EQ(model.index(row, FindsModel::Formula).data().toString().toStdString(),
+                  expected[i].chinese);
+        if (i < cases.size()) {
+            EXPECT_EQ(model.index(row, FindsModel::Rate).data().toString(), cases[i].rate);
+            EXPECT_EQ(model.index(row, FindsModel::HeldOut).data().toString(), cases[i].heldOut);
+            EXPECT_EQ(model.index(row, FindsModel::Significance).data().toString(),
+                      cases[i].significance);
+        }
+    }
+
+    FoundList many;
+    for (int i = 0; i < 4; ++i) many.add(expected[i], cases[i].shape, cases[i].scores);
+    while (many.size() < 1000000) {
+        const FoundList copy = many;
+        many.append(copy);
+    }
+    EXPECT_EQ(many.chinese(many.size() - 1), expected[3].chinese);
+    EXPECT_LE(many.bytes() / many.size(), 64u);
 }
 
 }  // namespace
