@@ -12,6 +12,7 @@
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
 #include "formula/Reference.h"
+#include "formula/Verification.h"
 #include "history/ParameterNames.h"
 #include "search/SearchWindow.h"
 #include "support/RandomHistory.h"
@@ -278,6 +279,100 @@ TEST_F(SearchWindowTest, SchemeWithNothingToFindStillSavesAndRefreshes) {
     EXPECT_EQ(child<QLabel>("planLabel10")->styleSheet(), "color: blue");
 }
 
+// Kill thresholds every candidate meets, stored for every position.
+void storeOpenThresholds(const QString& settingsFile) {
+    QSettings s(settingsFile, QSettings::IniFormat);
+    for (int p = 1; p <= 10; ++p)
+        for (int i = 0; i < 10; ++i)
+            s.setValue(QStringLiteral("%1/%2").arg(p).arg(i), i % 2 ? "32768" : "0");
+}
+
+// Replacing asks first, naming per position the stored formulas of each
+// kind it deletes; Cancel changes nothing. A scheme that replaces at its
+// end asks at its start, and its Cancel leaves it unstarted.
+TEST_F(SearchWindowTest, ReplaceAsksFirst) {
+    storeHistory(db, randomHistory(80, 5));
+    storeOpenThresholds(settingsFile);
+    formulas(1, 3);
+    FormulaTable(db, 1).append(false, "L2A+1", "第二码+1");
+    formulas(3, 2);
+    frmGSGL& w = openSearch();
+    child<QCheckBox>("chkLimit")->setChecked(true);
+    boxNamed("limitBox")->setText("4");
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle(w));
+    ASSERT_EQ(w.batch().size(), 4u);
+
+    click("cmdReplace");
+    ASSERT_EQ(asker.questions.size(), 1u);
+    EXPECT_TRUE(asker.questions[0].text.contains(QStringLiteral("第一位：杀 3 条，生 1 条")))
+        << asker.questions[0].text.toStdString();
+    EXPECT_FALSE(asker.questions[0].text.contains(QStringLiteral("第三位")));
+    EXPECT_EQ(FormulaTable(db, 1).count(), 4);
+    EXPECT_EQ(w.batch().size(), 4u);
+    EXPECT_TRUE(asker.messages.empty());
+
+    setPlan({"2", "", "1"});
+    click("cmdScheme");
+    EXPECT_FALSE(w.searching());
+    ASSERT_EQ(asker.questions.size(), 2u);
+    const QString& q = asker.questions[1].text;
+    EXPECT_TRUE(q.contains(QStringLiteral("第一位：杀 3 条，生 1 条")) &&
+                q.contains(QStringLiteral("第三位：杀 2 条，生 0 条")) &&
+                !q.contains(QStringLiteral("第二位")))
+        << q.toStdString();
+    EXPECT_EQ(w.batch().size(), 4u) << "the unsaved finds stay";
+    EXPECT_EQ(FormulaTable(db, 3).count(), 2);
+
+    // Confirmed at the start, the scheme replaces at its end without asking.
+    asker.confirms.push_back(true);
+    click("cmdScheme");
+    ASSERT_TRUE(waitIdle(w));
+    EXPECT_EQ(asker.questions.size(), 3u);
+    ASSERT_FALSE(asker.messages.empty());
+    EXPECT_EQ(asker.messages.back().text, "公式追加完毕！");
+    EXPECT_EQ(FormulaTable(db, 3).count(), 1);
+    EXPECT_LE(FormulaTable(db, 1).count(), 2);
+    if (const QByteArray dir = qgetenv("VARNET_SHOT_DIR"); !dir.isEmpty())
+        w.grab().save(QString::fromLocal8Bit(dir) + "/search-replaced.png");
+}
+
+// A scheme ends and saves while the main window still refreshes after a
+// manual save: the second save waits, and every stored score is the score
+// of its own formula.
+TEST_F(SearchWindowTest, SaveWaitsForTheRefreshUnderWay) {
+    const History h = randomHistory(3000, 21);
+    storeHistory(db, h);
+    storeOpenThresholds(settingsFile);
+    std::vector<SearchResult> many;
+    for (int i = 0; i < 4000; ++i)
+        many.push_back({1, true, "L1A+L2B+L3C+" + std::to_string(i), "f" + std::to_string(i)});
+    ASSERT_TRUE(saveBatch(db, many, false).ok);
+    frmGSGL& w = openSearch();
+    setPlan({"3"});
+    asker.confirms.push_back(true);
+    click("cmdScheme");
+    click("cmdAppend");  // the manual save: its refresh verifies 4000 formulas
+    ASSERT_TRUE(waitIdle(w));
+    QElapsedTimer t;
+    t.start();
+    while (asker.messages.size() < 2 && t.elapsed() < 20000)
+        QTest::qWait(20);
+    ASSERT_EQ(asker.messages.size(), 2u);
+    for (const auto& m : asker.messages) EXPECT_EQ(m.text, "公式追加完毕！");
+
+    const auto list = loadFormulaList(db, 1, true);
+    ASSERT_EQ(list.size(), 3u) << "the scheme replaced position 1";
+    const auto scores = scoreFormulaList(h, list, 1, window->formulaPanel()->countRule());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        ASSERT_TRUE(list[i].row.rate.has_value()) << list[i].row.chinese;
+        EXPECT_FLOAT_EQ(*list[i].row.rate, scores[i].rate) << list[i].row.chinese;
+        EXPECT_EQ(list[i].row.longestMiss, scores[i].longestMiss);
+        EXPECT_EQ(list[i].row.lastHit, scores[i].lastHit);
+    }
+    EXPECT_EQ(window->formulaPanel()->model()->size(), 3);
+}
+
 // The window answers while a scheme runs; pause and continue stay at the
 // position being searched.
 TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
@@ -286,6 +381,7 @@ TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
     w.resize(w.sizeHint());
     // The last position looks for more than the test waits for.
     setPlan({"200", "200", "200", "200", "200", "200", "200", "200", "200", "1000000"});
+    asker.confirms.push_back(true);  // the replacement at its end
     click("cmdScheme");
     ASSERT_TRUE(w.searching());
 
