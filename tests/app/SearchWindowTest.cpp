@@ -337,32 +337,48 @@ TEST_F(SearchWindowTest, ReplaceAsksFirst) {
         w.grab().save(QString::fromLocal8Bit(dir) + "/search-replaced.png");
 }
 
-// A scheme ends and saves while the main window still refreshes after a
-// manual save: the second save waits, and every stored score is the score
-// of its own formula.
+// A scheme's automatic replacement comes while the main window verifies
+// after a formula was typed in and stored: the save waits for it, and every
+// stored score is the score of its own formula.
 TEST_F(SearchWindowTest, SaveWaitsForTheRefreshUnderWay) {
     const History h = randomHistory(3000, 21);
     storeHistory(db, h);
     storeOpenThresholds(settingsFile);
     std::vector<SearchResult> many;
-    for (int i = 0; i < 4000; ++i)
-        many.push_back({1, true, "L1A+L2B+L3C+" + std::to_string(i), "f" + std::to_string(i)});
+    for (int i = 0; i < 30000; ++i)
+        many.push_back({1, true, "L1A+L2B+L3C+L4D+L5E+L6F+L7G+L8H+L9I+L1J+" + std::to_string(i),
+                        "f" + std::to_string(i)});
     ASSERT_TRUE(saveBatch(db, many, false).ok);
     frmGSGL& w = openSearch();
     setPlan({"3"});
-    asker.confirms.push_back(true);
+    click("chkAutoReplace");  // kept for the moment chosen below
     click("cmdScheme");
-    click("cmdAppend");  // the manual save: its refresh verifies 4000 formulas
     ASSERT_TRUE(waitIdle(w));
+    ASSERT_EQ(w.batch().size(), 3u);
+
+    // Once the verification has read its list and works on it, the
+    // replacement runs as the scheme's end runs it (confirmed at its start).
+    QElapsedTimer busyFor;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!QApplication::overrideCursor()) return;
+        if (!busyFor.isValid()) busyFor.start();
+        if (busyFor.elapsed() < 80) return;
+        watch.stop();
+        w.saveResults(true, true);
+    });
+    watch.start(5);
+    window->findChild<QLineEdit*>("txtIpt")->setText("第一码+第二码=下期杀第一");
+    QTest::mouseClick(window->findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
     QElapsedTimer t;
     t.start();
-    while (asker.messages.size() < 2 && t.elapsed() < 20000)
-        QTest::qWait(20);
-    ASSERT_EQ(asker.messages.size(), 2u);
-    for (const auto& m : asker.messages) EXPECT_EQ(m.text, "公式追加完毕！");
+    while (asker.messages.empty() && t.elapsed() < 20000) QTest::qWait(20);
+    ASSERT_FALSE(watch.isActive()) << "the verification ended before the save came";
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_EQ(asker.messages[0].text, "公式追加完毕！");
 
     const auto list = loadFormulaList(db, 1, true);
-    ASSERT_EQ(list.size(), 3u) << "the scheme replaced position 1";
+    ASSERT_EQ(list.size(), 3u) << "the scheme's finds replaced position 1";
     const auto scores = scoreFormulaList(h, list, 1, window->formulaPanel()->countRule());
     for (std::size_t i = 0; i < list.size(); ++i) {
         ASSERT_TRUE(list[i].row.rate.has_value()) << list[i].row.chinese;
