@@ -333,8 +333,6 @@ TEST_F(SearchWindowTest, ReplaceAsksFirst) {
     EXPECT_EQ(asker.messages.back().text, "公式追加完毕！");
     EXPECT_EQ(FormulaTable(db, 3).count(), 1);
     EXPECT_LE(FormulaTable(db, 1).count(), 2);
-    if (const QByteArray dir = qgetenv("VARNET_SHOT_DIR"); !dir.isEmpty())
-        w.grab().save(QString::fromLocal8Bit(dir) + "/search-replaced.png");
 }
 
 // A scheme's automatic replacement comes while the main window verifies
