@@ -1074,14 +1074,13 @@ CountRule MainWindow::searchCountRule() const {
 
 void MainWindow::saveFormulas(std::vector<SearchResult> batch, bool replace,
                               std::function<void(const BatchSaveResult&)> done) {
-    pendingWrites_.push_back(
-        [this, batch = std::move(batch), replace, done = std::move(done)] {
-            BatchSaveResult saved;
-            // On the worker: a big replacement is followed by a compaction.
-            runWork([&](FormulaPanel::Work&) { saved = saveBatch(db_, batch, replace); }, false);
-            if (saved.ok) formulasSaved(saved.positions);
-            done(saved);
-        });
+    pendingWrites_.push_back([this, batch = std::move(batch), replace, done = std::move(done)] {
+        BatchSaveResult saved;
+        // On the worker: a big replacement is followed by a compaction.
+        runWork([&](FormulaPanel::Work&) { saved = saveBatch(db_, batch, replace); }, false);
+        if (saved.ok) formulasSaved(saved.positions);
+        done(saved);
+    });
     runPendingWrites();
 }
 

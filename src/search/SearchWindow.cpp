@@ -11,8 +11,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QHeaderView>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -995,14 +995,15 @@ bool frmGSGL::confirmReplace(const std::vector<int>& positions, bool atSchemeSta
                       .arg(table.count(false));
     }
     const QString text =
-        atSchemeStart
-            ? QStringLiteral("本方案搜索完毕后将自动更新到数据库：以下位置现有的公式（杀和生）"
-                             "将全部删除，换成搜索到的公式。\n%1\n确定开始搜索吗？"
-                             "（取消则不开始搜索，不删除任何公式。）")
-                  .arg(counts)
-            : QStringLiteral("公式更新到数据库将删除以下位置现有的全部公式（杀和生），"
-                             "换成搜索到的公式。\n%1\n确定删除并更新吗？")
-                  .arg(counts);
+        atSchemeStart ? QStringLiteral(
+                            "本方案搜索完毕后将自动更新到数据库：以下位置现有的公式（杀和生）"
+                            "将全部删除，换成搜索到的公式。\n%1\n确定开始搜索吗？"
+                            "（取消则不开始搜索，不删除任何公式。）")
+                            .arg(counts)
+                      : QStringLiteral(
+                            "公式更新到数据库将删除以下位置现有的全部公式（杀和生），"
+                            "换成搜索到的公式。\n%1\n确定删除并更新吗？")
+                            .arg(counts);
     return asker_.confirm(this, QStringLiteral("更新公式"), text);
 }
 

@@ -98,9 +98,10 @@ TEST_F(SaveBatchTest, BigReplaceShrinksTheFile) {
     ASSERT_TRUE(saveBatch(db, {{4, true, "L1A+1", "x"}}, false).ok);
     EXPECT_EQ(pages("PRAGMA page_count"), full) << "nothing freed: not compacted";
 
-    ASSERT_TRUE(saveBatch(db, {{1, true, "L1A+1", "a"}, {2, false, "L2A+2", "b"}, {3, true, "L3A", "c"}},
-                          true)
-                    .ok);
+    ASSERT_TRUE(
+        saveBatch(db, {{1, true, "L1A+1", "a"}, {2, false, "L2A+2", "b"}, {3, true, "L3A", "c"}},
+                  true)
+            .ok);
     EXPECT_EQ(pages("PRAGMA freelist_count"), 0);
     EXPECT_LT(pages("PRAGMA page_count") * 4, full);
     EXPECT_EQ(chinese(1), (std::vector<std::string>{"a"}));
