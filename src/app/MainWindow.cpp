@@ -1124,6 +1124,30 @@ CountRule MainWindow::searchCountRule() const {
     return rule;
 }
 
+void MainWindow::saveFormulas(std::vector<SearchResult> batch, bool replace,
+                              std::function<void(const BatchSaveResult&)> done) {
+    pendingWrites_.push_back([this, batch = std::move(batch), replace, done = std::move(done)] {
+        BatchSaveResult saved;
+        // On the worker: a big replacement is followed by a compaction.
+        runWork([&](FormulaPanel::Work&) { saved = saveBatch(db_, batch, replace); }, false);
+        if (saved.ok) formulasSaved(saved.positions);
+        done(saved);
+    });
+    runPendingWrites();
+}
+
+void MainWindow::runPendingWrites() {
+    // A write never runs beside a verification, nor inside another write
+    // (its refresh or its closing message).
+    while (!busy_ && !writing_ && !pendingWrites_.empty()) {
+        const auto write = std::move(pendingWrites_.front());
+        pendingWrites_.pop_front();
+        writing_ = true;
+        write();
+        writing_ = false;
+    }
+}
+
 void MainWindow::formulasSaved(const std::vector<int>& positions) {
     // Rewritten tables have new row ids: their old flags mean nothing.
     for (int p : positions) state_.leftSelections[p].reset();
@@ -1243,6 +1267,8 @@ bool MainWindow::runWork(const std::function<void(FormulaPanel::Work&)>& work, b
     }
     QApplication::restoreOverrideCursor();
     busy_ = false;
+    // Writes that waited run once the caller has applied this work's result.
+    if (!pendingWrites_.empty()) QTimer::singleShot(0, this, [this] { runPendingWrites(); });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <array>
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -167,7 +168,13 @@ class MainWindow : public QMainWindow,
     // frmGSGL::Host
     CountRule searchCountRule() const override;
     QString entryIssueText() const override { return state_.entryIssueText; }
-    void formulasSaved(const std::vector<int>& positions) override;
+    void saveFormulas(std::vector<SearchResult> batch, bool replace,
+                      std::function<void(const BatchSaveResult&)> done) override;
+    // The formula tables of these positions were rewritten: list and verify
+    // again.
+    void formulasSaved(const std::vector<int>& positions);
+    // Runs the queued writes one after another while no work runs.
+    void runPendingWrites();
 
     void chooseDisplay(bool onCurrent);
     void chooseIssueCount(int index);
@@ -228,6 +235,10 @@ class MainWindow : public QMainWindow,
     QTimer* deferredTimer_ = nullptr;
     bool refreshPending_ = false;
     bool busy_ = false;
+    // Saves from the search window wait here for the work under way (a
+    // verification on the worker, or an earlier save with its refresh).
+    std::deque<std::function<void()>> pendingWrites_;
+    bool writing_ = false;
     std::atomic<bool> cancelRequested_{false};
 };
 

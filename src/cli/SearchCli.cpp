@@ -227,9 +227,9 @@ int scheme(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
     r.seed = seedArg(a);
     if (const auto m = a.option("--max-candidates"))
         r.maxCandidates = integerArg(*m, "--max-candidates", 1, INT64_MAX / 2);
-    // The window saves by appending in the hold mode and by replacing in the
-    // add mode unless told otherwise.
-    const auto replace = saveArg(a, std::optional<bool>(!r.hold));
+    // Nothing is written unless asked: a replacement deletes every stored
+    // formula of its positions, and the command cannot ask first.
+    const auto replace = saveArg(a, std::nullopt);
     AppSettings app;
     SearchSettings stored(app.store());
     for (int p = 1; p <= 10; ++p) {

@@ -1,5 +1,6 @@
 #include "db/HistoryTable.h"
 
+#include <cstdint>
 #include <string>
 
 #include "db/Database.h"
@@ -186,5 +187,21 @@ HistoryTable::Span HistoryTable::spanOfLast(int n) {
 }
 
 void CompactDb(Database& db) { db.exec("VACUUM"); }
+
+bool compactIfSparse(Database& db) {
+    try {
+        const auto pragma = [&db](const char* sql) -> std::int64_t {
+            auto st = db.prepare(sql);
+            return st.step() ? st.int64(0) : 0;
+        };
+        const std::int64_t pages = pragma("PRAGMA page_count");
+        const std::int64_t free = pragma("PRAGMA freelist_count");
+        if (free * 4 <= pages) return false;
+        CompactDb(db);
+        return true;
+    } catch (const DbError&) {
+        return false;
+    }
+}
 
 }  // namespace varnet

@@ -61,5 +61,9 @@ private:
 
 // Compacts the database file (VACUUM: atomic, the file is never missing).
 void CompactDb(Database& db);
+// Compacts when more than a quarter of the file's pages are free (a big
+// replacement leaves them behind); true when it did. A failed compaction
+// only leaves the file larger, so it is not reported.
+bool compactIfSparse(Database& db);
 
 }  // namespace varnet

@@ -10,6 +10,7 @@
 #include "app/DataFolder.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
+#include "db/HistoryTable.h"
 #include "db/Transaction.h"
 #include "formula/Expression.h"
 #include "formula/FormulaLine.h"
@@ -352,6 +353,7 @@ FormulaCommands::Result FormulaCommands::replaceAllWith(const FormulaTextPlan& p
         r.message = std::string("保存公式失败，公式没有改变：") + e.what();
         return r;
     }
+    compactIfSparse(db_);
     r.ok = true;
     return r;
 }

@@ -6,6 +6,7 @@
 
 #include "db/Database.h"
 #include "db/FormulaTable.h"
+#include "db/HistoryTable.h"
 #include "db/Transaction.h"
 #include "formula/Engine.h"
 #include "formula/Expression.h"
@@ -46,6 +47,7 @@ BatchSaveResult saveBatch(Database& db, const std::vector<SearchResult>& batch, 
         r.message = std::string("保存搜索结果失败，公式没有改变：") + e.what();
         return r;
     }
+    compactIfSparse(db);
     r.ok = true;
     return r;
 }

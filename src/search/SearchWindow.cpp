@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QHeaderView>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +23,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -890,6 +892,19 @@ void frmGSGL::startScheme() {
         return;
     }
     countExisting();
+    // The replacement at the end deletes stored formulas: asked now, while
+    // the user is here, and a Cancel leaves the scheme unstarted.
+    bool replaceAsked = false;
+    if (autoReplace_->isChecked() && !autoAppend_->isChecked()) {
+        std::vector<int> written;
+        for (int p = 1; p <= 10; ++p)
+            if (plan[p - 1] &&
+                *plan[p - 1] - (holdModeButton_->isChecked() ? existing_[p - 1] : 0) > 0)
+                written.push_back(p);
+        if (!confirmReplace(written, true)) return;
+        replaceAsked = true;
+    }
+    schemeReplaceAsked_ = replaceAsked;
     SearchSettings stored(store_);
     scheme_ = SchemeRequest{};
     scheme_.kill = kill_;
@@ -971,7 +986,7 @@ void frmGSGL::schemeEnded(bool cancelled) {
     if (autoAppend_->isChecked())
         saveResults(false);
     else if (autoReplace_->isChecked())
-        saveResults(true);
+        saveResults(true, schemeReplaceAsked_);  // checked later: asked now
 }
 
 void frmGSGL::pauseScheme() {
@@ -985,23 +1000,59 @@ void frmGSGL::continueScheme() {
 
 // ---- saving and export ----
 
-void frmGSGL::saveResults(bool replace) {
+bool frmGSGL::confirmReplace(const std::vector<int>& positions, bool atSchemeStart) {
+    if (positions.empty()) return true;  // nothing stored is deleted
+    QString counts;
+    for (int p : positions) {
+        FormulaTable table(db_, p);
+        counts += QStringLiteral("%1位：杀 %2 条，生 %3 条\n")
+                      .arg(positionName(p))
+                      .arg(table.count(true))
+                      .arg(table.count(false));
+    }
+    const QString text =
+        atSchemeStart ? QStringLiteral(
+                            "本方案搜索完毕后将自动更新到数据库：以下位置现有的公式（杀和生）"
+                            "将全部删除，换成搜索到的公式。\n%1\n确定开始搜索吗？"
+                            "（取消则不开始搜索，不删除任何公式。）")
+                            .arg(counts)
+                      : QStringLiteral(
+                            "公式更新到数据库将删除以下位置现有的全部公式（杀和生），"
+                            "换成搜索到的公式。\n%1\n确定删除并更新吗？")
+                            .arg(counts);
+    return asker_.confirm(this, QStringLiteral("更新公式"), text);
+}
+
+void frmGSGL::saveResults(bool replace, bool asked) {
     takeFinds();
     const std::vector<SearchResult> batch = this->batch();
-    const BatchSaveResult saved = saveBatch(db_, batch, replace);
-    if (!saved.ok) {
-        asker_.warn(this, kSavedTitle, qs(saved.message));
-        return;
+    if (replace && !asked) {
+        std::vector<int> written;
+        for (const SearchResult& r : batch)
+            if (std::find(written.begin(), written.end(), r.position) == written.end())
+                written.push_back(r.position);
+        if (!confirmReplace(written, false)) return;
     }
     const bool single = !schemeBatch_ && !batch.empty();
     const int last = batch.empty() ? 0 : batch.back().position;
+    // The batch leaves the window now (finds arriving meanwhile start the
+    // next one); a failed save takes it back.
+    const auto start = batchStart_;
     batchStart_ = results_->finds().size();
     // A scheme keeps its position and count: "继续" goes on from there.
     qualifiedBox_->setText(QString::number(schemeBatch_ ? schemeAt_.found : 0));
-    if (single && !worker_) selectPosition(last);
-    host_.formulasSaved(saved.positions);
-    countExisting();
-    asker_.inform(this, kSavedTitle, QStringLiteral("公式追加完毕！"));
+    QPointer<frmGSGL> self(this);
+    host_.saveFormulas(batch, replace, [self, start, single, last](const BatchSaveResult& saved) {
+        if (!self) return;
+        if (!saved.ok) {
+            self->batchStart_ = std::min(self->batchStart_, start);
+            self->asker_.warn(self, kSavedTitle, qs(saved.message));
+            return;
+        }
+        if (single && !self->worker_) self->selectPosition(last);
+        self->countExisting();
+        self->asker_.inform(self, kSavedTitle, QStringLiteral("公式追加完毕！"));
+    });
 }
 
 void frmGSGL::exportResults() {

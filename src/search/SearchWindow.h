@@ -50,9 +50,11 @@ class frmGSGL : public QDialog {
         // The verification options as the search counts rows.
         virtual CountRule searchCountRule() const = 0;
         virtual QString entryIssueText() const = 0;
-        // The formula tables of these positions were rewritten: list and
-        // verify again.
-        virtual void formulasSaved(const std::vector<int>& positions) = 0;
+        // Saves a batch (appended, or replacing its positions' formulas)
+        // once nothing else writes or verifies: at once, or after the work
+        // under way. Then lists and verifies again and calls `done`.
+        virtual void saveFormulas(std::vector<SearchResult> batch, bool replace,
+                                  std::function<void(const BatchSaveResult&)> done) = 0;
     };
 
     frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter, Asker& asker,
@@ -75,7 +77,8 @@ class frmGSGL : public QDialog {
     void loadPlan();
     void tuneCurrent();
     void tuneAll();
-    void saveResults(bool replace);
+    // `asked`: the replacement was confirmed already (at the scheme's start).
+    void saveResults(bool replace, bool asked = false);
     void exportResults();
 
   protected:
@@ -116,6 +119,9 @@ class frmGSGL : public QDialog {
     void runScheme();
     void markSchemePosition(int p);
     void schemeEnded(bool cancelled);
+    // Asks before a replacement, naming per position the stored formulas of
+    // each kind it deletes.
+    bool confirmReplace(const std::vector<int>& positions, bool atSchemeStart);
     void showHoldOut(const HoldOutReport& report);
 
     Database& db_;
@@ -198,6 +204,7 @@ class frmGSGL : public QDialog {
     SchemeRequest scheme_;
     SchemeProgress schemeAt_;
     bool schemePaused_ = false;
+    bool schemeReplaceAsked_ = false;  // the automatic replacement was confirmed
     std::optional<SchemeReport> schemeReport_;
 };
 

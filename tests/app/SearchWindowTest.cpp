@@ -14,6 +14,7 @@
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
 #include "formula/Reference.h"
+#include "formula/Verification.h"
 #include "history/ParameterNames.h"
 #include "search/FoundList.h"
 #include "search/SearchWindow.h"
@@ -382,6 +383,106 @@ TEST_F(SearchWindowTest, SchemeWithNothingToFindStillSavesAndRefreshes) {
     EXPECT_EQ(child<QLabel>("planLabel10")->styleSheet(), "color: blue");
 }
 
+// Replacing asks first, naming per position the stored formulas of each
+// kind it deletes; Cancel changes nothing. A scheme that replaces at its
+// end asks at its start, and its Cancel leaves it unstarted.
+TEST_F(SearchWindowTest, ReplaceAsksFirst) {
+    storeHistory(db, randomHistory(80, 5));
+    for (int p = 1; p <= 10; ++p) storeOpenThresholds(p);
+    formulas(1, 3);
+    FormulaTable(db, 1).append(false, "L2A+1", "第二码+1");
+    formulas(3, 2);
+    frmGSGL& w = openSearch();
+    child<QCheckBox>("chkLimit")->setChecked(true);
+    boxNamed("limitBox")->setText("4");
+    click("cmdStart");
+    ASSERT_TRUE(waitIdle(w));
+    ASSERT_EQ(w.batch().size(), 4u);
+
+    click("cmdReplace");
+    ASSERT_EQ(asker.questions.size(), 1u);
+    EXPECT_TRUE(asker.questions[0].text.contains(QStringLiteral("第一位：杀 3 条，生 1 条")))
+        << asker.questions[0].text.toStdString();
+    EXPECT_FALSE(asker.questions[0].text.contains(QStringLiteral("第三位")));
+    EXPECT_EQ(FormulaTable(db, 1).count(), 4);
+    EXPECT_EQ(w.batch().size(), 4u);
+    EXPECT_TRUE(asker.messages.empty());
+
+    setPlan({"2", "", "1"});
+    click("cmdScheme");
+    EXPECT_FALSE(w.searching());
+    ASSERT_EQ(asker.questions.size(), 2u);
+    const QString& q = asker.questions[1].text;
+    EXPECT_TRUE(q.contains(QStringLiteral("第一位：杀 3 条，生 1 条")) &&
+                q.contains(QStringLiteral("第三位：杀 2 条，生 0 条")) &&
+                !q.contains(QStringLiteral("第二位")))
+        << q.toStdString();
+    EXPECT_EQ(w.batch().size(), 4u) << "the unsaved finds stay";
+    EXPECT_EQ(FormulaTable(db, 3).count(), 2);
+
+    // Confirmed at the start, the scheme replaces at its end without asking.
+    asker.confirms.push_back(true);
+    click("cmdScheme");
+    ASSERT_TRUE(waitIdle(w));
+    EXPECT_EQ(asker.questions.size(), 3u);
+    ASSERT_FALSE(asker.messages.empty());
+    EXPECT_EQ(asker.messages.back().text, "公式追加完毕！");
+    EXPECT_EQ(FormulaTable(db, 3).count(), 1);
+    EXPECT_LE(FormulaTable(db, 1).count(), 2);
+}
+
+// A scheme's automatic replacement comes while the main window verifies
+// after a formula was typed in and stored: the save waits for it, and every
+// stored score is the score of its own formula.
+TEST_F(SearchWindowTest, SaveWaitsForTheRefreshUnderWay) {
+    const History h = randomHistory(3000, 21);
+    storeHistory(db, h);
+    for (int p = 1; p <= 10; ++p) storeOpenThresholds(p);
+    std::vector<SearchResult> many;
+    for (int i = 0; i < 30000; ++i)
+        many.push_back({1, true, "L1A+L2B+L3C+L4D+L5E+L6F+L7G+L8H+L9I+L1J+" + std::to_string(i),
+                        "f" + std::to_string(i)});
+    ASSERT_TRUE(saveBatch(db, many, false).ok);
+    frmGSGL& w = openSearch();
+    setPlan({"3"});
+    click("chkAutoReplace");  // kept for the moment chosen below
+    click("cmdScheme");
+    ASSERT_TRUE(waitIdle(w));
+    ASSERT_EQ(w.batch().size(), 3u);
+
+    // Once the verification has read its list and works on it, the
+    // replacement runs as the scheme's end runs it (confirmed at its start).
+    QElapsedTimer busyFor;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!QApplication::overrideCursor()) return;
+        if (!busyFor.isValid()) busyFor.start();
+        if (busyFor.elapsed() < 80) return;
+        watch.stop();
+        w.saveResults(true, true);
+    });
+    watch.start(5);
+    window->findChild<QLineEdit*>("txtIpt")->setText("第一码+第二码=下期杀第一");
+    QTest::mouseClick(window->findChild<QPushButton*>("cmdAdd"), Qt::LeftButton);
+    QElapsedTimer t;
+    t.start();
+    while (asker.messages.empty() && t.elapsed() < 20000) QTest::qWait(20);
+    ASSERT_FALSE(watch.isActive()) << "the verification ended before the save came";
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_EQ(asker.messages[0].text, "公式追加完毕！");
+
+    const auto list = loadFormulaList(db, 1, true);
+    ASSERT_EQ(list.size(), 3u) << "the scheme's finds replaced position 1";
+    const auto scores = scoreFormulaList(h, list, 1, window->formulaPanel()->countRule());
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        ASSERT_TRUE(list[i].row.rate.has_value()) << list[i].row.chinese;
+        EXPECT_FLOAT_EQ(*list[i].row.rate, scores[i].rate) << list[i].row.chinese;
+        EXPECT_EQ(list[i].row.longestMiss, scores[i].longestMiss);
+        EXPECT_EQ(list[i].row.lastHit, scores[i].lastHit);
+    }
+    EXPECT_EQ(window->formulaPanel()->model()->size(), 3);
+}
+
 // The window answers while a scheme runs; pause and continue stay at the
 // position being searched.
 TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
@@ -390,6 +491,7 @@ TEST_F(SearchWindowTest, SchemeRunsOffTheWindowThread) {
     w.resize(w.sizeHint());
     // The last position looks for more than the test waits for.
     setPlan({"200", "200", "200", "200", "200", "200", "200", "200", "200", "1000000"});
+    asker.confirms.push_back(true);  // the replacement at its end
     click("cmdScheme");
     ASSERT_TRUE(w.searching());
 

@@ -451,11 +451,18 @@ TEST_F(FormulaCliTest, SearchLimitSchemeAndTuning) {
     EXPECT_EQ(fields(scheme[1]).at(2), "skipped");
     EXPECT_EQ(scheme[10], "saved 5 formulas (replace) to Gongshi1 Gongshi3");
     EXPECT_EQ(ok({"formula", "verify", "--position", "1", "--kind", "kill"}).size(), 2u);
+    // Without --save neither mode writes: it cannot ask before replacing.
     const auto hold = ok({"search", "scheme", "--kind", "kill", "--plan", "2,,4,,,,,,,", "--mode",
-                          "hold", "--seed", "1", "--save", "none"});
+                          "hold", "--seed", "1"});
     EXPECT_EQ(fields(hold[0]).at(2), "skipped") << "position 1 holds its 2 already";
     EXPECT_EQ(fields(hold[2]).at(2), "planned 1");
     EXPECT_EQ(hold.back(), "not saved");
+    EXPECT_EQ(ok({"search", "scheme", "--kind", "kill", "--plan", "1,,,,,,,,,", "--seed", "1",
+                  "--max-candidates", "4000"})
+                  .back(),
+              "not saved");
+    EXPECT_EQ(ok({"formula", "verify", "--position", "1", "--kind", "kill"}).size(), 2u);
+    EXPECT_EQ(ok({"formula", "verify", "--position", "3", "--kind", "kill"}).size(), 3u);
 
     // The estimates recomputed from the printed samples by the halfway rule.
     const auto tuned = ok({"search", "tune", "--position", "2", "--kind", "keep", "--samples", "40",

@@ -5,6 +5,7 @@
 
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
+#include "db/Statement.h"
 #include "search/SchemeSearch.h"
 #include "search/SearchSettings.h"
 #include "support/RandomHistory.h"
@@ -79,6 +80,32 @@ TEST_F(SaveBatchTest, AppendReplaceAndKinds) {
     EXPECT_EQ(chinese(3), (std::vector<std::string>{"other"}));
     ASSERT_TRUE(saveBatch(db, {}, true).ok) << "an empty batch changes nothing";
     EXPECT_EQ(chinese(2), (std::vector<std::string>{"c"}));
+}
+
+// A replacement that frees most of the file leaves it compacted; a small
+// one leaves it as it is.
+TEST_F(SaveBatchTest, BigReplaceShrinksTheFile) {
+    const auto pages = [&](const char* pragma) {
+        auto st = db.prepare(pragma);
+        return st.step() ? st.int64(0) : -1;
+    };
+    std::vector<SearchResult> many;
+    for (int i = 0; i < 20000; ++i)
+        many.push_back({1 + i % 3, i % 2 == 0, "L1A+L2B+L3C+" + std::to_string(i),
+                        "[第一杀]第一码+第二大小+第三单双+" + std::to_string(i)});
+    ASSERT_TRUE(saveBatch(db, many, false).ok);
+    const auto full = pages("PRAGMA page_count");
+    ASSERT_TRUE(saveBatch(db, {{4, true, "L1A+1", "x"}}, false).ok);
+    EXPECT_EQ(pages("PRAGMA page_count"), full) << "nothing freed: not compacted";
+
+    ASSERT_TRUE(
+        saveBatch(db, {{1, true, "L1A+1", "a"}, {2, false, "L2A+2", "b"}, {3, true, "L3A", "c"}},
+                  true)
+            .ok);
+    EXPECT_EQ(pages("PRAGMA freelist_count"), 0);
+    EXPECT_LT(pages("PRAGMA page_count") * 4, full);
+    EXPECT_EQ(chinese(1), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(chinese(4), (std::vector<std::string>{"x"}));
 }
 
 SchemeRequest openScheme(std::uint64_t seed) {
