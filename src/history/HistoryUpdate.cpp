@@ -206,6 +206,8 @@ HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays
         table.appendAll(draws, params);
         tx.commit();
         result.added = static_cast<int>(draws.size());
+        // A replaced history leaves the old draws' pages free.
+        if (result.deleted > 0) compactIfSparse(db_);
     } catch (const DbError& e) {
         result.deleted = 0;
         result.message = std::string("保存失败，历史号码没有改变：") + e.what();

@@ -210,6 +210,7 @@ void frmGSGL::build() {
     operandLayout->addWidget(new QLabel(QStringLiteral("公式运算元数"), operandGroup));
     operandSlider_ = new QSlider(Qt::Horizontal, operandGroup);
     operandSlider_->setObjectName(QStringLiteral("operandSlider"));
+    operandSlider_->setMinimumWidth(100);  // squeezed to a dot by the boxes beside it
     operandSlider_->setRange(2, 24);
     operandSlider_->setValue(SearchSettings::kDefaultOperands);
     operandBox_ = new QLineEdit(QString::number(SearchSettings::kDefaultOperands), operandGroup);
@@ -337,7 +338,7 @@ void frmGSGL::build() {
     limitCheck_->setObjectName(QStringLiteral("chkLimit"));
     limitBox_ = new QLineEdit(QStringLiteral("50"), this);
     limitBox_->setObjectName(QStringLiteral("limitBox"));
-    limitBox_->setMaximumWidth(60);
+    limitBox_->setFixedWidth(limitBox_->fontMetrics().horizontalAdvance(QStringLiteral("999999999")) + 16);
     row->addWidget(startButton_);
     row->addWidget(pauseButton_);
     row->addWidget(limitCheck_);
@@ -434,7 +435,8 @@ void frmGSGL::build() {
         label->setObjectName(QStringLiteral("planLabel%1").arg(p));
         auto* box = new QLineEdit(schemeGroup);
         box->setObjectName(QStringLiteral("plan%1").arg(p));
-        box->setMaximumWidth(60);
+        // A plan of up to nine digits shows whole.
+        box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("999999999")) + 16);
         connect(box, &QLineEdit::editingFinished, this, &frmGSGL::recomputeTotal);
         auto* existing = new QLabel(schemeGroup);
         existing->setObjectName(QStringLiteral("existing%1").arg(p));

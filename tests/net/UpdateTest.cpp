@@ -7,6 +7,7 @@
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
+#include "db/Statement.h"
 #include "formula/FormulaCommands.h"
 #include "formula/FormulaUpdate.h"
 #include "history/HistoryCommands.h"
@@ -246,6 +247,9 @@ TEST_F(UpdateTest, ALongHistoryGoesOnlyWhenAskedAndEveryPageWasARealDayPage) {
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(r.deleted, 3002);
     EXPECT_EQ(issues(), (std::vector<int>{2999, 3000, 3001, 3002}));
+    auto freePages = db.prepare("PRAGMA freelist_count");
+    ASSERT_TRUE(freePages.step());
+    EXPECT_EQ(freePages.int64(0), 0) << "the replaced draws' pages are given back";
 }
 
 TEST_F(UpdateTest, NetworkFaultsLeaveTheHistoryAsItWasAndSayWhy) {
