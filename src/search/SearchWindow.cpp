@@ -404,7 +404,8 @@ void frmGSGL::build() {
             results_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
         resultView_->setColumnWidth(c, std::max(text, header) + 16);
     }
-    resultView_->setMinimumWidth(760);
+    // The formulas keep about half of it on a 1280-pixel screen.
+    resultView_->setMinimumWidth(560);
     middle->addWidget(resultView_, 1);
 
     row = new QHBoxLayout;

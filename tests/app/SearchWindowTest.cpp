@@ -457,7 +457,7 @@ TEST_F(SearchWindowTest, SaveWaitsForTheRefreshUnderWay) {
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (!QApplication::overrideCursor()) return;
         if (!busyFor.isValid()) busyFor.start();
-        if (busyFor.elapsed() < 80) return;
+        if (busyFor.elapsed() < 30) return;
         watch.stop();
         w.saveResults(true, true);
     });

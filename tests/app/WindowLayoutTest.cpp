@@ -1,5 +1,6 @@
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QTranslator>
@@ -8,6 +9,7 @@
 #include "analysis/ParameterWindow.h"
 #include "app/QtTranslations.h"
 #include "db/FormulaTable.h"
+#include "search/SearchWindow.h"
 
 namespace varnet::test {
 namespace {
@@ -54,6 +56,20 @@ TEST_F(WindowLayoutTest, MainWindowFitsALaptopScreenWithEveryControlReachable) {
     auto* keep = w.findChild<QAbstractButton*>("optKeep");
     QTest::mouseClick(keep, Qt::LeftButton, {}, QPoint(5, keep->height() / 2));
     EXPECT_FALSE(w.state().kill) << "生 works there";
+}
+
+// The search window, the widest of the others, fits the same screen.
+TEST_F(WindowLayoutTest, SearchWindowFitsALaptopScreen) {
+    fill();
+    open();
+    QTest::mouseClick(window->findChild<QPushButton*>("cmdSearch"), Qt::LeftButton);
+    QWidget* search = window->searchWindow();
+    ASSERT_NE(search, nullptr);
+    EXPECT_LE(search->minimumSizeHint().width(), kLaptop.width());
+    EXPECT_LE(search->minimumSizeHint().height(), kLaptop.height());
+    EXPECT_LE(search->width(), kLaptop.width()) << "first opening";
+    EXPECT_LE(search->height(), kLaptop.height()) << "first opening";
+    search->close();
 }
 
 TEST_F(WindowLayoutTest, WindowsComeBackWhereTheyWereLeftButOnTheScreen) {
