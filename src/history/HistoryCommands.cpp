@@ -147,7 +147,8 @@ std::string HistoryCommands::importReport(const ImportResult& result, const std:
         {&r.repeatedLines, "的期号在前面的行中已经有了，只读入了第一次出现的一行"},
     };
     for (const auto& [lines, what] : kinds)
-        if (!lines->empty()) skipped += (skipped.empty() ? "" : "；") + linesPart(*lines, what, named);
+        if (!lines->empty())
+            skipped += (skipped.empty() ? "" : "；") + linesPart(*lines, what, named);
 
     std::string text;
     if (result.refused) {

@@ -37,7 +37,7 @@ public:
     Result addDraw(const Draw& draw, ParamValues* stored = nullptr);
 
     struct ImportResult : Result {
-        HistoryText::Carry carry;  // values of the last line read
+        HistoryText::Carry carry;    // values of the last line read
         HistoryText::Reading lines;  // the lines not taken; `draws` left empty
         bool refused = false;        // too few lines could be read
         bool cancelled = false;

@@ -101,8 +101,7 @@ void forEachLine(std::string_view text, Fn fn) {
         if (end == std::string_view::npos) end = text.size();
         fn(++lineNumber, text.substr(pos, end - pos));
         pos = end + 1;
-        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n')
-            ++pos;
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     }
 }
 

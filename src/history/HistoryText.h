@@ -49,7 +49,7 @@ public:
     // What a file gave and which of its lines were not taken, by 1-based line
     // number in file order. Lines holding only blanks count nowhere.
     struct Reading {
-        std::vector<Line> draws;          // taken, in ascending issue order
+        std::vector<Line> draws;  // taken, in ascending issue order
         int nonEmptyLines = 0;
         std::vector<int> textLines;       // no issue read
         std::vector<int> badNumberLines;  // numbers not 1..10 each once

@@ -45,9 +45,9 @@ TEST(AsReplace, MatchesTheRescanOnRandomAndCascadingTexts) {
         std::string alphabet, find, with;
     };
     const std::vector<Case> cases{
-        {"ab", "ab", "b"},   {"ab", "ab", ""},    {"abc", "aab", "a"}, {"ab", "aa", "a"},
-        {"abc", "abc", "ab"}, {"ab", "ab", "ba"}, {"ab", "aba", "b"}, {"abx", "ab", "xa"},
-        {"a", "aaa", "aa"},  {"ab", "b", ""},     {"ab", "ba", "a"},  {"abc", "ab", "cca"},
+        {"ab", "ab", "b"},    {"ab", "ab", ""},   {"abc", "aab", "a"}, {"ab", "aa", "a"},
+        {"abc", "abc", "ab"}, {"ab", "ab", "ba"}, {"ab", "aba", "b"},  {"abx", "ab", "xa"},
+        {"a", "aaa", "aa"},   {"ab", "b", ""},    {"ab", "ba", "a"},   {"abc", "ab", "cca"},
     };
     std::mt19937 rng(21);
     for (const auto& c : cases) {
@@ -62,9 +62,9 @@ TEST(AsReplace, MatchesTheRescanOnRandomAndCascadingTexts) {
     }
     // Chinese texts: rows of the table in their order over mixed words, parts
     // of words and a broken byte.
-    const std::vector<std::string> words{"第一", "第十", "码", "大小", "5余", "2指数方", "期号",
-                                         "日期", "前期号", "第", "一", "+", " ", "3", "邻号和",
-                                         "\xE7", "同上期数"};
+    const std::vector<std::string> words{"第一", "第十", "码",     "大小", "5余",     "2指数方",
+                                         "期号", "日期", "前期号", "第",   "一",      "+",
+                                         " ",    "3",    "邻号和", "\xE7", "同上期数"};
     const std::vector<std::pair<std::string, std::string>> rows{
         {"第一", "L1"}, {"码", "A"}, {"5余", "D"}, {"前期号", "L5M"}, {"日期", "L8M"}};
     for (int n = 0; n < 2000; ++n) {

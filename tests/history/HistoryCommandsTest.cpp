@@ -128,21 +128,35 @@ TEST_F(HistoryCommandsTest, ImportNamesEveryLineNotTakenAndStoresEachIssueOnce) 
     };
     const std::string bad = "0000011 2016-01-01 01 01 03 04 05 06 07 08 09 10";
     const std::vector<Case> cases{
-        {"text lines", "期号 日期 号码\n" + line(10) + "\n---- 分隔 ----\n" + line(11) + "\n",
-         {10, 11}, {1, 3}},
+        {"text lines",
+         "期号 日期 号码\n" + line(10) + "\n---- 分隔 ----\n" + line(11) + "\n",
+         {10, 11},
+         {1, 3}},
         {"bad numbers", line(10) + "\n" + bad + "\n" + line(12) + "\n", {10, 12}, {}, {2}},
-        {"repeated", line(10, 1) + "\n" + line(10, 2) + "\n" + line(11) + "\n" + line(10, 3),
-         {10, 11}, {}, {}, {2, 4}},
+        {"repeated",
+         line(10, 1) + "\n" + line(10, 2) + "\n" + line(11) + "\n" + line(10, 3),
+         {10, 11},
+         {},
+         {},
+         {2, 4}},
         {"repeated far apart", far + line(100, 5) + "\n", {}, {}, {}, {21}},
         {"any order", line(12, 1) + "\n" + line(10, 2) + "\n" + line(11, 3) + "\n", {10, 11, 12}},
         {"CR only", line(10) + "\r" + line(11, 1) + "\r" + line(12, 2) + "\r", {10, 11, 12}},
-        {"CR, LF and CR LF", line(10) + "\r\nxx\n" + line(12) + "\r" + line(13) + "\r\n\r\nyy",
-         {10, 12, 13}, {2, 6}},
+        {"CR, LF and CR LF",
+         line(10) + "\r\nxx\n" + line(12) + "\r" + line(13) + "\r\n\r\nyy",
+         {10, 12, 13},
+         {2, 6}},
         {"carried numbers", line(10, 4) + "\n0000011 2016-01-02\n", {10, 11}, {}, {}, {}, {2}},
         {"blank lines count nowhere", "\n  \n" + line(10) + "\n\n\t\nxx\n", {10}, {6}},
         {"half is enough", line(10) + "\nxx\n", {10}, {2}},
-        {"mostly garbage", line(10) + "\nxx\n" + bad + "\n" + line(10), {1, 2, 3}, {2}, {3},
-         {4}, {}, true},
+        {"mostly garbage",
+         line(10) + "\nxx\n" + bad + "\n" + line(10),
+         {1, 2, 3},
+         {2},
+         {3},
+         {4},
+         {},
+         true},
     };
     for (auto c : cases) {
         if (c.stored.empty())
@@ -165,8 +179,8 @@ TEST_F(HistoryCommandsTest, ImportNamesEveryLineNotTakenAndStoresEachIssueOnce) 
                 EXPECT_NE(r.message.find("（第 " + list + " 行）"), std::string::npos)
                     << c.name << ": " << r.message;
         }
-        EXPECT_EQ(r.message.empty(), c.text_.empty() && c.bad.empty() && c.repeated.empty() &&
-                                         c.carried.empty())
+        EXPECT_EQ(r.message.empty(),
+                  c.text_.empty() && c.bad.empty() && c.repeated.empty() && c.carried.empty())
             << c.name << ": " << r.message;
         // Each draw is stored against the draw before it in issue order; of
         // a repeated issue, the first line.
@@ -217,9 +231,9 @@ TEST_F(HistoryCommandsTest, DeleteLastRemovesOneOfTwoEqualGreatestIssues) {
     // and import refuse them.
     {
         HistoryTable table(db);
-        for (const auto& d : {draw(5, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
-                              draw(9, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}),
-                              draw(9, {2, 1, 3, 4, 5, 6, 7, 8, 9, 10})})
+        for (const auto& d :
+             {draw(5, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), draw(9, {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}),
+              draw(9, {2, 1, 3, 4, 5, 6, 7, 8, 9, 10})})
             table.append(d.issue, computeParameters(d, {}));
     }
     EXPECT_EQ(commands.deleteLast().rows, 1);
