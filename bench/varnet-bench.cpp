@@ -34,6 +34,7 @@
 #include "formula/Parallel.h"
 #include "formula/Reference.h"
 #include "formula/Significance.h"
+#include "formula/Translate.h"
 #include "formula/Verification.h"
 #include "history/ParameterNames.h"
 #include "history/TextCodec.h"
@@ -308,6 +309,19 @@ int main() {
         fs::remove(file);
     }
 
+    // One Chinese formula line of 250,000 terms (about 3 MB) to its code form.
+    double translate250k = 0;
+    {
+        std::string chinese, code;
+        for (int i = 0; i < 250000; ++i) {
+            chinese += ParameterNames::chinese(1 + i % kParamCount) + "+";
+            code += ParameterNames::code(1 + i % kParamCount) + "+";
+        }
+        const auto start = Clock::now();
+        const bool same = translateChinese(chinese + "7") == code + "7";
+        translate250k = same ? secondsSince(start) : -1.0;
+    }
+
     // A scheme of 80 kill formulas a position over 3,000 draws with the
     // fresh installation's thresholds, saved by appending.
     double schemeSeconds = 0, schemePerSecond = 0;
@@ -355,6 +369,7 @@ int main() {
     std::printf("replay_500_h3000_s: %.3f\n", replay500);
     std::printf("replay_1000_h100000_s: %.3f\n", replay1000);
     std::printf("export_history_h100000_s: %.3f\n", exportHistory);
+    std::printf("translate_250000_terms_s: %.3f\n", translate250k);
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -172,11 +173,14 @@ class Session {
         onlyOptions(a, {});
         if (a.words.size() != 1) throw UsageError{"history import needs one FILE"};
         const auto r = HistoryCommands(db()).importFile(a.words[0], HistoryText::Carry{});
+        // Here every line not taken is named, however many.
+        const std::string report =
+            r.ok || r.refused ? HistoryCommands::importReport(r, a.words[0], SIZE_MAX) : r.message;
         if (!r.ok) {
-            err_ << "varnet-cli: " << r.message << '\n';
+            err_ << "varnet-cli: " << report << '\n';
             return kFailed;
         }
-        if (!r.message.empty()) err_ << "varnet-cli: " << r.message << '\n';
+        if (!report.empty()) err_ << "varnet-cli: " << report << '\n';
         out_ << "imported " << r.rows << " draws\n";
         return 0;
     }

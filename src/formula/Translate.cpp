@@ -41,14 +41,30 @@ std::string AsReplace(std::string& text, std::string_view find, std::string_view
         text = std::move(out);
         return text;
     }
-    // Text before the replaced occurrence held no occurrence, so a new first
-    // occurrence can only start within find.size() - 1 bytes of it: rescanning
-    // from there finds the same one as rescanning from the start.
-    std::size_t from = 0;
-    for (std::size_t at; (at = text.find(find, from)) != std::string::npos;) {
-        text.replace(at, find.size(), with);
-        from = at >= find.size() - 1 ? at - (find.size() - 1) : 0;
+    // One pass over the text, building the result in `out`, which never holds
+    // an occurrence: the first occurrence of the whole text can then only end
+    // at the character just appended. Replacing it puts `with` back in front
+    // of the input still to read, so an occurrence it makes with what stands
+    // before or after it is found in turn, as the rescan from the start would.
+    const std::size_t m = find.size();
+    std::string out;
+    out.reserve(text.size());
+    std::string pending;  // characters to read before text[i], last one first
+    std::size_t i = 0;
+    while (!pending.empty() || i < text.size()) {
+        if (!pending.empty()) {
+            out.push_back(pending.back());
+            pending.pop_back();
+        } else {
+            out.push_back(text[i++]);
+        }
+        if (out.size() >= m && out.back() == find.back() &&
+            std::string_view(out).substr(out.size() - m) == find) {
+            out.resize(out.size() - m);
+            pending.append(with.rbegin(), with.rend());
+        }
     }
+    text = std::move(out);
     return text;
 }
 

@@ -29,6 +29,9 @@ HistoryCommands::Result success(int rows) {
     return r;
 }
 
+// Line numbers named a kind in the window's message.
+constexpr std::size_t kNamedInMessage = 10;
+
 bool readWholeFile(const std::string& path, std::string& bytes) {
     std::ifstream in(fs::u8path(path), std::ios::binary);
     if (!in) return false;
@@ -73,7 +76,15 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
         return result;
     }
     result.carry = carry;
-    const auto lines = HistoryText::parse(TextCodec::decodeFile(bytes), result.carry);
+    result.lines = HistoryText::read(TextCodec::decodeFile(bytes), result.carry);
+    const bool enough = result.lines.enough();
+    std::vector<HistoryText::Line> lines = std::move(result.lines.draws);
+    result.lines.draws.clear();
+    if (!enough) {
+        result.refused = true;
+        result.message = importReport(result, path, kNamedInMessage);
+        return result;
+    }
 
     std::vector<Draw> draws;
     std::vector<ParamValues> params;
@@ -81,18 +92,12 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
     params.reserve(lines.size());
     Numbers previous{};
     for (const auto& line : lines) {
-        if (!isValidNumbers(line.draw.numbers)) {
-            result.skippedLines.push_back(line.lineNumber);
-            continue;
-        }
         draws.push_back(line.draw);
         params.push_back(computeParameters(line.draw, previous));
         previous = line.draw.numbers;
     }
-    if (draws.empty()) {
-        result.message = "文件 " + path + " 中没有可以读入的历史号码，历史号码没有改变。";
-        return result;
-    }
+    lines.clear();
+    lines.shrink_to_fit();  // the parsed lines are not needed while writing
 
     const long long total = static_cast<long long>(draws.size());
     try {
@@ -115,16 +120,52 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
     }
     result.ok = true;
     result.rows = static_cast<int>(draws.size());
-    if (!result.skippedLines.empty()) {
-        std::string list;
-        for (std::size_t i = 0; i < result.skippedLines.size() && i < 10; ++i)
-            list += (i ? "、" : "") + std::to_string(result.skippedLines[i]);
-        if (result.skippedLines.size() > 10) list += " 等";
-        result.message = "已读入 " + std::to_string(result.rows) + " 期。有 " +
-                         std::to_string(result.skippedLines.size()) +
-                         " 行的号码不是1到10各一次，没有读入（第 " + list + " 行）。";
-    }
+    result.message = importReport(result, path, kNamedInMessage);
     return result;
+}
+
+namespace {
+
+// "N 行…（第 a、b 行）", at most `named` line numbers, then "等".
+std::string linesPart(const std::vector<int>& lines, const std::string& what, std::size_t named) {
+    std::string list;
+    for (std::size_t i = 0; i < lines.size() && i < named; ++i)
+        list += (i ? "、" : "") + std::to_string(lines[i]);
+    if (lines.size() > named) list += " 等";
+    return std::to_string(lines.size()) + " 行" + what + "（第 " + list + " 行）";
+}
+
+}  // namespace
+
+std::string HistoryCommands::importReport(const ImportResult& result, const std::string& path,
+                                          std::size_t named) {
+    const auto& r = result.lines;
+    std::string skipped;
+    const std::pair<const std::vector<int>*, const char*> kinds[] = {
+        {&r.textLines, "没有七位期号，不是历史号码"},
+        {&r.badNumberLines, "的号码不是1到10各一次"},
+        {&r.repeatedLines, "的期号在前面的行中已经有了，只读入了第一次出现的一行"},
+    };
+    for (const auto& [lines, what] : kinds)
+        if (!lines->empty())
+            skipped += (skipped.empty() ? "" : "；") + linesPart(*lines, what, named);
+
+    std::string text;
+    if (result.refused) {
+        if (r.nonEmptyLines == 0)
+            return "文件 " + path + " 中没有可以读入的历史号码，历史号码没有改变。";
+        text = "文件 " + path + " 的 " + std::to_string(r.nonEmptyLines) + " 行中只有 " +
+               std::to_string(r.nonEmptyLines - r.skipped()) +
+               " 行可以读入，不到一半，整个文件没有读入，历史号码没有改变。";
+        if (!skipped.empty()) text += "没有读入的：" + skipped + "。";
+        return text;
+    }
+    if (!skipped.empty())
+        text += "有 " + std::to_string(r.skipped()) + " 行没有读入：" + skipped + "。";
+    if (!r.carriedLines.empty())
+        text += linesPart(r.carriedLines, "没有十个号码，按上一行的号码补齐", named) + "。";
+    if (text.empty()) return text;
+    return "已读入 " + std::to_string(result.rows) + " 期。" + text;
 }
 
 HistoryCommands::Result HistoryCommands::exportFile(const History& history, const std::string& path) {

@@ -37,15 +37,21 @@ public:
     Result addDraw(const Draw& draw, ParamValues* stored = nullptr);
 
     struct ImportResult : Result {
-        HistoryText::Carry carry;               // values of the last line read
-        std::vector<int> skippedLines;          // lines with an issue but no valid draw
+        HistoryText::Carry carry;    // values of the last line read
+        HistoryText::Reading lines;  // the lines not taken; `draws` left empty
+        bool refused = false;        // too few lines could be read
         bool cancelled = false;
     };
     // Reads the whole file, then replaces the stored history with its draws
-    // in one transaction. A file that cannot be read, or that holds no
-    // usable draw, changes nothing. `carry` is the date known before it.
+    // in issue order in one transaction, each issue once. A file that cannot
+    // be read, or of which fewer than half of the lines could be read,
+    // changes nothing. `carry` is the date known before it.
     ImportResult importFile(const std::string& path, const HistoryText::Carry& carry,
                             const Progress& progress = {});
+    // The import's report: draws read, and the lines not taken by kind and
+    // line number, at most `named` numbers a kind. Empty for a clean file.
+    static std::string importReport(const ImportResult& result, const std::string& path,
+                                    std::size_t named);
 
     // Writes the history text file (GBK, CR LF), creating its folder. The file
     // is written beside and renamed over, so an old file is never half

@@ -1,5 +1,6 @@
 #include "history/HistoryText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "history/NumericText.h"
@@ -88,47 +89,111 @@ std::string HistoryText::exportFileName(const std::string& issueText) {
     return "更新至" + issueText + "期历史号码.txt";
 }
 
-std::vector<HistoryText::Line> HistoryText::parse(std::string_view text, Carry& carry) {
-    std::vector<Line> out;
+namespace {
+
+// Calls `fn(lineNumber, line)` for every line, without its line end.
+template <typename Fn>
+void forEachLine(std::string_view text, Fn fn) {
     int lineNumber = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
+        std::size_t end = text.find_first_of("\r\n", pos);
         if (end == std::string_view::npos) end = text.size();
-        std::string_view raw = text.substr(pos, end - pos);
+        fn(++lineNumber, text.substr(pos, end - pos));
         pos = end + 1;
-        ++lineNumber;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
-
-        std::u32string line = TextCodec::toU32(raw);
-        std::size_t a = 0, b = line.size();
-        while (a < b && isBlank(line[a])) ++a;
-        while (b > a && isBlank(line[b - 1])) --b;
-        line = line.substr(a, b - a);
-
-        int issue = 0, k = 0, v = 0;
-        std::size_t q = 1;
-        takeField(line, q, 7, issue);
-        takeField(line, q, 4, carry.year);
-        takeField(line, q, 2, carry.month);
-        takeField(line, q, 2, carry.day);
-        while (q < line.size()) {
-            if (takeField(line, q, 2, v)) {
-                if (k < kPositions) carry.numbers[k] = v;
-                ++k;  // numbers past the tenth are dropped
-            }
-        }
-        if (issue < 1) continue;
-        Line l;
-        l.lineNumber = lineNumber;
-        l.draw.issue = issue;
-        l.draw.numbers = carry.numbers;
-        l.draw.day = carry.day;
-        l.draw.month = carry.month;
-        l.draw.year = carry.year;
-        out.push_back(l);
+        if (end < text.size() && text[end] == '\r' && pos < text.size() && text[pos] == '\n') ++pos;
     }
+}
+
+// Reads one line; false when no issue was read. `empty` tells a line of
+// blanks only.
+bool parseLine(std::string_view raw, HistoryText::Carry& carry, HistoryText::Line& out,
+               bool& empty) {
+    std::u32string line = TextCodec::toU32(raw);
+    std::size_t a = 0, b = line.size();
+    while (a < b && isBlank(line[a])) ++a;
+    while (b > a && isBlank(line[b - 1])) --b;
+    line = line.substr(a, b - a);
+    empty = line.empty();
+
+    int issue = 0, k = 0, v = 0;
+    std::size_t q = 1;
+    takeField(line, q, 7, issue);
+    takeField(line, q, 4, carry.year);
+    takeField(line, q, 2, carry.month);
+    takeField(line, q, 2, carry.day);
+    while (q < line.size()) {
+        if (takeField(line, q, 2, v)) {
+            if (k < kPositions) carry.numbers[k] = v;
+            ++k;  // numbers past the tenth are dropped
+        }
+    }
+    if (issue < 1) return false;
+    out.draw.issue = issue;
+    out.draw.numbers = carry.numbers;
+    out.draw.day = carry.day;
+    out.draw.month = carry.month;
+    out.draw.year = carry.year;
+    out.carried = k < kPositions;
+    return true;
+}
+
+}  // namespace
+
+std::vector<HistoryText::Line> HistoryText::parse(std::string_view text, Carry& carry) {
+    std::vector<Line> out;
+    forEachLine(text, [&](int lineNumber, std::string_view raw) {
+        Line l;
+        bool empty = false;
+        if (!parseLine(raw, carry, l, empty)) return;
+        l.lineNumber = lineNumber;
+        out.push_back(l);
+    });
     return out;
+}
+
+int HistoryText::Reading::skipped() const {
+    return static_cast<int>(textLines.size() + badNumberLines.size() + repeatedLines.size());
+}
+
+bool HistoryText::Reading::enough() const {
+    return !draws.empty() && 2 * static_cast<long long>(draws.size()) >= nonEmptyLines;
+}
+
+HistoryText::Reading HistoryText::read(std::string_view text, Carry& carry) {
+    Reading r;
+    forEachLine(text, [&](int lineNumber, std::string_view raw) {
+        Line l;
+        bool empty = false;
+        const bool issue = parseLine(raw, carry, l, empty);
+        if (empty) return;
+        ++r.nonEmptyLines;
+        if (!issue) {
+            r.textLines.push_back(lineNumber);
+        } else if (!isValidNumbers(l.draw.numbers)) {
+            r.badNumberLines.push_back(lineNumber);
+        } else {
+            l.lineNumber = lineNumber;
+            r.draws.push_back(l);
+        }
+    });
+    // In issue order, the first line of an issue ahead of its repeats.
+    std::stable_sort(r.draws.begin(), r.draws.end(),
+                     [](const Line& a, const Line& b) { return a.draw.issue < b.draw.issue; });
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < r.draws.size(); ++i) {
+        if (kept > 0 && r.draws[kept - 1].draw.issue == r.draws[i].draw.issue) {
+            r.repeatedLines.push_back(r.draws[i].lineNumber);
+            continue;
+        }
+        r.draws[kept++] = r.draws[i];
+    }
+    r.draws.resize(kept);
+    std::sort(r.repeatedLines.begin(), r.repeatedLines.end());
+    for (const auto& l : r.draws)
+        if (l.carried) r.carriedLines.push_back(l.lineNumber);
+    std::sort(r.carriedLines.begin(), r.carriedLines.end());
+    return r;
 }
 
 }  // namespace varnet

@@ -35,14 +35,34 @@ public:
     };
 
     struct Line {
-        int lineNumber = 0;  // 1-based line of the file
-        Draw draw;           // numbers and date after carrying over
+        int lineNumber = 0;    // 1-based line of the file
+        Draw draw;             // numbers and date after carrying over
+        bool carried = false;  // fewer than ten numbers read: the rest are the line before's
     };
 
-    // Reads decoded (UTF-8) text line by line with the lenient field rules.
-    // Lines whose issue is below 1 are left out. `carry` starts with the
-    // date known before the file and ends with the last line's values.
+    // Reads decoded (UTF-8) text line by line with the lenient field rules;
+    // CR, LF and CR LF each end a line. Lines whose issue is below 1 are left
+    // out. `carry` starts with the date known before the file and ends with
+    // the last line's values.
     static std::vector<Line> parse(std::string_view text, Carry& carry);
+
+    // What a file gave and which of its lines were not taken, by 1-based line
+    // number in file order. Lines holding only blanks count nowhere.
+    struct Reading {
+        std::vector<Line> draws;  // taken, in ascending issue order
+        int nonEmptyLines = 0;
+        std::vector<int> textLines;       // no issue read
+        std::vector<int> badNumberLines;  // numbers not 1..10 each once
+        std::vector<int> repeatedLines;   // issue taken already from an earlier line
+        std::vector<int> carriedLines;    // taken, with numbers of the line before
+        int skipped() const;
+        // A file of which fewer than half of the lines could be read is
+        // likely not a history file (or not split into lines as we read them).
+        bool enough() const;
+    };
+    // parse, then the draws to store: a line whose numbers are not 1..10 each
+    // once, or whose issue an earlier line already gave, is not taken.
+    static Reading read(std::string_view text, Carry& carry);
 };
 
 }  // namespace varnet

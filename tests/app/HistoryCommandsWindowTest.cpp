@@ -247,6 +247,25 @@ TEST_F(ImportTest, ReadingAFileReplacesTheHistory) {
     EXPECT_TRUE(window->findChild<QWidget*>("drawEntry")->isEnabled());
 }
 
+TEST_F(ImportTest, LinesNotTakenAreNamedInTheMessage) {
+    open();
+    asker.confirms = {true};
+    asker.files = {writeFile("b.txt",
+                             "期号 日期 号码\r"
+                             "0545550 2016-03-15 03 07 01 10 04 02 09 05 08 06 \r"
+                             "0545549 2016-03-15 03 01 07 10 05 02 04 09 08 06 \r"
+                             "0545550 2016-03-15 01 02 03 04 05 06 07 08 09 10 \r")};
+    clickRead();
+    ASSERT_EQ(asker.messages.size(), 1u);
+    EXPECT_EQ(asker.messages[0].title, "读入历史");
+    EXPECT_TRUE(asker.messages[0].text.startsWith("已读入 2 期。"))
+        << asker.messages[0].text.toStdString();
+    EXPECT_TRUE(asker.messages[0].text.contains("（第 1 行）"));
+    EXPECT_TRUE(asker.messages[0].text.contains("（第 4 行）"));
+    EXPECT_EQ(storedIssues(), (std::vector<int>{545549, 545550}));
+    EXPECT_EQ(window->historyModel()->rowCount(), 2);
+}
+
 TEST_F(ImportTest, CancelOrBadFilesLeaveTheHistory) {
     store({100, 101});
     open();

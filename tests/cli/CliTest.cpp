@@ -140,6 +140,34 @@ TEST_F(CliTest, BadInputGetsAMessageAndAnExitCode) {
     EXPECT_NE(r.err.find("没有改变"), std::string::npos) << r.err;
 }
 
+TEST_F(CliTest, ImportNamesEveryLineItSkipsAndRefusesAMostlyUnreadableFile) {
+    std::string draws, again;
+    for (int i = 1; i <= 30; ++i)
+        (i <= 12 ? again : draws) +=
+            "00001" + std::to_string(10 + i) + " 2016-01-01 01 02 03 04 05 06 07 08 09 10\r";
+    draws = again + draws;
+    test::writeFile(scratch.file("cr.txt"), draws + again);  // CR line ends, 12 repeats at the end
+    test::writeFile(scratch.file("junk.txt"),
+                    "0000001 2016-01-01 01 02 03 04 05 06 07 08 09 10\nxx\nyy\n");
+    struct Case {
+        std::string file;
+        int exitCode;
+        std::string out, named;
+    };
+    const std::vector<Case> cases{
+        {"cr.txt", 0, "imported 30 draws\n",
+         "（第 31、32、33、34、35、36、37、38、39、40、41、42 行）"},  // all, not the first ten
+        {"junk.txt", 1, "", "（第 2、3 行）"},
+    };
+    for (const auto& c : cases) {
+        const auto r = cli({"history", "import", scratch.file(c.file)});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.file;
+        EXPECT_EQ(r.out, c.out) << c.file;
+        EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+        EXPECT_EQ(lines(cli({"history", "list"}).out).size(), 30u) << c.file;
+    }
+}
+
 TEST_F(CliTest, RefusesAForeignDataFile) {
     test::writeFile(data.file("formula.mdb"), "Standard Jet DB, not ours");
     const auto r = cli({"history", "list"});

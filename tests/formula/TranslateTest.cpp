@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <random>
+
 #include "formula/Translate.h"
 #include "history/ParameterNames.h"
 
@@ -24,6 +27,70 @@ TEST(AsReplace, DegenerateArgumentsEnd) {
     EXPECT_EQ(AsReplace(text, "", "x"), "abc");
     // A replacement holding what it replaces cannot be rescanned to an end.
     EXPECT_EQ(AsReplace(text, "b", "bb"), "abbc");
+}
+
+// The rescan as first written, kept as the oracle: after each replacement the
+// scan goes on from where a created occurrence could start.
+std::string rescanReplace(std::string text, std::string_view find, std::string_view with) {
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(find, from)) != std::string::npos;) {
+        text.replace(at, find.size(), with);
+        from = at >= find.size() - 1 ? at - (find.size() - 1) : 0;
+    }
+    return text;
+}
+
+TEST(AsReplace, MatchesTheRescanOnRandomAndCascadingTexts) {
+    struct Case {
+        std::string alphabet, find, with;
+    };
+    const std::vector<Case> cases{
+        {"ab", "ab", "b"},    {"ab", "ab", ""},   {"abc", "aab", "a"}, {"ab", "aa", "a"},
+        {"abc", "abc", "ab"}, {"ab", "ab", "ba"}, {"ab", "aba", "b"},  {"abx", "ab", "xa"},
+        {"a", "aaa", "aa"},   {"ab", "b", ""},    {"ab", "ba", "a"},   {"abc", "ab", "cca"},
+    };
+    std::mt19937 rng(21);
+    for (const auto& c : cases) {
+        for (int n = 0; n < 400; ++n) {
+            std::string text;
+            const int length = static_cast<int>(rng() % 40);
+            for (int i = 0; i < length; ++i) text += c.alphabet[rng() % c.alphabet.size()];
+            std::string copy = text;
+            ASSERT_EQ(AsReplace(copy, c.find, c.with), rescanReplace(text, c.find, c.with))
+                << text << " " << c.find << "→" << c.with;
+        }
+    }
+    // Chinese texts: rows of the table in their order over mixed words, parts
+    // of words and a broken byte.
+    const std::vector<std::string> words{"第一", "第十", "码",     "大小", "5余",     "2指数方",
+                                         "期号", "日期", "前期号", "第",   "一",      "+",
+                                         " ",    "3",    "邻号和", "\xE7", "同上期数"};
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"第一", "L1"}, {"码", "A"}, {"5余", "D"}, {"前期号", "L5M"}, {"日期", "L8M"}};
+    for (int n = 0; n < 2000; ++n) {
+        std::string text;
+        for (int i = static_cast<int>(rng() % 12); i > 0; --i) text += words[rng() % words.size()];
+        std::string expected = text, actual = text;
+        for (const auto& [find, with] : rows) {
+            expected = rescanReplace(expected, find, with);
+            AsReplace(actual, find, with);
+        }
+        ASSERT_EQ(actual, expected) << text;
+    }
+}
+
+TEST(TranslateChinese, LongLinesTakeTimeInProportion) {
+    // 250,000 terms, about 3 MB: the rescan took seconds, one pass a fraction.
+    std::string chinese, code;
+    for (int i = 0; i < 250000; ++i) {
+        const int k = 1 + i % 132;
+        chinese += ParameterNames::chinese(k) + "+";
+        code += ParameterNames::code(k) + "+";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(translateChinese(chinese + "7"), code + "7");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 2.0);
 }
 
 TEST(TranslateChinese, EveryParameterNameBecomesItsCodeName) {

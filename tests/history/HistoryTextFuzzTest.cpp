@@ -42,6 +42,12 @@ TEST(HistoryTextFuzz, RandomAndMutatedInputKeepsTheReaderSound) {
             lastLine = line.lineNumber;
             for (int x : line.draw.numbers) EXPECT_TRUE(x >= 0 && x <= 99);
         }
+        // Every line with more than blanks is taken or named, each issue once.
+        HistoryText::Carry again;
+        const auto read = HistoryText::read(TextCodec::decodeFile(text), again);
+        EXPECT_EQ(static_cast<int>(read.draws.size()) + read.skipped(), read.nonEmptyLines);
+        for (std::size_t i = 1; i < read.draws.size(); ++i)
+            EXPECT_LT(read.draws[i - 1].draw.issue, read.draws[i].draw.issue);
     }
 }
 
