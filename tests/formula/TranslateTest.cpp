@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <random>
 
 #include "formula/Translate.h"
@@ -79,18 +78,16 @@ TEST(AsReplace, MatchesTheRescanOnRandomAndCascadingTexts) {
     }
 }
 
-TEST(TranslateChinese, LongLinesTakeTimeInProportion) {
-    // 250,000 terms, about 3 MB: the rescan took seconds, one pass a fraction.
+// A line of 250,000 terms translates whole; its time is measured by the
+// benchmark (translate_250000_terms_s), not here.
+TEST(TranslateChinese, LongLinesTranslateWhole) {
     std::string chinese, code;
     for (int i = 0; i < 250000; ++i) {
         const int k = 1 + i % 132;
         chinese += ParameterNames::chinese(k) + "+";
         code += ParameterNames::code(k) + "+";
     }
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(translateChinese(chinese + "7"), code + "7");
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(took.count(), 2.0);
 }
 
 TEST(TranslateChinese, EveryParameterNameBecomesItsCodeName) {
