@@ -47,8 +47,8 @@ void BusyNotice::show() {
         box_->setMinimumDuration(0);
         QObject::connect(box_, &QProgressDialog::canceled, this, [this] { cancelled_ = true; });
     }
-    box_->setLabelText(QStringLiteral("数据文件正被另一个程序使用，等待中…（最多等 %1 秒）")
-                           .arg(seconds_));
+    box_->setLabelText(
+        QStringLiteral("数据文件正被另一个程序使用，等待中…（最多等 %1 秒）").arg(seconds_));
     box_->show();
 }
 

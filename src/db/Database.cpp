@@ -10,6 +10,11 @@
 
 namespace varnet {
 
+namespace {
+// Whether the last wait of this thread ended by the user's cancel.
+thread_local bool waitCancelled = false;
+}  // namespace
+
 std::string describeError(sqlite3* db, int rc) {
     const std::string engine = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     const char* plain = nullptr;
@@ -21,6 +26,7 @@ std::string describeError(sqlite3* db, int rc) {
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             // Not damage: someone else holds the file. The engine's words add nothing.
+            if (waitCancelled) return "已取消等待另一个程序释放数据文件；数据没有改变。";
             return "数据文件正被另一个程序使用，等待它结束超时；数据没有改变。"
                    "请等另一个程序（Varnet 窗口或 varnet-cli）完成后再试。";
         default: break;
@@ -98,7 +104,7 @@ int Database::onBusy(void* self, int count) {
         if (d->announced_ && d->wait_.ended) d->wait_.ended();
         d->waitStartMs_ = now;
         d->announced_ = false;
-        d->waitCancelled_ = false;
+        waitCancelled = false;
     }
     const long long waited = now - d->waitStartMs_;
     auto give_up = [d] {
@@ -108,7 +114,7 @@ int Database::onBusy(void* self, int count) {
     };
     if (waited >= static_cast<long long>(d->wait_.seconds) * 1000) return give_up();
     if (d->wait_.cancelled && d->wait_.cancelled()) {
-        d->waitCancelled_ = true;
+        waitCancelled = true;
         return give_up();
     }
     // A commit of another program takes milliseconds; say nothing for those.
@@ -143,7 +149,6 @@ void Database::exec(std::string_view sql) {
     if (!db_) throw DbError("database is not open");
     char* err = nullptr;
     const std::string text(sql);
-    waitCancelled_ = false;
     const int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, &err);
     if (announced_) {
         announced_ = false;
@@ -151,8 +156,6 @@ void Database::exec(std::string_view sql) {
     }
     if (rc != SQLITE_OK) {
         sqlite3_free(err);
-        if ((rc & 0xff) == SQLITE_BUSY && waitCancelled_)
-            throw DbError("已取消等待另一个程序释放数据文件；数据没有改变。");
         std::string msg = describeError(db_, rc);
         throw DbError(msg);
     }

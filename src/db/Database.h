@@ -84,7 +84,6 @@ private:
     // State of the wait in progress.
     long long waitStartMs_ = 0;
     bool announced_ = false;
-    bool waitCancelled_ = false;
 };
 
 }  // namespace varnet

@@ -139,7 +139,8 @@ Database Schema::openDataFile(const std::string& path) {
                       "程序不会打开或覆盖它。请将它移走或改名后再启动程序。");
     }
     std::error_code ec;
-    const bool fresh = !std::filesystem::exists(path, ec) || std::filesystem::file_size(path, ec) == 0;
+    const bool fresh =
+        !std::filesystem::exists(path, ec) || std::filesystem::file_size(path, ec) == 0;
     Database db;
     std::vector<std::string> tables;
     long long appId = 0, version = 0;
@@ -158,7 +159,8 @@ Database Schema::openDataFile(const std::string& path) {
         appId = pragmaValue(db, "application_id");
         version = pragmaValue(db, "user_version");
         auto st = db.prepare(
-            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!'");
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' "
+            "ESCAPE '!'");
         while (st.step()) tables.push_back(st.text(0));
     } catch (const DbError& e) {
         throw DbError("无法打开数据库文件 " + path + "：" + e.what());

@@ -39,7 +39,8 @@ TEST_F(BusyDataFileTest, AFormulaTableThatCannotBeReadIsSaidAndReadAgain) {
         if (auto* box = qobject_cast<QProgressDialog*>(w);
             box && box->objectName() == "busyNotice") {
             boxSeen = true;
-            EXPECT_TRUE(box->labelText().contains(QStringLiteral("数据文件正被另一个程序使用，等待中…")));
+            EXPECT_TRUE(
+                box->labelText().contains(QStringLiteral("数据文件正被另一个程序使用，等待中…")));
         }
     EXPECT_TRUE(boxSeen);
 

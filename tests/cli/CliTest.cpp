@@ -155,12 +155,13 @@ TEST_F(CliTest, AForeignSqliteFileIsLeftByteForByte) {
     const std::string file = data.file("formula.mdb"), history = scratch.file("h.txt");
     {
         Database other(file);
-        other.exec("CREATE TABLE Lishi (strQQH INTEGER, note TEXT); INSERT INTO Lishi VALUES (1, 'x')");
+        other.exec(
+            "CREATE TABLE Lishi (strQQH INTEGER, note TEXT); INSERT INTO Lishi VALUES (1, 'x')");
     }
     ASSERT_EQ(cli({"history", "generate", "--draws", "5", "--out", history}).exitCode, 0);
     const std::string before = test::readFile(file);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"history", "list"}, {"history", "import", history}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{"history", "list"},
+                                                                  {"history", "import", history}}) {
         const auto r = cli(args);
         EXPECT_EQ(r.exitCode, 1) << args[1];
         EXPECT_NE(r.err.find("另一个程序的 SQLite 数据库"), std::string::npos) << r.err;
@@ -173,10 +174,11 @@ TEST_F(CliTest, AForeignSqliteFileIsLeftByteForByte) {
 // is free again.
 TEST_F(CliTest, AHeldLockLetsReadsThroughAndMakesWritesWait) {
     const std::string history = scratch.file("h.txt");
-    ASSERT_EQ(cli({"history", "generate", "--draws", "20", "--seed", "3", "--out", history}).exitCode, 0);
+    ASSERT_EQ(
+        cli({"history", "generate", "--draws", "20", "--seed", "3", "--out", history}).exitCode, 0);
     ASSERT_EQ(cli({"history", "import", history}).exitCode, 0);
-    const std::vector<std::string> add{"history", "add", "3000001", "1", "2", "3", "4", "5",
-                                       "6", "7", "8", "9", "10"};
+    const std::vector<std::string> add{"history", "add", "3000001", "1", "2", "3", "4",
+                                       "5",       "6",   "7",       "8", "9", "10"};
     setenv("VARNET_WAIT_SECONDS", "1", 1);
     Database holder(data.file("formula.mdb"));
     holder.exec("BEGIN IMMEDIATE; DELETE FROM Gongshi1");

@@ -92,7 +92,8 @@ TEST(DataFile, ForeignSqliteFilesAreRefusedUntouched) {
     } cases[] = {
         {"its own tables", "CREATE TABLE users (name TEXT); INSERT INTO users VALUES ('a')"},
         {"another Lishi", "CREATE TABLE Lishi (strQQH INTEGER, note TEXT)"},
-        {"our tables beside its own", "CREATE TABLE Errarr (Num INTEGER); CREATE TABLE log (t TEXT)"},
+        {"our tables beside its own",
+         "CREATE TABLE Errarr (Num INTEGER); CREATE TABLE log (t TEXT)"},
         {"another program's mark", "PRAGMA application_id = 1234; CREATE TABLE t (x)"},
         {"nothing but its header", "PRAGMA user_version = 7"},
     };
