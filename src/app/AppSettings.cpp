@@ -71,6 +71,11 @@ AppSettings::Values AppSettings::load() {
 }
 
 int AppSettings::days() { return integer("IniSerchDay", 3); }
+
+int AppSettings::waitSeconds() {
+    const int s = integer("DbWaitSeconds", 60);
+    return s < 0 || s > 3600 ? 60 : s;
+}
 void AppSettings::setDays(int days) { setInt("IniSerchDay", days); }
 void AppSettings::setComputeSelected(bool v) { setBool("JSFF", v); }
 void AppSettings::setShowOnCurrent(bool v) { setBool("LsXs", v); }

@@ -39,6 +39,9 @@ public:
 
     int days();
     void setDays(int days);
+    // "DbWaitSeconds": how long a change waits for another program that holds
+    // the data file, 0..3600, default 60.
+    int waitSeconds();
     void setComputeSelected(bool v);
     void setShowOnCurrent(bool v);
     void setExcludeCurrent(bool v);

@@ -445,11 +445,31 @@ void MainWindow::AddHaoma() {
     try {
         fresh = std::make_shared<History>(HistoryTable(db_).load());
     } catch (const DbError& e) {
-        asker_.warn(this, QStringLiteral("读取历史号码"),
-                    QStringLiteral("无法读取历史号码：") + QString::fromUtf8(e.what()));
-        fresh = std::make_shared<History>();
+        // Say it once and read again until it works; what is shown stays
+        // rather than an empty grid passing for an empty history.
+        if (!historyReadFailed_)
+            asker_.warn(this, QStringLiteral("读取历史号码"),
+                        QStringLiteral("无法读取历史号码：") + QString::fromUtf8(e.what()) +
+                            QStringLiteral("\n稍后会自动重新读取。"));
+        historyReadFailed_ = true;
+        retryHistory();
+        if (!history_) showHistory(std::make_shared<History>());
+        return;
     }
+    const bool recovered = std::exchange(historyReadFailed_, false);
     showHistory(std::move(fresh));
+    // The formulas were scored on the history that could not be read.
+    if (recovered && !busy_) panel_->Yansuan();
+}
+
+void MainWindow::retryHistory() {
+    QTimer::singleShot(3000, this, [this] {
+        if (!historyReadFailed_) return;
+        if (busy_)
+            retryHistory();
+        else
+            AddHaoma();
+    });
 }
 
 void MainWindow::showHistory(std::shared_ptr<const History> history) {

@@ -197,6 +197,8 @@ class MainWindow : public QMainWindow,
 
     MainState state_;
     std::shared_ptr<const History> history_;
+    bool historyReadFailed_ = false;  // read again until it works
+    void retryHistory();
 
     HistoryModel* model_ = nullptr;
     HistoryView* view_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include "app/AppIdentity.h"
 #include "app/AppSettings.h"
+#include "app/BusyNotice.h"
 #include "app/DataFolder.h"
 #include "app/MainWindow.h"
 #include "app/QtTranslations.h"
@@ -117,6 +118,10 @@ int main(int argc, char* argv[]) {
     const std::string folder =
         varnet::DataFolder::resolve(parser.value(options.dataDir).toStdString(),
                                     QCoreApplication::applicationDirPath().toStdString());
+    // Every connection waits for another program with a box that can cancel.
+    varnet::Database::setDefaultBusyWait({varnet::AppSettings().waitSeconds()});
+    varnet::BusyNotice busy(varnet::Database::defaultWaitSeconds());
+    varnet::Database::setDefaultBusyWait(busy.wait());
     varnet::DataFolder::Opened data;
     try {
         data = varnet::DataFolder::open(folder);

@@ -127,7 +127,23 @@ class Session {
 
     Database& db() {
         if (!db_.isOpen()) {
-            auto opened = DataFolder::open(dataDir_);
+            BusyWait wait;
+            wait.seconds = AppSettings().waitSeconds();
+            Database::setDefaultBusyWait(wait);
+            const int seconds = Database::defaultWaitSeconds();
+            wait.waiting = [this, seconds] {
+                err_ << "varnet-cli: 数据文件正被另一个程序使用，等待中…（最多等 " << seconds
+                     << " 秒）" << std::endl;
+            };
+            Database::setDefaultBusyWait(wait);
+            DataFolder::Opened opened;
+            try {
+                opened = DataFolder::open(dataDir_);
+            } catch (...) {
+                Database::setDefaultBusyWait({});
+                throw;
+            }
+            Database::setDefaultBusyWait({});
             if (opened.readOnly) err_ << "varnet-cli: " << opened.note << '\n';
             db_ = std::move(opened.db);
         }

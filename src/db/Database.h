@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -21,9 +22,25 @@ public:
 // engine's own words follow in brackets.
 std::string describeError(sqlite3* db, int rc);
 
+// How long a statement waits for another program that holds the data file,
+// and who hears of it: `waiting` once per wait (from the waiting thread),
+// `cancelled` is asked while it waits and ends the wait when true.
+struct BusyWait {
+    int seconds = 60;
+    std::function<void()> waiting;
+    std::function<bool()> cancelled;
+    std::function<void()> ended;  // after a wait that `waiting` announced
+};
+
 // One open SQLite connection (RAII). Used by one thread at a time.
 class Database {
 public:
+    // The wait of a new connection: $VARNET_WAIT_SECONDS when set (so tests
+    // and scripts can shorten it), else the default set here (60 s).
+    static int defaultWaitSeconds();
+    // What every connection opened from now on starts with.
+    static void setDefaultBusyWait(BusyWait wait);
+
     Database() = default;
     // Opens an existing file or creates a new one. Throws DbError.
     explicit Database(const std::string& path);
@@ -47,9 +64,26 @@ public:
     long long changes() const;
     sqlite3* handle() const { return db_; }
 
+    void setBusyWait(BusyWait wait);
+    const BusyWait& busyWait() const { return wait_; }
+
+    // Runs once, inside the first write transaction (after BEGIN IMMEDIATE),
+    // so a file that only is read is never changed.
+    void setFirstWrite(std::function<void(Database&)> hook) { firstWrite_ = std::move(hook); }
+    bool hasPendingFirstWrite() const { return static_cast<bool>(firstWrite_); }
+
 private:
+    static BusyWait& defaultWait();
+    static int onBusy(void* self, int count);
+    void installBusyHandler();
+
     sqlite3* db_ = nullptr;
     std::string path_;
+    BusyWait wait_;
+    std::function<void(Database&)> firstWrite_;
+    // State of the wait in progress.
+    long long waitStartMs_ = 0;
+    bool announced_ = false;
 };
 
 }  // namespace varnet

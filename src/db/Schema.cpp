@@ -73,6 +73,28 @@ bool isForeignFile(const std::string& path) {
     return in.gcount() != 16 || !std::equal(head, head + 16, magic);
 }
 
+std::set<std::string> ourTables() {
+    std::set<std::string> names{"lishi", "errarr", "errarrlei", "tmp"};
+    for (int p = 1; p <= 10; ++p) names.insert(lower(Schema::formulaTable(p)));
+    return names;
+}
+
+long long pragmaValue(Database& db, const char* pragma) {
+    auto st = db.prepare(std::string("PRAGMA ") + pragma);
+    return st.step() ? st.integer(0) : 0;
+}
+
+void markOurs(Database& db) {
+    db.exec("PRAGMA application_id = " + std::to_string(Schema::kApplicationId));
+    db.exec("PRAGMA user_version = " + std::to_string(Schema::kSchemaVersion));
+}
+
+std::string foreignMessage(const std::string& path, const std::string& why) {
+    return "文件 " + path + " 是另一个程序的 SQLite 数据库（" + why +
+           "），不是本程序的数据文件。为了保护其中的数据，程序不会打开或改动它。"
+           "请将它移走或改名，或用 --data-dir 选择另一个数据文件夹。";
+}
+
 }  // namespace
 
 std::string Schema::formulaTableSql(const std::string& table) {
@@ -116,20 +138,66 @@ Database Schema::openDataFile(const std::string& path) {
                       " 不是本程序能识别的数据库文件（不是 SQLite 数据库）。为了保护其中的数据，"
                       "程序不会打开或覆盖它。请将它移走或改名后再启动程序。");
     }
+    std::error_code ec;
+    const bool fresh =
+        !std::filesystem::exists(path, ec) || std::filesystem::file_size(path, ec) == 0;
     Database db;
+    std::vector<std::string> tables;
+    long long appId = 0, version = 0;
     try {
         db = Database(path);
         db.exec("PRAGMA foreign_keys = OFF");
-        {
+        if (fresh) {
             Transaction tx(db);
             ensureTables(db);
+            markOurs(db);
             tx.commit();
+            return db;
         }
+        // Only reads from here on: whatever the file turns out to be, it is
+        // left as it was.
+        appId = pragmaValue(db, "application_id");
+        version = pragmaValue(db, "user_version");
+        auto st = db.prepare(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' "
+            "ESCAPE '!'");
+        while (st.step()) tables.push_back(st.text(0));
     } catch (const DbError& e) {
         throw DbError("无法打开数据库文件 " + path + "：" + e.what());
     }
+    if (appId != 0 && appId != kApplicationId)
+        throw DbError(foreignMessage(path, "它的文件头标明属于另一个程序"));
+    if (appId == kApplicationId && version > kSchemaVersion)
+        throw DbError("数据库文件 " + path +
+                      " 是较新版本的本程序建立的，这个版本不能使用它。请使用较新的版本。");
+    std::set<std::string> have;
+    for (const auto& t : tables) have.insert(lower(t));
+    if (appId == 0) {
+        // Files from before the mark: ours only when every table is one of ours.
+        const auto ours = ourTables();
+        for (const auto& t : tables)
+            if (!ours.count(lower(t))) throw DbError(foreignMessage(path, "其中有表 " + t));
+        if (!have.count("lishi")) throw DbError(foreignMessage(path, "其中没有历史号码表 Lishi"));
+        try {
+            requireColumns(db, "Lishi", lishiColumns());
+        } catch (const DbError&) {
+            throw DbError(foreignMessage(path, "它的 Lishi 表不是本程序的历史号码表"));
+        }
+    }
     requireColumns(db, "Lishi", lishiColumns());
-    for (int p = 1; p <= 10; ++p) requireColumns(db, formulaTable(p), formulaColumns());
+    bool complete = have.count("lishi") && have.count("errarr") && have.count("errarrlei");
+    for (int p = 1; p <= 10; ++p) {
+        if (have.count(lower(formulaTable(p))))
+            requireColumns(db, formulaTable(p), formulaColumns());
+        else
+            complete = false;
+    }
+    if (appId == 0 || version < kSchemaVersion || !complete) {
+        db.setFirstWrite([](Database& d) {
+            ensureTables(d);
+            markOurs(d);
+        });
+    }
     return db;
 }
 

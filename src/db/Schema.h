@@ -12,11 +12,17 @@ class Database;
 class Schema {
 public:
     static constexpr const char* kFileName = "formula.mdb";
+    // The mark in the file's header that says it is ours ("VRNT"), and the
+    // version of its tables.
+    static constexpr int kApplicationId = 0x56524E54;
+    static constexpr int kSchemaVersion = 1;
 
-    // Opens the data file at `path`, creating it with every table when it is
-    // missing (or empty) and adding tables that an older file lacks. A file
-    // that is not an SQLite database, or whose tables lack columns, is never
-    // touched: DbError with a message for the user.
+    // Opens the data file at `path`, creating it with every table and the
+    // mark when it is missing (or empty). A file of ours without the mark, or
+    // lacking tables, gets them in its first write transaction, never at
+    // open, so only reading it changes nothing. A file that is not an SQLite
+    // database, another program's SQLite file, or one whose tables lack
+    // columns is never touched: DbError with a message for the user.
     static Database openDataFile(const std::string& path);
 
     // Creates whatever table is missing. Call inside or outside a transaction.

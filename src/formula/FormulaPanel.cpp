@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -364,10 +365,17 @@ void FormulaPanel::verify(const Carry& carry) {
 
 void FormulaPanel::apply(Verified& v, const Carry& carry) {
     if (!v.error.empty()) {
-        asker_.warn(this, kVerifyTitle,
-                    QStringLiteral("无法读取公式表，公式列表没有改变：") + qs(v.error));
+        // Say it once, then read again until it works: an empty list must not
+        // pass for a table without formulas.
+        if (!readFailed_)
+            asker_.warn(this, kVerifyTitle,
+                        QStringLiteral("无法读取公式表，公式列表没有改变：") + qs(v.error) +
+                            QStringLiteral("\n稍后会自动重新读取。"));
+        readFailed_ = true;
+        retryRead(carry);
         return;
     }
+    readFailed_ = false;
     carryMarks(v.list, v.position, v.kill, carry);
     // A read-only data file (the start-up said so) shows the scores without
     // keeping them, rather than warning at every verification.
@@ -394,6 +402,16 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
                                                     : HistoryModel::FormulaHeader::Numbered);
     else
         historyModel_.clearFormulaColumns();
+}
+
+void FormulaPanel::retryRead(const Carry& carry) {
+    QTimer::singleShot(kRetryMs, this, [this, carry] {
+        if (!readFailed_) return;
+        if (host_.busy())
+            retryRead(carry);
+        else
+            verify(carry);
+    });
 }
 
 void FormulaPanel::fitWideColumns() {

@@ -153,6 +153,7 @@ class FormulaPanel : public QWidget {
     void buildPanel();
     void verify(const Carry& carry);
     void apply(Verified& v, const Carry& carry);
+    void retryRead(const Carry& carry);
     void carryMarks(const std::vector<ListedFormula>& list, int position, bool kill,
                     const Carry& carry);
     Carry priorWithout(const std::vector<int>& deletedIndexes, Carry::Flags flags) const;
@@ -200,6 +201,9 @@ class FormulaPanel : public QWidget {
     bool listedKill_ = true;
     int menuRow_ = -1;  // the row last right-clicked
     bool blockMoved_ = false;
+    // The last reading of the formula table failed; it is read again.
+    bool readFailed_ = false;
+    static constexpr int kRetryMs = 3000;
 };
 
 }  // namespace varnet

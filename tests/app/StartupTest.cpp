@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "db/Database.h"
+
 namespace {
 
 // Runs the desktop program with an environment of its own.
@@ -38,21 +40,31 @@ TEST(Startup, RefusesAFileThatIsNotItsDatabase) {
     QTemporaryDir dir;
     const QString data = dir.path() + "/data";
     ASSERT_TRUE(QDir().mkpath(data));
-    const QByteArray foreign("\0\1\0\0Standard Jet DB", 19);
+    // An Access file, and another program's SQLite file.
+    const QString sqlite = dir.path() + "/other.db";
     {
-        QFile f(data + "/formula.mdb");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(foreign);
+        varnet::Database other(sqlite.toStdString());
+        other.exec("CREATE TABLE Lishi (strQQH INTEGER, note TEXT)");
     }
-    QString err;
-    EXPECT_NE(
-        runProgram({"--data-dir", data, "--screenshot", dir.path() + "/s.png"}, dir.path(), &err),
-        0);
-    EXPECT_TRUE(err.contains("formula.mdb")) << err.toStdString();
-    EXPECT_FALSE(QFile::exists(dir.path() + "/s.png"));
-    QFile f(data + "/formula.mdb");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), foreign) << "the file is left as it was";
+    QFile otherFile(sqlite);
+    ASSERT_TRUE(otherFile.open(QIODevice::ReadOnly));
+    for (const QByteArray& foreign :
+         {QByteArray("\0\1\0\0Standard Jet DB", 19), otherFile.readAll()}) {
+        {
+            QFile f(data + "/formula.mdb");
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(foreign);
+        }
+        QString err;
+        EXPECT_NE(runProgram({"--data-dir", data, "--screenshot", dir.path() + "/s.png"},
+                             dir.path(), &err),
+                  0);
+        EXPECT_TRUE(err.contains("formula.mdb")) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.path() + "/s.png"));
+        QFile f(data + "/formula.mdb");
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), foreign) << "the file is left as it was";
+    }
 }
 
 }  // namespace

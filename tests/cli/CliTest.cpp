@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -174,6 +175,67 @@ TEST_F(CliTest, RefusesAForeignDataFile) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(r.err.empty());
     EXPECT_EQ(test::readFile(data.file("formula.mdb")), "Standard Jet DB, not ours");
+}
+
+// Another program's SQLite file is refused by reads and writes alike and
+// keeps every byte.
+TEST_F(CliTest, AForeignSqliteFileIsLeftByteForByte) {
+    const std::string file = data.file("formula.mdb"), history = scratch.file("h.txt");
+    {
+        Database other(file);
+        other.exec(
+            "CREATE TABLE Lishi (strQQH INTEGER, note TEXT); INSERT INTO Lishi VALUES (1, 'x')");
+    }
+    ASSERT_EQ(cli({"history", "generate", "--draws", "5", "--out", history}).exitCode, 0);
+    const std::string before = test::readFile(file);
+    for (const auto& args : std::vector<std::vector<std::string>>{{"history", "list"},
+                                                                  {"history", "import", history}}) {
+        const auto r = cli(args);
+        EXPECT_EQ(r.exitCode, 1) << args[1];
+        EXPECT_NE(r.err.find("另一个程序的 SQLite 数据库"), std::string::npos) << r.err;
+        EXPECT_EQ(test::readFile(file), before) << args[1];
+    }
+}
+
+// Another process in the middle of a write: reading goes on, a change waits
+// the configured time and then fails in Chinese, or completes once the file
+// is free again.
+TEST_F(CliTest, AHeldLockLetsReadsThroughAndMakesWritesWait) {
+    const std::string history = scratch.file("h.txt");
+    ASSERT_EQ(
+        cli({"history", "generate", "--draws", "20", "--seed", "3", "--out", history}).exitCode, 0);
+    ASSERT_EQ(cli({"history", "import", history}).exitCode, 0);
+    const std::vector<std::string> add{"history", "add", "3000001", "1", "2", "3", "4",
+                                       "5",       "6",   "7",       "8", "9", "10"};
+    setenv("VARNET_WAIT_SECONDS", "1", 1);
+    Database holder(data.file("formula.mdb"));
+    holder.exec("BEGIN IMMEDIATE; DELETE FROM Gongshi1");
+
+    const auto list = cli({"history", "list"});
+    EXPECT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(lines(list.out).size(), 20u);
+
+    const auto started = std::chrono::steady_clock::now();
+    const auto r = cli(add);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("数据文件正被另一个程序使用，等待中…"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("超时；数据没有改变"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("database is locked"), std::string::npos) << r.err;
+    holder.exec("ROLLBACK");
+    EXPECT_EQ(lines(cli({"history", "list"}).out).size(), 20u);
+
+    setenv("VARNET_WAIT_SECONDS", "30", 1);
+    holder.exec("BEGIN IMMEDIATE; DELETE FROM Gongshi1");
+    std::vector<std::string> argv{std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir",
+                                  data.path()};
+    argv.insert(argv.end(), add.begin(), add.end());
+    const pid_t pid = test::spawn(argv, scratch.file("o"), scratch.file("e"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    holder.exec("ROLLBACK");
+    EXPECT_EQ(test::waitExit(pid), 0) << test::readFile(scratch.file("e"));
+    unsetenv("VARNET_WAIT_SECONDS");
+    EXPECT_EQ(lines(cli({"history", "list"}).out).size(), 21u);
 }
 
 // A process killed in the middle of an import leaves the old or the new

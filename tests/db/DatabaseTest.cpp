@@ -76,6 +76,78 @@ TEST(DataFile, ForeignFilesAreNeverOverwritten) {
     EXPECT_THROW(Schema::openDataFile(path + "2"), DbError);
 }
 
+long long pragma(Database& db, const char* name) {
+    auto st = db.prepare(std::string("PRAGMA ") + name);
+    st.step();
+    return st.integer(0);
+}
+
+// Another program's SQLite file named formula.mdb is refused before anything
+// is written, and stays as it was to the byte.
+TEST(DataFile, ForeignSqliteFilesAreRefusedUntouched) {
+    TempDir dir;
+    const struct {
+        const char* what;
+        const char* sql;
+    } cases[] = {
+        {"its own tables", "CREATE TABLE users (name TEXT); INSERT INTO users VALUES ('a')"},
+        {"another Lishi", "CREATE TABLE Lishi (strQQH INTEGER, note TEXT)"},
+        {"our tables beside its own",
+         "CREATE TABLE Errarr (Num INTEGER); CREATE TABLE log (t TEXT)"},
+        {"another program's mark", "PRAGMA application_id = 1234; CREATE TABLE t (x)"},
+        {"nothing but its header", "PRAGMA user_version = 7"},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file(std::string(c.what) + ".mdb");
+        {
+            Database other(path);
+            other.exec(c.sql);
+        }
+        const std::string before = test::readFile(path);
+        EXPECT_THROW(Schema::openDataFile(path), DbError) << c.what;
+        EXPECT_EQ(test::readFile(path), before) << c.what;
+    }
+    // Ours from a newer version: refused as well rather than half understood.
+    const std::string newer = dir.file("newer.mdb");
+    {
+        Database db = Schema::openDataFile(newer);
+        db.exec("PRAGMA user_version = 99");
+    }
+    EXPECT_THROW(Schema::openDataFile(newer), DbError);
+}
+
+// A file written before the mark existed opens, is not changed by reading,
+// and gets the mark (and any table it lacks) with its first write.
+TEST(DataFile, AnUnmarkedFileOfOursIsMarkedAtItsFirstWrite) {
+    TempDir dir;
+    const std::string path = dir.file("formula.mdb");
+    {
+        Database old(path);
+        Schema::ensureTables(old);
+        old.exec("DROP TABLE ErrarrLei");
+        HistoryTable(old).append(1, ParamValues{});
+    }
+    const std::string before = test::readFile(path);
+    {
+        Database db = Schema::openDataFile(path);
+        EXPECT_EQ(HistoryTable(db).count(), 1);
+        EXPECT_EQ(pragma(db, "application_id"), 0);
+    }
+    EXPECT_EQ(test::readFile(path), before) << "reading wrote to the file";
+    {
+        Database db = Schema::openDataFile(path);
+        Transaction tx(db);
+        HistoryTable(db).append(2, ParamValues{});
+        tx.commit();
+    }
+    Database db = Schema::openDataFile(path);
+    EXPECT_EQ(pragma(db, "application_id"), Schema::kApplicationId);
+    EXPECT_EQ(pragma(db, "user_version"), Schema::kSchemaVersion);
+    EXPECT_TRUE(db.tableExists("ErrarrLei"));
+    EXPECT_EQ(HistoryTable(db).count(), 2);
+    EXPECT_FALSE(db.hasPendingFirstWrite());
+}
+
 TEST(DataFile, AnEmptyFileIsTakenAsNew) {
     TempDir dir;
     test::writeFile(dir.file("formula.mdb"), "");
