@@ -61,10 +61,10 @@ TEST_F(CliTest, GenerateImportListAndExportRoundTrip) {
 // file as it was and leaves nothing beside it.
 TEST_F(CliTest, GenerateOutThatCannotBeWrittenKeepsTheOldFile) {
     const std::string file = scratch.file("gen.txt");
-    ASSERT_EQ(cli({"history", "generate", "--draws", "20", "--seed", "1", "--out", file}).exitCode, 0);
+    ASSERT_EQ(cli({"history", "generate", "--draws", "20", "--seed", "1", "--out", file}).exitCode,
+              0);
     const std::string old = test::readFile(file);
-    const auto r = test::run({"/bin/sh", "-c",
-                              "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
+    const auto r = test::run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
                               std::string(VARNET_BIN_DIR) + "/varnet-cli", "history", "generate",
                               "--draws", "2000", "--seed", "2", "--out", file},
                              scratch.path());

@@ -300,14 +300,14 @@ TEST_F(FormulaCliTest, VerifyRacingAnotherWriterStoresOnlyOnItsOwnFormulas) {
         args({"formula", "verify", "--position", "1", "--kind", "kill", "--form", "code"});
     const std::vector<std::vector<std::string>> racers{
         args({"formula", "delete", "--position", "1", "--idx", "1"}),
-        args({"search", "--position", "1", "--kind", "kill", "--constant", "random",
-              "--candidates", "2000", "--seed", "3", "--save", "replace"})};
+        args({"search", "--position", "1", "--kind", "kill", "--constant", "random", "--candidates",
+              "2000", "--seed", "3", "--save", "replace"})};
     // The other writer starts at a random moment within one verification.
     auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(test::run(verify, scratch.path()).exitCode, 0);
-    const auto span = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::steady_clock::now() - t0)
-                          .count();
+    const auto span =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     std::mt19937 rng(5);
     std::map<std::string, std::set<std::vector<std::string>>> storedRuns;
     int rounds = 0, refused = 0;
@@ -335,8 +335,8 @@ TEST_F(FormulaCliTest, VerifyRacingAnotherWriterStoresOnlyOnItsOwnFormulas) {
             storedRuns[st.text(0)].insert({st.text(1), st.text(2), st.text(3), st.text(4)});
         ++rounds;
     }
-    std::vector<std::string> scoreArgs{"formula", "score", "--position", "1", "--kind", "kill",
-                                       "--"};
+    std::vector<std::string> scoreArgs{"formula", "score", "--position", "1",
+                                       "--kind",  "kill",  "--"};
     for (const auto& [code, runs] : storedRuns) scoreArgs.push_back(code);
     const auto scored = ok(scoreArgs);
     ASSERT_EQ(scored.size(), storedRuns.size());
@@ -346,8 +346,8 @@ TEST_F(FormulaCliTest, VerifyRacingAnotherWriterStoresOnlyOnItsOwnFormulas) {
         const std::vector<std::string> own(f.begin() + 2, f.begin() + 6);
         for (const auto& stored : runs) wrong += stored != own;
     }
-    std::printf("%d rounds, %d verifications refused to store, %d wrong scores\n", rounds,
-                refused, wrong);
+    std::printf("%d rounds, %d verifications refused to store, %d wrong scores\n", rounds, refused,
+                wrong);
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(refused, 0) << "some writes should land inside a verification";
 }

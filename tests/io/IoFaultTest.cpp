@@ -258,8 +258,8 @@ TEST_F(IoFaultTest, EveryFailedWriteOrSyncKeepsTheOldData) {
                     Database db(alone);
                     const std::string check = integrity(db);
                     EXPECT_EQ(check, "ok") << c.name << ", " << f.name << " fault at " << n;
-                    good &= check == "ok" && (digest(db) == newDigest ||
-                                              (!o.ok && digest(db) == oldDigest));
+                    good &= check == "ok" &&
+                            (digest(db) == newDigest || (!o.ok && digest(db) == oldDigest));
                 }
                 fs::remove(alone + "-journal");
                 // What a restart right now would find: the files as they lie.
