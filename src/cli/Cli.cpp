@@ -319,10 +319,8 @@ class Session {
             text += "\r\n";
         }
         if (auto out = a.option("--out")) {
-            std::ofstream f(fs::u8path(*out), std::ios::binary | std::ios::trunc);
-            f << text;
-            f.close();
-            if (!f) {
+            // Written beside and renamed over: a full disk keeps the old file.
+            if (!DataFolder::writeReplacing(*out, text)) {
                 err_ << "varnet-cli: cannot write " << *out << '\n';
                 return kFailed;
             }

@@ -109,12 +109,19 @@ class FormulaCli {
         const History h = HistoryTable(db).load();
         auto list = loadFormulaList(db, position, kill);
         const auto scores = scoreFormulaList(h, list, position, rule);
-        storeFormulaScores(db, position, list, scores);
+        std::vector<bool> stored;
+        const int changed = storeFormulaScores(db, position, list, scores, &stored);
         for (std::size_t i = 0; i < list.size(); ++i) {
+            if (!stored[i]) continue;
             const FormulaRow& row = list[i].row;
             out_ << row.idx.value_or(0) << '\t' << (chinese ? row.chinese : row.code) << '\t'
                  << scoreFields(scores[i], kill) << '\n';
         }
+        if (changed > 0)
+            return fail(std::to_string(changed) + " of " + std::to_string(list.size()) +
+                        " formulas changed in Gongshi" + std::to_string(position) +
+                        " while they were verified (another program wrote the table): their "
+                        "scores were not stored; run formula verify again");
         return 0;
     }
 

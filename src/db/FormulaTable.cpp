@@ -4,6 +4,7 @@
 #include <set>
 #include <stdexcept>
 #include <tuple>
+#include <unordered_map>
 
 #include "db/Database.h"
 #include "db/HistoryTable.h"
@@ -101,12 +102,16 @@ void FormulaTable::renumber(const char* order) {
     }
 }
 
-void FormulaTable::storeScores(const std::vector<StoredScore>& scores) {
+int FormulaTable::storeScores(std::vector<StoredScore>& scores) {
     Transaction tx(db_);
+    // Row ids are renumbered by a compaction in another process: the row
+    // must still hold the formula that was scored.
     auto set = db_.prepare("UPDATE " + name_ +
                            " SET sglGsRate = ?1, intGsErrCon = ?2, intGsTrueCon = ?3,"
-                           " intGsErrLst = ?4, intGsTrueLst = ?5 WHERE rowid = ?6");
-    for (const StoredScore& s : scores) {
+                           " intGsErrLst = ?4, intGsTrueLst = ?5 WHERE rowid = ?6"
+                           " AND (bolKill <> 0) = ?7 AND IFNULL(gongshi, '') = ?8");
+    int changed = 0;
+    for (StoredScore& s : scores) {
         if (s.valid) {
             set.bind(1, static_cast<double>(s.rate))
                 .bind(2, s.longestMiss)
@@ -116,12 +121,20 @@ void FormulaTable::storeScores(const std::vector<StoredScore>& scores) {
         } else {
             for (int c = 1; c <= 5; ++c) set.bindNull(c);
         }
-        set.bind(6, s.id);
+        set.bind(6, s.id).bind(7, s.kill ? 1 : 0).bind(8, s.code);
         set.run();
         set.reset();
+        s.stored = db_.changes() == 1;
+        if (!s.stored) ++changed;
     }
     renumber(kIdxOrder);
+    std::unordered_map<std::int64_t, int> idxOf;
+    for (auto st = db_.prepare("SELECT rowid, idx FROM " + name_); st.step();)
+        idxOf[st.int64(0)] = st.integer(1);
+    for (StoredScore& s : scores)
+        if (s.stored) s.idx = idxOf[s.id];
     tx.commit();
+    return changed;
 }
 
 int FormulaTable::deleteByIdx(const std::vector<int>& idxs) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varnet {
@@ -23,12 +24,19 @@ struct FormulaRow {
     std::optional<int> longestMiss, longestHit, lastMiss, lastHit;
 };
 
-// The statistics a verification stores for one row.
+// The statistics a verification stores for one row, with the formula that
+// was scored there (the row may hold another one by the time they are stored).
 struct StoredScore {
     std::int64_t id = 0;
+    bool kill = true;
+    std::string_view code;
     bool valid = true;
     float rate = 0.0f;
     int longestMiss = 0, longestHit = 0, lastMiss = 0, lastHit = 0;
+    // Set by storing: whether the row still held the formula and took the
+    // statistics, and then its `idx` after the renumbering.
+    bool stored = false;
+    int idx = 0;
 };
 
 // Operations on one formula table `Gongshi1` .. `Gongshi10`. Every changing
@@ -52,8 +60,10 @@ class FormulaTable {
 
     // Stores each row's own statistics (by id; an invalid score empties them)
     // and renumbers `idx` 1..N over the whole table in `idx` order. Rows not
-    // named keep their statistics.
-    void storeScores(const std::vector<StoredScore>& scores);
+    // named keep their statistics. A row that no longer holds the scored kind
+    // and code form (another process changed the table since it was read)
+    // gets nothing. Returns how many rows were left so.
+    int storeScores(std::vector<StoredScore>& scores);
 
     // Deletes the rows with these `idx` values and renumbers the rest 1..N in
     // stored order; returns the number of rows deleted. Compacts afterwards.

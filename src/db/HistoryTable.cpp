@@ -5,6 +5,7 @@
 
 #include "db/Database.h"
 #include "db/Statement.h"
+#include "db/Transaction.h"
 #include "history/ParameterNames.h"
 
 namespace varnet {
@@ -186,7 +187,14 @@ HistoryTable::Span HistoryTable::spanOfLast(int n) {
     return readSpan(st);
 }
 
-void CompactDb(Database& db) { db.exec("VACUUM"); }
+void CompactDb(Database& db) {
+    try {
+        db.exec("VACUUM");
+    } catch (const DbError&) {
+        Transaction::restore(db);
+        throw;
+    }
+}
 
 bool compactIfSparse(Database& db) {
     try {

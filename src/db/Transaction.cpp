@@ -11,8 +11,17 @@ Transaction::~Transaction() {
         try {
             db_.exec("ROLLBACK");
         } catch (...) {
-            // Nothing more can be done; SQLite rolls back on close as well.
+            // A failed write may have rolled the transaction back already,
+            // or left the old pages to be put back at the next read.
         }
+        restore(db_);
+    }
+}
+
+void Transaction::restore(Database& db) noexcept {
+    try {
+        db.exec("SELECT 1 FROM sqlite_master LIMIT 1");
+    } catch (...) {
     }
 }
 

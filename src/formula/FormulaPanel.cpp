@@ -381,7 +381,20 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
     // keeping them, rather than warning at every verification.
     if (!v.cancelled && db_.writable()) {
         try {
-            storeFormulaScores(db_, v.position, v.list, v.scores);
+            if (const int changed = storeFormulaScores(db_, v.position, v.list, v.scores)) {
+                // Another program changed the table while it was verified:
+                // verify what it holds now, once.
+                if (!carry.again) {
+                    Carry again = carry;
+                    again.again = true;
+                    verify(again);
+                    return;
+                }
+                asker_.warn(this, kVerifyTitle,
+                            QStringLiteral("公式表在验算时被另一个程序改变，有 %1 条公式的验算"
+                                           "结果没有保存，请再验算一次。")
+                                .arg(changed));
+            }
         } catch (const std::exception& e) {
             asker_.warn(this, kVerifyTitle,
                         QStringLiteral("验算结果无法保存到公式表：") + qs(e.what()));

@@ -147,6 +147,8 @@ class FormulaPanel : public QWidget {
         std::vector<bool> flagsByPosition;
         // A fill shows the last rows; a verification leaves the scrolling.
         bool fill = true;
+        // Verifying again because another program changed the table.
+        bool again = false;
     };
     struct Verified;
 

@@ -56,24 +56,23 @@ std::vector<Score> scoreFormulaList(const History& history, const std::vector<Li
     return out;
 }
 
-void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
-                        const std::vector<Score>& scores) {
+int storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
+                       const std::vector<Score>& scores, std::vector<bool>* storedOut) {
     std::vector<StoredScore> stored;
     stored.reserve(list.size());
     for (std::size_t i = 0; i < list.size() && i < scores.size(); ++i) {
         const Score& s = scores[i];
-        stored.push_back(
-            {list[i].row.id, s.valid, s.rate, s.longestMiss, s.longestHit, s.lastMiss, s.lastHit});
+        const FormulaRow& r = list[i].row;
+        stored.push_back({r.id, r.kill, r.code, s.valid, s.rate, s.longestMiss, s.longestHit,
+                          s.lastMiss, s.lastHit});
     }
-    FormulaTable table(db, position);
-    table.storeScores(stored);
-    std::unordered_map<std::int64_t, int> idxOf;
-    auto st = db.prepare("SELECT rowid, idx FROM " + table.name());
-    while (st.step()) idxOf[st.int64(0)] = st.integer(1);
-    for (std::size_t i = 0; i < list.size(); ++i) {
+    const int changed = FormulaTable(db, position).storeScores(stored);
+    if (storedOut) storedOut->assign(list.size(), false);
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        if (!stored[i].stored) continue;
+        if (storedOut) (*storedOut)[i] = true;
         ListedFormula& f = list[i];
-        f.row.idx = idxOf[f.row.id];
-        if (i >= scores.size()) continue;
+        f.row.idx = stored[i].idx;
         const Score& s = scores[i];
         if (s.valid) {
             f.row.rate = s.rate;
@@ -86,6 +85,7 @@ void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& 
             f.row.longestMiss = f.row.longestHit = f.row.lastMiss = f.row.lastHit = std::nullopt;
         }
     }
+    return changed;
 }
 
 std::vector<PerDrawColumn> perDrawBlock(const History& history,

@@ -38,8 +38,12 @@ std::vector<Score> scoreFormulaList(const History& history, const std::vector<Li
 
 // Stores each listed formula's scores in its own row and renumbers the table
 // 1..N in `idx` order; the list's `idx` values follow. One transaction.
-void storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
-                        const std::vector<Score>& scores);
+// A row that holds another formula by now (the table was changed by another
+// process since the list was read) gets nothing, and its entry in the list
+// stays as read; `stored`, when given, says entry by entry. Returns how many
+// entries were not stored so.
+int storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
+                       const std::vector<Score>& scores, std::vector<bool>* stored = nullptr);
 
 // The per-draw display of a block of listed formulas in the history grid:
 // for each formula of the block and each history row, the number shown and

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QPushButton>
@@ -16,6 +17,8 @@
 #include "formula/FormulaCommands.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
+#include "formula/Verification.h"
+#include "search/SchemeSearch.h"
 #include "support/RandomHistory.h"
 
 namespace varnet::test {
@@ -119,6 +122,42 @@ TEST_F(FormulaPanelTest, ListShowsScoresSelectionAndSameValues) {
     EXPECT_EQ(cell(1, Col::Formula, Qt::ToolTipRole), "L2B+3");
     w.findChild<QTabBar*>("TabStrip1")->setCurrentIndex(0);
     EXPECT_EQ(cell(3, Col::Formula, Qt::ToolTipRole), "c:L1A/(L2A-L2A)");
+}
+
+// Another program deletes a formula while the window verifies: the deletion
+// compacts the file and renumbers the row ids. The window stores no score
+// on a row that changed, verifies the table as it is now, and every stored
+// score is that of the formula in its row.
+TEST_F(FormulaPanelTest, VerificationOverAChangedTableVerifiesAgain) {
+    history(3000);
+    std::vector<SearchResult> many;
+    for (int i = 0; i < 30000; ++i)
+        many.push_back({1, true, "L1A+L2B*L3C+" + std::to_string(i), "c:" + std::to_string(i)});
+    ASSERT_TRUE(saveBatch(db, many, false).ok);
+    open();
+    Database other(DataFolder::join(folder, Schema::kFileName));
+    QElapsedTimer busyFor;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!QApplication::overrideCursor()) return;
+        if (!busyFor.isValid()) busyFor.start();
+        if (busyFor.elapsed() < 60) return;  // the list has been read by now
+        watch.stop();
+        ASSERT_TRUE(FormulaCommands(other).deleteFormulas(1, {1}).ok);
+    });
+    watch.start(5);
+    panel().Yansuan();
+    ASSERT_FALSE(watch.isActive()) << "the verification ended before the deletion came";
+    EXPECT_EQ(model().rowCount(), 29999);
+    EXPECT_TRUE(asker.messages.empty());
+    const auto list = loadFormulaList(db, 1, true);
+    ASSERT_EQ(list.size(), 29999u);
+    const auto scores = scoreFormulaList(HistoryTable(db).load(), list, 1, panel().countRule());
+    int wrong = 0;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        wrong += !list[i].row.lastHit || *list[i].row.lastHit != scores[i].lastHit ||
+                 list[i].row.longestMiss != scores[i].longestMiss;
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(FormulaPanelTest, DoubleClickOnAStatisticSortsAndFlagsFollowTheirFormulas) {

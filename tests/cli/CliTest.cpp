@@ -58,6 +58,26 @@ TEST_F(CliTest, GenerateImportListAndExportRoundTrip) {
     EXPECT_EQ(test::readFile(exported), generated) << "export writes back the same text";
 }
 
+// A write cut short (the disk fills: here a file-size limit) keeps the old
+// file as it was and leaves nothing beside it.
+TEST_F(CliTest, GenerateOutThatCannotBeWrittenKeepsTheOldFile) {
+    const std::string file = scratch.file("gen.txt");
+    ASSERT_EQ(cli({"history", "generate", "--draws", "20", "--seed", "1", "--out", file}).exitCode,
+              0);
+    const std::string old = test::readFile(file);
+    const auto r = test::run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
+                              std::string(VARNET_BIN_DIR) + "/varnet-cli", "history", "generate",
+                              "--draws", "2000", "--seed", "2", "--out", file},
+                             scratch.path());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    EXPECT_EQ(test::readFile(file), old);
+    int files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(scratch.path()))
+        if (e.path().filename().string().rfind("gen.txt", 0) == 0) ++files;
+    EXPECT_EQ(files, 1);
+}
+
 TEST_F(CliTest, AddFollowsTheManualEntryRules) {
     auto r = cli({"history", "add", "545550", "3", "7", "1", "0", "4", "2", "9", "5", "8", "6",
                   "--date", "2016-03-15"});

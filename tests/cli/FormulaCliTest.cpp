@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <random>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "db/Database.h"
@@ -271,6 +276,80 @@ TEST_F(FormulaCliTest, VerifyAgreesWithScore) {
         << "one formula of each kind went";
     ok({"formula", "clear"});
     EXPECT_TRUE(ok({"formula", "verify", "--position", "1", "--kind", "keep"}).empty());
+}
+
+// A verification racing another process that rewrites the table: a deletion
+// (whose compaction renumbers the row ids) or a replacing search. Every score
+// stored is that of the formula in its row; a verification that could not
+// store some says how many and fails.
+TEST_F(FormulaCliTest, VerifyRacingAnotherWriterStoresOnlyOnItsOwnFormulas) {
+    std::string text;
+    for (int i = 0; i < 10000; ++i)
+        text += "第一码*第" + std::string(i % 2 ? "二" : "三") + "码+" + std::to_string(i) +
+                "=下期杀第一\r\n";
+    test::writeFile(scratch.file("many.txt"), text);
+    ok({"formula", "import", scratch.file("many.txt")});
+    const std::string file = data.file("formula.mdb"), base = scratch.file("base.mdb");
+    std::filesystem::copy_file(file, base);
+    auto args = [&](std::vector<std::string> rest) {
+        rest.insert(rest.begin(),
+                    {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
+        return rest;
+    };
+    const auto verify =
+        args({"formula", "verify", "--position", "1", "--kind", "kill", "--form", "code"});
+    const std::vector<std::vector<std::string>> racers{
+        args({"formula", "delete", "--position", "1", "--idx", "1"}),
+        args({"search", "--position", "1", "--kind", "kill", "--constant", "random", "--candidates",
+              "2000", "--seed", "3", "--save", "replace"})};
+    // The other writer starts at a random moment within one verification.
+    auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(test::run(verify, scratch.path()).exitCode, 0);
+    const auto span =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
+    std::mt19937 rng(5);
+    std::map<std::string, std::set<std::vector<std::string>>> storedRuns;
+    int rounds = 0, refused = 0;
+    t0 = std::chrono::steady_clock::now();
+    while (rounds < 200 && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(15)) {
+        std::filesystem::copy_file(base, file, std::filesystem::copy_options::overwrite_existing);
+        const pid_t v = test::spawn(verify, scratch.file("vo"), scratch.file("ve"));
+        usleep(static_cast<useconds_t>(std::uniform_int_distribution<long>(0, span)(rng)));
+        const pid_t r = test::spawn(racers[rounds % 2], scratch.file("ro"), scratch.file("re"));
+        const int verified = test::waitExit(v), raced = test::waitExit(r);
+        EXPECT_EQ(raced, 0) << test::readFile(scratch.file("re"));
+        const std::string err = test::readFile(scratch.file("ve"));
+        if (verified == 0) {
+            EXPECT_EQ(err, "");
+        } else {
+            EXPECT_EQ(verified, 1) << err;
+            EXPECT_NE(err.find("formulas changed in Gongshi1"), std::string::npos) << err;
+            ++refused;
+        }
+        Database db(file);
+        auto st = db.prepare(
+            "SELECT gongshi, intGsErrCon, intGsTrueCon, intGsErrLst, intGsTrueLst FROM Gongshi1"
+            " WHERE sglGsRate IS NOT NULL");
+        while (st.step())
+            storedRuns[st.text(0)].insert({st.text(1), st.text(2), st.text(3), st.text(4)});
+        ++rounds;
+    }
+    std::vector<std::string> scoreArgs{"formula", "score", "--position", "1",
+                                       "--kind",  "kill",  "--"};
+    for (const auto& [code, runs] : storedRuns) scoreArgs.push_back(code);
+    const auto scored = ok(scoreArgs);
+    ASSERT_EQ(scored.size(), storedRuns.size());
+    int wrong = 0, i = 0;
+    for (const auto& [code, runs] : storedRuns) {
+        const auto f = fields(scored[i++]);
+        const std::vector<std::string> own(f.begin() + 2, f.begin() + 6);
+        for (const auto& stored : runs) wrong += stored != own;
+    }
+    std::printf("%d rounds, %d verifications refused to store, %d wrong scores\n", rounds, refused,
+                wrong);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(refused, 0) << "some writes should land inside a verification";
 }
 
 // What formula add stores scores as formula score of the text typed; a text

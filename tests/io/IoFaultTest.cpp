@@ -55,8 +55,12 @@ std::uint64_t digest(Database& db) {
 }
 
 std::string integrity(Database& db) {
-    auto st = db.prepare("PRAGMA integrity_check");
-    return st.step() ? st.text(0) : "";
+    try {
+        auto st = db.prepare("PRAGMA integrity_check");
+        return st.step() ? st.text(0) : "";
+    } catch (const DbError& e) {
+        return e.what();
+    }
 }
 
 // The files below `root` other than the data file and its journal.
@@ -191,6 +195,9 @@ class IoFaultTest : public ::testing::Test {
         const std::string work = root.path() + "/work", dir = work + "/data";
         copyTree(root.path() + "/base", work);
         conn = Schema::openDataFile(dataFile("work"));
+        // A page cache this small spills changed pages into the file before
+        // the commit, as a large import does, so a fault can strike there.
+        conn.exec("PRAGMA cache_size = 1");
         FailingVfs::arm(fault, n);
         if (c.logic) {
             o = c.logic(conn, dir);
@@ -242,9 +249,21 @@ TEST_F(IoFaultTest, EveryFailedWriteOrSyncKeepsTheOldData) {
                 const bool fired = trial(c, f.fault, n, o);
                 ++trials;
                 const auto files = otherFiles(work);
+                bool good = true;
+                // The data file copied alone, as a backup would take it while
+                // the program goes on: whole without its journal.
+                const std::string alone = root.file("alone.mdb");
+                fs::copy_file(dataFile("work"), alone, fs::copy_options::overwrite_existing);
+                {
+                    Database db(alone);
+                    const std::string check = integrity(db);
+                    EXPECT_EQ(check, "ok") << c.name << ", " << f.name << " fault at " << n;
+                    good &= check == "ok" &&
+                            (digest(db) == newDigest || (!o.ok && digest(db) == oldDigest));
+                }
+                fs::remove(alone + "-journal");
                 // What a restart right now would find: the files as they lie.
                 copyTree(work, after);
-                bool good = true;
                 if (c.logic) {
                     // The program goes on with the same connection: it sees
                     // what the message said and can run the command again.
@@ -260,7 +279,11 @@ TEST_F(IoFaultTest, EveryFailedWriteOrSyncKeepsTheOldData) {
                     good &= integrity(db) == "ok";
                     d = digest(db);
                 }
-                good &= !fs::exists(dataFile("after") + "-journal");
+                // A journal may stay behind only when it never became one
+                // (its header still blank): the file alone needs nothing of it.
+                if (fs::exists(dataFile("after") + "-journal"))
+                    good &= test::readFile(dataFile("after") + "-journal").substr(0, 8) ==
+                            std::string(8, '\0');
                 if (o.ok) {
                     good &= d == newDigest;
                     if (!fired) {

@@ -51,7 +51,11 @@ int writeFault(int ioError, bool fillsDisk) {
 }
 
 int shimWrite(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset) {
-    if (int rc = writeFault(SQLITE_IOERR_WRITE, true)) return rc;
+    // A full disk refuses only what needs new space: pages written over
+    // old ones still go in, as on a real file system.
+    sqlite3_int64 size = 0;
+    const bool grows = realOf(f)->xFileSize(f, &size) != SQLITE_OK || offset + amount > size;
+    if (int rc = writeFault(SQLITE_IOERR_WRITE, grows)) return rc;
     return realOf(f)->xWrite(f, data, amount, offset);
 }
 

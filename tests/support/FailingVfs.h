@@ -12,7 +12,7 @@ class FailingVfs {
         None,
         Write,     // the n-th write (or truncate, or delete) fails: SQLITE_IOERR_WRITE
         Sync,      // the n-th sync fails: SQLITE_IOERR_FSYNC
-        Full,      // the n-th write and every later one fail: SQLITE_FULL
+        Full,      // from the n-th write on, every write that grows a file fails: SQLITE_FULL
         ReadOnly,  // files open read-only, new files cannot be made, folders are not writable
     };
 
