@@ -794,6 +794,17 @@ void frmGSGL::reject() {
 
 // ---- single search ----
 
+bool frmGSGL::holdOutFitsOrSays(int draws, int holdOut, const QString& title) {
+    if (holdOut <= 0 || holdOutFits(draws, holdOut)) return true;
+    asker_.warn(this, title,
+                QStringLiteral("留出期数 %1 太大：历史共 %2 期，留出后不足 3 期可供搜索。"
+                               "没有开始搜索。")
+                    .arg(holdOut)
+                    .arg(draws));
+    holdOutBox_->setFocus();
+    return false;
+}
+
 void frmGSGL::startSearch() {
     if (worker_) return;
     std::array<std::string, 10> texts;
@@ -824,15 +835,7 @@ void frmGSGL::startSearch() {
     if (limit && before >= *limit) return;  // the batch is already full
     auto history = host_.currentHistory();
     const int holdOut = holdOutBox_->value();
-    if (holdOut > 0 && !holdOutFits(history->size(), holdOut)) {
-        asker_.warn(this, QStringLiteral("公式搜索"),
-                    QStringLiteral("留出期数 %1 太大：历史共 %2 期，留出后不足 3 期可供搜索。"
-                                   "没有开始搜索。")
-                        .arg(holdOut)
-                        .arg(history->size()));
-        holdOutBox_->setFocus();
-        return;
-    }
+    if (!holdOutFitsOrSays(history->size(), holdOut, QStringLiteral("公式搜索"))) return;
     runKill_ = r.generator.kill;
     holdOutSummary_->setVisible(holdOut > 0);
     holdOutSummary_->setText(QStringLiteral("留出最后 %1 期：搜索中……").arg(holdOut));
@@ -885,15 +888,7 @@ void frmGSGL::startScheme() {
     if (!readPlan(plan, kPlanTitle)) return;
     auto history = host_.currentHistory();
     const int holdOut = holdOutBox_->value();
-    if (holdOut > 0 && !holdOutFits(history->size(), holdOut)) {
-        asker_.warn(this, kPlanTitle,
-                    QStringLiteral("留出期数 %1 太大：历史共 %2 期，留出后不足 3 期可供搜索。"
-                                   "没有开始搜索。")
-                        .arg(holdOut)
-                        .arg(history->size()));
-        holdOutBox_->setFocus();
-        return;
-    }
+    if (!holdOutFitsOrSays(history->size(), holdOut, kPlanTitle)) return;
     countExisting();
     // The replacement at the end deletes stored formulas: asked now, while
     // the user is here, and a Cancel leaves the scheme unstarted.

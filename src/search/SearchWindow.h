@@ -113,6 +113,9 @@ class frmGSGL : public QDialog {
     void stopWork();
     void takeFinds();
     // On the worker: hands a find to the window (single search and scheme alike).
+    // A hold-out of `holdOut` draws leaves enough to search in, or the user
+    // is told so (under `title`) and nothing starts.
+    bool holdOutFitsOrSays(int draws, int holdOut, const QString& title);
     void queueFind(const SearchResult& find, FormulaShape shape,
                    const std::optional<FindScores>& scores);
     std::size_t batchSize() const { return results_->finds().size() - batchStart_; }
