@@ -76,6 +76,21 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
     }
 }
 
+void HistoryTable::appendDraws(const std::vector<Draw>& draws,
+                               const std::function<bool(int)>& progress) {
+    auto st = db_.prepare(insertSql());
+    Numbers previous{};
+    for (std::size_t i = 0; i < draws.size(); ++i) {
+        bindRow(st, draws[i].issue, computeParameters(draws[i], previous));
+        previous = draws[i].numbers;
+        st.run();
+        st.reset();
+        if (progress && (i + 1) % 2048 == 0 && !progress(static_cast<int>(i + 1))) {
+            throw DbError("cancelled");
+        }
+    }
+}
+
 History HistoryTable::load() {
     History h;
     h.reserve(count());
@@ -86,6 +101,20 @@ History HistoryTable::load() {
         h.append(static_cast<std::int32_t>(st.int64(0)), v);
     }
     return h;
+}
+
+std::optional<ParamValues> HistoryTable::paramsOf(std::int32_t issue) {
+    static const std::string sql = [] {
+        std::string s = "SELECT strQQH";
+        for (int k = 1; k <= kParamCount; ++k) s += ", " + ParameterNames::code(k);
+        return s + " FROM Lishi WHERE strQQH = ?1 ORDER BY rowid DESC LIMIT 1";
+    }();
+    auto st = db_.prepare(sql);
+    st.bind(1, static_cast<std::int64_t>(issue));
+    if (!st.step()) return std::nullopt;
+    ParamValues v{};
+    for (int k = 0; k < kParamCount; ++k) v[k] = static_cast<std::int32_t>(st.int64(k + 1));
+    return v;
 }
 
 int HistoryTable::count() {

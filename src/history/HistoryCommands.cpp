@@ -76,18 +76,13 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
     const auto lines = HistoryText::parse(TextCodec::decodeFile(bytes), result.carry);
 
     std::vector<Draw> draws;
-    std::vector<ParamValues> params;
     draws.reserve(lines.size());
-    params.reserve(lines.size());
-    Numbers previous{};
     for (const auto& line : lines) {
         if (!isValidNumbers(line.draw.numbers)) {
             result.skippedLines.push_back(line.lineNumber);
             continue;
         }
         draws.push_back(line.draw);
-        params.push_back(computeParameters(line.draw, previous));
-        previous = line.draw.numbers;
     }
     if (draws.empty()) {
         result.message = "文件 " + path + " 中没有可以读入的历史号码，历史号码没有改变。";
@@ -99,7 +94,7 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
         Transaction tx(db_);
         HistoryTable table(db_);
         table.Delrec();
-        table.appendAll(draws, params, [&](int done) {
+        table.appendDraws(draws, [&](int done) {
             return !progress || progress(done, total);
         });
         if (progress && !progress(total, total)) throw DbError("cancelled");
