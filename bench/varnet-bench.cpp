@@ -113,7 +113,6 @@ double verifyListSeconds(Database& db, const History& h, int position, const Cou
     return secondsSince(start);
 }
 
-
 // The peak resident size of this process so far, in kB.
 long peakRssKb() {
     std::ifstream status("/proc/self/status");

@@ -160,8 +160,10 @@ History HistoryTable::load() {
     static const std::string sql = [] {
         std::string s = "SELECT varnet_row_a(strQQH";
         for (int k = 1; k <= kParamCount; ++k) {
-            if (k == kFirstHalf + 1) s += "), varnet_row_b(";
-            else s += ", ";
+            if (k == kFirstHalf + 1)
+                s += "), varnet_row_b(";
+            else
+                s += ", ";
             s += ParameterNames::code(k);
         }
         return s + ") FROM Lishi ORDER BY rowid";

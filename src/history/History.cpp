@@ -13,12 +13,18 @@ constexpr int kYear = 130;
 }  // namespace
 
 void HistoryColumn::push_back(std::int32_t v) {
-    if (width_ == 1 && (v < INT8_MIN || v > INT8_MAX)) widen(v < INT16_MIN || v > INT16_MAX ? 4 : 2);
+    if (width_ == 1 && (v < INT8_MIN || v > INT8_MAX))
+        widen(v < INT16_MIN || v > INT16_MAX ? 4 : 2);
     if (width_ == 2 && (v < INT16_MIN || v > INT16_MAX)) widen(4);
     switch (width_) {
-        case 1: narrow_.push_back(static_cast<std::int8_t>(v)); break;
-        case 2: middle_.push_back(static_cast<std::int16_t>(v)); break;
-        default: wide_.push_back(v);
+        case 1:
+            narrow_.push_back(static_cast<std::int8_t>(v));
+            break;
+        case 2:
+            middle_.push_back(static_cast<std::int16_t>(v));
+            break;
+        default:
+            wide_.push_back(v);
     }
     ++size_;
 }
@@ -30,7 +36,9 @@ void HistoryColumn::append(const std::int32_t* values, int count, int stride) {
         lo = std::min(lo, values[static_cast<std::size_t>(i) * stride]);
         hi = std::max(hi, values[static_cast<std::size_t>(i) * stride]);
     }
-    const int need = lo >= INT8_MIN && hi <= INT8_MAX ? 1 : lo >= INT16_MIN && hi <= INT16_MAX ? 2 : 4;
+    const int need = lo >= INT8_MIN && hi <= INT8_MAX     ? 1
+                     : lo >= INT16_MIN && hi <= INT16_MAX ? 2
+                                                          : 4;
     if (need > width_) widen(need);
     auto fill = [&](auto& v) {
         using T = typename std::decay_t<decltype(v)>::value_type;
@@ -40,9 +48,14 @@ void HistoryColumn::append(const std::int32_t* values, int count, int stride) {
             v[at + i] = static_cast<T>(values[static_cast<std::size_t>(i) * stride]);
     };
     switch (width_) {
-        case 1: fill(narrow_); break;
-        case 2: fill(middle_); break;
-        default: fill(wide_);
+        case 1:
+            fill(narrow_);
+            break;
+        case 2:
+            fill(middle_);
+            break;
+        default:
+            fill(wide_);
     }
     size_ += count;
 }
@@ -67,9 +80,14 @@ void HistoryColumn::widen(int width) {
 void HistoryColumn::reserve(int rows) {
     reserved_ = rows;
     switch (width_) {
-        case 1: narrow_.reserve(rows); break;
-        case 2: middle_.reserve(rows); break;
-        default: wide_.reserve(rows);
+        case 1:
+            narrow_.reserve(rows);
+            break;
+        case 2:
+            middle_.reserve(rows);
+            break;
+        default:
+            wide_.reserve(rows);
     }
 }
 

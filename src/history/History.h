@@ -12,14 +12,17 @@ namespace varnet {
 // holds every value of it (most parameters are small): a million draws take
 // about a third of what 32 bits a value would. Values read back exactly.
 class HistoryColumn {
-public:
+  public:
     int size() const { return size_; }
     bool empty() const { return size_ == 0; }
     std::int32_t operator[](int row) const {
         switch (width_) {
-            case 1: return narrow_[row];
-            case 2: return middle_[row];
-            default: return wide_[row];
+            case 1:
+                return narrow_[row];
+            case 2:
+                return middle_[row];
+            default:
+                return wide_[row];
         }
     }
     void push_back(std::int32_t v);
@@ -33,21 +36,21 @@ public:
     int width() const { return width_; }
 
     class const_iterator {
-    public:
+      public:
         const_iterator(const HistoryColumn* c, int row) : c_(c), row_(row) {}
         std::int32_t operator*() const { return (*c_)[row_]; }
         const_iterator& operator++() { return ++row_, *this; }
         bool operator!=(const const_iterator& o) const { return row_ != o.row_; }
         bool operator==(const const_iterator& o) const { return row_ == o.row_; }
 
-    private:
+      private:
         const HistoryColumn* c_;
         int row_;
     };
     const_iterator begin() const { return {this, 0}; }
     const_iterator end() const { return {this, size_}; }
 
-private:
+  private:
     void widen(int width);
 
     int width_ = 1;

@@ -172,8 +172,8 @@ TEST(Compaction, ShrinksTheFileAndKeepsTheRest) {
 // gives them back exactly in issue order (ties in stored order), and one draw
 // read alone equals its loaded row.
 TEST(HistoryStore, LoadsEveryValueExactlyAndOneRowAlike) {
-    const std::int32_t values[] = {0, 1, -1, 127, -128, 128, -129, 32767, -32768, 32768,
-                                   -32769, INT32_MAX, INT32_MIN, 1024, 1000};
+    const std::int32_t values[] = {0,      1,     -1,     127,       -128,      128,  -129, 32767,
+                                   -32768, 32768, -32769, INT32_MAX, INT32_MIN, 1024, 1000};
     const int narrow = 3000;  // rows 0..2999: issues 100.. with small values
     const std::int32_t issues[] = {30, 10, 20, 10, 5000};
     TempDir dir;
