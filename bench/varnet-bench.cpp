@@ -6,6 +6,9 @@
 // is the search as the program runs it: the threshold test of the fresh
 // installation's kill thresholds, with the longest runs worked out only for
 // candidates whose rate and last runs pass (the outcome is the same).
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -36,6 +40,7 @@
 #include "formula/Significance.h"
 #include "formula/Translate.h"
 #include "formula/Verification.h"
+#include "history/HistoryCommands.h"
 #include "history/ParameterNames.h"
 #include "history/TextCodec.h"
 #include "search/Generator.h"
@@ -50,6 +55,8 @@ namespace fs = std::filesystem;
 using namespace varnet::bench;
 
 namespace {
+
+constexpr int kMillion = 1000000;
 
 // Runs `fn` over the batch on every core, repeating until at least `minSeconds`
 // have passed; returns candidates per second.
@@ -107,9 +114,144 @@ double verifyListSeconds(Database& db, const History& h, int position, const Cou
     return secondsSince(start);
 }
 
+// The peak resident size of this process so far, in kB.
+long peakRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// One job of the million-draw figures, run in a process of its own so that
+// its peak resident size is its own. Writes "seconds peak_kB" to `result`.
+int runJob(const std::string& job, const fs::path& dir, const fs::path& result) {
+    const fs::path text = dir / "history.txt";
+    double seconds = -1;
+    const auto start = Clock::now();
+    if (job == "generate") {
+        if (!HistoryCommands::exportFile(test::randomHistory(kMillion, 12), text.string()).ok)
+            return 1;
+        seconds = secondsSince(start);
+    } else if (job == "import") {
+        Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+        const auto r = HistoryCommands(db).importFile(text.string(), HistoryText::Carry{});
+        if (!r.ok || r.rows != kMillion) return 1;
+        seconds = secondsSince(start);
+    } else if (job == "formulas") {
+        Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+        storeFormulas(db, 1, 1000, 41);
+        seconds = secondsSince(start);
+    } else if (job == "params") {
+        // As `params ISSUE` does: open the file, read the one draw.
+        Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+        const auto p = HistoryTable(db).paramsOf(1000 + kMillion / 2);
+        if (!p || (*p)[124] != 1000 + kMillion / 2) return 1;
+        seconds = secondsSince(start);
+    } else if (job == "replay") {
+        // As `replay` does: the history and the list loaded, every draw ranked.
+        Database db = Schema::openDataFile((dir / Schema::kFileName).string());
+        const History h = HistoryTable(db).load();
+        const Replay replay = replayFormulas(h, loadFormulaList(db, 1, true, false), {});
+        const auto rows = queryRows(replay, 1);
+        if (rows.size() + 1 != replay.draws.size() || h.size() != kMillion) return 1;
+        seconds = secondsSince(start);
+    } else {
+        return 2;
+    }
+    std::ofstream(result) << seconds << ' ' << peakRssKb() << '\n';
+    return 0;
+}
+
+struct ChildRun {
+    double seconds = -1;  // wall clock
+    double rssMb = -1;    // the child's peak resident size
+};
+
+// Runs a program and waits for it. Runs before this process has grown, as
+// a child's peak size starts from its parent's at the fork.
+ChildRun runChild(std::vector<std::string> args, const std::vector<std::string>& extraEnv = {}) {
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env(extraEnv);
+    for (char** e = environ; *e; ++e) env.emplace_back(*e);
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return {};
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid) return {};
+    ChildRun r;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+        r.seconds = secondsSince(start);
+        r.rssMb = usage.ru_maxrss / 1024.0;
+    }
+    return r;
+}
+
+fs::path selfDir() { return fs::read_symlink("/proc/self/exe").parent_path(); }
+
+// A job in a child process: its own seconds and peak size, best of `runs`.
+ChildRun runJobChild(const std::string& job, const fs::path& dir, int runs = 1) {
+    ChildRun best;
+    for (int i = 0; i < runs; ++i) {
+        const fs::path result = dir / ("result-" + job);
+        fs::remove(result);
+        if (runChild({(selfDir() / "varnet-bench").string(), "--job", job, dir.string(),
+                      result.string()})
+                .seconds < 0)
+            return {};
+        ChildRun r;
+        long kb = -1;
+        std::ifstream in(result);
+        if (!(in >> r.seconds >> kb)) return {};
+        r.rssMb = kb / 1024.0;
+        if (best.seconds < 0 || r.seconds < best.seconds) best.seconds = r.seconds;
+        if (best.rssMb < 0 || r.rssMb < best.rssMb) best.rssMb = r.rssMb;
+    }
+    return best;
+}
+
+// The history at a million draws: import, the desktop start with 1,000
+// formulas (shown and verified), the replay of those formulas and one
+// draw's parameters, each in a process of its own.
+struct MillionFigures {
+    ChildRun import, startup, replay, params;
+};
+
+MillionFigures millionFigures() {
+    MillionFigures m;
+    const ScratchFolder scratch("million");
+    const fs::path config = scratch.dir / "config";
+    fs::create_directories(config);
+    if (runJobChild("generate", scratch.dir).seconds < 0) return m;
+    m.import = runJobChild("import", scratch.dir);
+    if (m.import.seconds < 0 || runJobChild("formulas", scratch.dir).seconds < 0) return m;
+    m.params = runJobChild("params", scratch.dir, 3);
+    m.replay = runJobChild("replay", scratch.dir, 2);
+    const fs::path gui = selfDir() / "varnet";
+    if (fs::exists(gui)) {
+        for (int i = 0; i < 3; ++i) {  // the first start warms the file cache
+            const ChildRun r =
+                runChild({gui.string(), "--data-dir", scratch.dir.string(), "--screenshot",
+                          (scratch.dir / "shot.png").string()},
+                         {"XDG_CONFIG_HOME=" + config.string(), "QT_QPA_PLATFORM=offscreen"});
+            if (r.seconds < 0) return m;
+            if (i > 0 && (m.startup.seconds < 0 || r.seconds < m.startup.seconds)) m.startup = r;
+        }
+    }
+    return m;
+}
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--job") return runJob(argv[2], argv[3], argv[4]);
+    // First, while this process is small: children start from its size.
+    const MillionFigures million = millionFigures();
+
     const int k = 8;
     const int position = 1;
     const bool kill = true;
@@ -370,6 +512,13 @@ int main() {
     std::printf("replay_1000_h100000_s: %.3f\n", replay1000);
     std::printf("export_history_h100000_s: %.3f\n", exportHistory);
     std::printf("translate_250000_terms_s: %.3f\n", translate250k);
+    std::printf("import_h1000000_s: %.3f\n", million.import.seconds);
+    std::printf("import_h1000000_rss_mb: %.1f\n", million.import.rssMb);
+    std::printf("startup_1000x1_h1000000_s: %.3f\n", million.startup.seconds);
+    std::printf("startup_h1000000_rss_mb: %.1f\n", million.startup.rssMb);
+    std::printf("replay_1000_h1000000_s: %.3f\n", million.replay.seconds);
+    std::printf("replay_1000_h1000000_rss_mb: %.1f\n", million.replay.rssMb);
+    std::printf("params_h1000000_s: %.4f\n", million.params.seconds);
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <numeric>
+#include <thread>
 
 #include "formula/Engine.h"
 #include "formula/Evaluation.h"
@@ -22,30 +23,55 @@ Replay replayFormulas(const History& history, const std::vector<ListedFormula>& 
     for (int i = 0; i < static_cast<int>(list.size()); ++i)
         if (!selected || selected(list[i])) chosen.push_back(i);
 
-    // Every formula once over the whole history; the numbers go into
-    // per-worker counts that are added up at the end.
+    // Every formula once over the whole history. Only counts are kept: a
+    // number per formula and draw would take a byte per formula per draw.
+    // Each worker counts the kill numbers in 16 bits per draw and number and
+    // adds them to the shared counts before they could overflow.
     const FormulaEngine engine(history);
-    std::vector<std::vector<std::int8_t>> numbers(chosen.size());
-    std::atomic<int> done{0};
+    std::vector<char> validity(chosen.size(), 0);
+    std::vector<std::int32_t> killCounts(static_cast<std::size_t>(n) * 10, 0);
+    std::mutex merge;
+    std::atomic<int> next{0}, done{0};
     std::atomic<bool> stop{false};
-    parallelFor(static_cast<int>(chosen.size()), 4, [&](int begin, int end) {
-        for (int c = begin; c < end && !stop; ++c) {
-            const ListedFormula& f = list[chosen[c]];
-            if (!f.program) continue;
-            const auto values = engine.values(*f.program, nullptr);
-            if (static_cast<int>(values.size()) != n) continue;
-            auto& out = numbers[c];
-            out.resize(n);
-            for (int r = 0; r < n; ++r) out[r] = static_cast<std::int8_t>(numberOfValue(values[r]));
+    const int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    parallelFor(workers, 1, [&](int, int) {
+        std::vector<std::uint16_t> local;
+        int pending = 0;
+        auto flush = [&] {
+            if (pending == 0) return;
+            const std::lock_guard<std::mutex> lock(merge);
+            for (std::size_t i = 0; i < local.size(); ++i) killCounts[i] += local[i];
+            std::fill(local.begin(), local.end(), 0);
+            pending = 0;
+        };
+        for (;;) {
+            const int begin = next.fetch_add(4);
+            if (begin >= static_cast<int>(chosen.size()) || stop) break;
+            const int end = std::min(static_cast<int>(chosen.size()), begin + 4);
+            for (int c = begin; c < end && !stop; ++c) {
+                const ListedFormula& f = list[chosen[c]];
+                if (!f.program) continue;
+                const auto values = engine.values(*f.program, nullptr);
+                if (static_cast<int>(values.size()) != n) continue;
+                validity[c] = 1;
+                if (!f.row.kill) continue;
+                if (local.empty()) local.assign(killCounts.size(), 0);
+                for (int r = 0; r < n; ++r) {
+                    const int v = numberOfValue(values[r]);
+                    if (v >= 1 && v <= 10) ++local[static_cast<std::size_t>(r) * 10 + v - 1];
+                }
+                if (++pending == 65535) flush();
+            }
+            const int d = done += end - begin;
+            if (progress && !progress(d)) stop = true;
         }
-        const int d = done += end - begin;
-        if (progress && !progress(d)) stop = true;
+        flush();
     });
     if (stop) return {};
 
     std::vector<int> valid;
     for (std::size_t c = 0; c < chosen.size(); ++c) {
-        if (numbers[c].empty())
+        if (!validity[c])
             ++out.invalid;
         else
             valid.push_back(static_cast<int>(c));
@@ -62,6 +88,13 @@ Replay replayFormulas(const History& history, const std::vector<ListedFormula>& 
         }
     const int keepCount = static_cast<int>(std::count_if(
         valid.begin(), valid.end(), [&](int c) { return !list[chosen[c]].row.kill; }));
+    std::vector<std::int8_t> keepNumbers;
+    if (firstKeep >= 0) {
+        const auto values = engine.values(*list[chosen[firstKeep]].program, nullptr);
+        keepNumbers.resize(n);
+        for (int r = 0; r < n; ++r)
+            keepNumbers[r] = static_cast<std::int8_t>(numberOfValue(values[r]));
+    }
 
     out.draws.resize(n);
     parallelFor(n, 2048, [&](int begin, int end) {
@@ -70,20 +103,17 @@ Replay replayFormulas(const History& history, const std::vector<ListedFormula>& 
             d.issue = history.issue(r);
             for (int p = 1; p <= 10; ++p)
                 d.drawn[p - 1] = static_cast<std::int8_t>(history.number(r, p));
-            for (int c : valid) {
-                if (!list[chosen[c]].row.kill) continue;
-                const int v = numbers[c][r];
-                if (v >= 1 && v <= 10) ++d.kill[v];
-            }
+            for (int k = 1; k <= 10; ++k)
+                d.kill[k] = killCounts[static_cast<std::size_t>(r) * 10 + k - 1];
             if (anyKeep) {
                 for (int k = 1; k <= 10; ++k) d.keep[k] = keepCount;
-                const int v = numbers[firstKeep][r];
+                const int v = keepNumbers[r];
                 if (v >= 1 && v <= 10) ++d.keep[v];
             }
             std::array<std::int32_t, 11> errors{};
             for (int k = 1; k <= 10; ++k) errors[k] = d.kill[k] + (anyKeep ? keepCount : 0);
             if (anyKeep) {
-                const int v = numbers[firstKeep][r];
+                const int v = keepNumbers[r];
                 if (v >= 1 && v <= 10) --errors[v];
             }
             std::array<int, 10> order;

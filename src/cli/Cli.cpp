@@ -167,15 +167,15 @@ class Session {
         onlyOptions(a, {});
         if (a.words.size() != 1) throw UsageError{"params needs one ISSUE"};
         const auto issue = integerArg(a.words[0], "ISSUE", 1, INT32_MAX);
-        const History h = HistoryTable(db()).load();
-        const int row = h.findIssue(static_cast<std::int32_t>(issue));
-        if (row < 0) {
+        // One row read: the whole history is not needed for one draw.
+        const auto params = HistoryTable(db()).paramsOf(static_cast<std::int32_t>(issue));
+        if (!params) {
             err_ << "varnet-cli: issue " << issue << " is not stored\n";
             return kFailed;
         }
         for (int k = 1; k <= kParamCount; ++k)
             out_ << ParameterNames::code(k) << '\t' << ParameterNames::chinese(k) << '\t'
-                 << h.param(row, k) << '\n';
+                 << (*params)[k - 1] << '\n';
         return 0;
     }
 

@@ -1,5 +1,7 @@
 #include "db/HistoryTable.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -41,15 +43,6 @@ const std::string& insertSql() {
     return sql;
 }
 
-const std::string& selectSql() {
-    static const std::string sql = [] {
-        std::string s = "SELECT strQQH";
-        for (int k = 1; k <= kParamCount; ++k) s += ", " + ParameterNames::code(k);
-        return s + " FROM Lishi ORDER BY strQQH, rowid";
-    }();
-    return sql;
-}
-
 void bindRow(Statement& st, std::int32_t issue, const ParamValues& params) {
     int n = 0;
     for (int k : appendOrder()) st.bind(++n, static_cast<std::int64_t>(params[k - 1]));
@@ -77,16 +70,135 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
     }
 }
 
+void HistoryTable::appendDraws(const std::vector<Draw>& draws,
+                               const std::function<bool(int)>& progress) {
+    auto st = db_.prepare(insertSql());
+    Numbers previous{};
+    for (std::size_t i = 0; i < draws.size(); ++i) {
+        bindRow(st, draws[i].issue, computeParameters(draws[i], previous));
+        previous = draws[i].numbers;
+        st.run();
+        st.reset();
+        if (progress && (i + 1) % 2048 == 0 && !progress(static_cast<int>(i + 1))) {
+            throw DbError("cancelled");
+        }
+    }
+}
+
+namespace {
+
+// The rows in stored order come to these two SQL functions (one function
+// takes at most 127 arguments), which read the values straight off SQLite's
+// own: asking for a million rows' 133 columns one call at a time took most
+// of the load.
+struct RowSink {
+    History* history = nullptr;
+    // Rows gather here and go into the columns a block at a time.
+    static constexpr int kBlock = 1024;
+    std::vector<std::int32_t> issues;
+    std::vector<ParamValues> rows;
+    std::int32_t issue = 0;
+    ParamValues values{};
+    bool sorted = true;
+    std::int32_t lastIssue = INT32_MIN;
+
+    void flush() {
+        history->append(issues.data(), rows.data(), static_cast<int>(rows.size()));
+        issues.clear();
+        rows.clear();
+    }
+};
+
+constexpr int kFirstHalf = kParamCount / 2;
+
+void firstHalf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* sink = static_cast<RowSink*>(sqlite3_user_data(ctx));
+    sink->issue = static_cast<std::int32_t>(sqlite3_value_int64(argv[0]));
+    for (int k = 0; k < kFirstHalf; ++k)
+        sink->values[k] = static_cast<std::int32_t>(sqlite3_value_int64(argv[k + 1]));
+    sqlite3_result_null(ctx);
+}
+
+void secondHalf(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    auto* sink = static_cast<RowSink*>(sqlite3_user_data(ctx));
+    for (int k = kFirstHalf; k < kParamCount; ++k)
+        sink->values[k] = static_cast<std::int32_t>(sqlite3_value_int64(argv[k - kFirstHalf]));
+    if (sink->issue < sink->lastIssue) sink->sorted = false;
+    sink->lastIssue = sink->issue;
+    sink->issues.push_back(sink->issue);
+    sink->rows.push_back(sink->values);
+    if (static_cast<int>(sink->rows.size()) == RowSink::kBlock) sink->flush();
+    sqlite3_result_null(ctx);
+}
+
+}  // namespace
+
 History HistoryTable::load() {
     History h;
-    h.reserve(count());
-    auto st = db_.prepare(selectSql());
-    ParamValues v{};
-    while (st.step()) {
-        for (int k = 0; k < kParamCount; ++k) v[k] = static_cast<std::int32_t>(st.int64(k + 1));
-        h.append(static_cast<std::int32_t>(st.int64(0)), v);
+    const int rows = count();
+    h.reserve(rows);
+    RowSink sink;
+    sink.history = &h;
+    sink.issues.reserve(RowSink::kBlock);
+    sink.rows.reserve(RowSink::kBlock);
+    sqlite3* raw = db_.handle();
+    const auto define = [&](const char* name, int args, auto fn) {
+        if (sqlite3_create_function_v2(raw, name, args, SQLITE_UTF8, &sink, fn, nullptr, nullptr,
+                                       nullptr) != SQLITE_OK)
+            throw DbError(describeError(raw, sqlite3_errcode(raw)));
+    };
+    define("varnet_row_a", kFirstHalf + 1, firstHalf);
+    define("varnet_row_b", kParamCount - kFirstHalf, secondHalf);
+    struct Undefine {
+        sqlite3* raw;
+        ~Undefine() {
+            sqlite3_create_function_v2(raw, "varnet_row_a", kFirstHalf + 1, SQLITE_UTF8, nullptr,
+                                       nullptr, nullptr, nullptr, nullptr);
+            sqlite3_create_function_v2(raw, "varnet_row_b", kParamCount - kFirstHalf, SQLITE_UTF8,
+                                       nullptr, nullptr, nullptr, nullptr, nullptr);
+        }
+    } undefine{raw};
+    static const std::string sql = [] {
+        std::string s = "SELECT varnet_row_a(strQQH";
+        for (int k = 1; k <= kParamCount; ++k) {
+            if (k == kFirstHalf + 1)
+                s += "), varnet_row_b(";
+            else
+                s += ", ";
+            s += ParameterNames::code(k);
+        }
+        return s + ") FROM Lishi ORDER BY rowid";
+    }();
+    {
+        auto st = db_.prepare(sql);
+        while (st.step()) {
+        }
     }
-    return h;
+    sink.flush();
+    if (sink.sorted) return h;
+    // Issue order, ties in stored order.
+    std::vector<int> order(h.size());
+    for (int i = 0; i < h.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return h.issue(a) < h.issue(b); });
+    History sorted;
+    sorted.reserve(h.size());
+    for (int i : order) sorted.append(h.issue(i), h.params(i));
+    return sorted;
+}
+
+std::optional<ParamValues> HistoryTable::paramsOf(std::int32_t issue) {
+    static const std::string sql = [] {
+        std::string s = "SELECT strQQH";
+        for (int k = 1; k <= kParamCount; ++k) s += ", " + ParameterNames::code(k);
+        return s + " FROM Lishi WHERE strQQH = ?1 ORDER BY rowid DESC LIMIT 1";
+    }();
+    auto st = db_.prepare(sql);
+    st.bind(1, static_cast<std::int64_t>(issue));
+    if (!st.step()) return std::nullopt;
+    ParamValues v{};
+    for (int k = 0; k < kParamCount; ++k) v[k] = static_cast<std::int32_t>(st.int64(k + 1));
+    return v;
 }
 
 int HistoryTable::count() {

@@ -26,9 +26,15 @@ public:
     void appendAll(const std::vector<Draw>& draws, const std::vector<ParamValues>& params,
                    const std::function<bool(int)>& progress = {});
 
+    // The same for draws in storing order, each with the parameters it has
+    // after the one before it (the first after none), worked out row by row.
+    void appendDraws(const std::vector<Draw>& draws, const std::function<bool(int)>& progress = {});
+
     // The history ordered by issue, ties in stored order.
     History load();
     int count();
+    // The parameters of the last stored draw with this issue, read alone.
+    std::optional<ParamValues> paramsOf(std::int32_t issue);
     bool containsIssue(std::int32_t issue);
     // Numbers of the draw with the greatest issue (the later stored of equal
     // ones); all zero for an empty table.

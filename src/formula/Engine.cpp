@@ -35,10 +35,6 @@ inline double roundRow(double v) {
     return std::fabs(v) < 0x1p51 ? r : v;
 }
 
-VARNET_ROWS void loadColumn(const std::int32_t* in, double* out, int len) {
-    for (int i = 0; i < len; ++i) out[i] = in[i];
-}
-
 VARNET_ROWS void negateRows(double* a, int len) {
     for (int i = 0; i < len; ++i) a[i] = -a[i];
 }
@@ -132,7 +128,7 @@ int evaluateAll(const Program& program, const History& history, std::vector<doub
         for (const Op& op : program.ops) {
             switch (op.code) {
                 case Op::Param:
-                    loadColumn(history.column(op.param).data() + base, slot(++top), len);
+                    history.column(op.param).load(base, len, slot(++top));
                     break;
                 case Op::Const: {
                     double* out = slot(++top);

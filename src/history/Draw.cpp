@@ -25,6 +25,22 @@ std::int32_t saturate(long long v) {
 // Integer modulo with the sign of the dividend, as the draw rules use it.
 long long remainder(long long a, long long b) { return a % b; }
 
+// Powers of the small integers a draw holds done in integers (the library's
+// long double power costs more than the rest of the parameters together);
+// the results are the same, other values take the long way.
+long double square(long long x) {
+    if (x >= -1000000 && x <= 1000000) return static_cast<long double>(x * x);
+    return std::pow(static_cast<long double>(x), 2);
+}
+long double cube(long long x) {
+    if (x >= -1000000 && x <= 1000000) return static_cast<long double>(x * x * x);
+    return std::pow(static_cast<long double>(x), 3);
+}
+long double powerOfTwo(long long x) {
+    if (x >= 0 && x <= 62) return static_cast<long double>(1LL << x);
+    return std::pow(2.0L, static_cast<long double>(x));
+}
+
 }  // namespace
 
 bool isValidNumbers(const Numbers& numbers) {
@@ -57,10 +73,10 @@ ParamValues computeParameters(const Draw& draw, const Numbers& previous) {
         set(3, i, remainder(xi, 5));                        // D: mod 5
         set(4, i, remainder(xi, 3));                        // E: mod 3
         set(5, i, (xi - 1) / 2 + 1);                        // F: segment
-        set(6, i, std::pow(static_cast<long double>(xi), 2));  // G: square
+        set(6, i, square(xi));                              // G: square
         set(7, i, 10 - xi);                                 // H: complement
-        set(8, i, std::pow(2.0L, static_cast<long double>(xi)));  // I: 2^x
-        set(9, i, std::pow(static_cast<long double>(xi), 3));  // J: cube
+        set(8, i, powerOfTwo(xi));                          // I: 2^x
+        set(9, i, cube(xi));                                // J: cube
         if (i > 1) {
             const long long before = x[i - 2];
             if (xi == before + 1) ++m1;

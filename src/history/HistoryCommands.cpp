@@ -87,14 +87,9 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
     }
 
     std::vector<Draw> draws;
-    std::vector<ParamValues> params;
     draws.reserve(lines.size());
-    params.reserve(lines.size());
-    Numbers previous{};
     for (const auto& line : lines) {
         draws.push_back(line.draw);
-        params.push_back(computeParameters(line.draw, previous));
-        previous = line.draw.numbers;
     }
     lines.clear();
     lines.shrink_to_fit();  // the parsed lines are not needed while writing
@@ -104,7 +99,7 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
         Transaction tx(db_);
         HistoryTable table(db_);
         table.Delrec();
-        table.appendAll(draws, params, [&](int done) {
+        table.appendDraws(draws, [&](int done) {
             return !progress || progress(done, total);
         });
         if (progress && !progress(total, total)) throw DbError("cancelled");

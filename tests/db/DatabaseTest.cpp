@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 
 #include "db/Database.h"
@@ -235,6 +237,49 @@ TEST(Compaction, ShrinksTheFileAndKeepsTheRest) {
     EXPECT_LT(std::filesystem::file_size(path), full / 2);
     EXPECT_EQ(HistoryTable(db).count(), 10);
     EXPECT_EQ(HistoryTable(db).load().issue(9), 10);
+}
+
+// Values of every width the compact columns use, the wide ones only after
+// many narrow rows, stored out of issue order with an issue twice: the load
+// gives them back exactly in issue order (ties in stored order), and one draw
+// read alone equals its loaded row.
+TEST(HistoryStore, LoadsEveryValueExactlyAndOneRowAlike) {
+    const std::int32_t values[] = {0,      1,     -1,     127,       -128,      128,  -129, 32767,
+                                   -32768, 32768, -32769, INT32_MAX, INT32_MIN, 1024, 1000};
+    const int narrow = 3000;  // rows 0..2999: issues 100.. with small values
+    const std::int32_t issues[] = {30, 10, 20, 10, 5000};
+    TempDir dir;
+    Database db = Schema::openDataFile(dir.file("formula.mdb"));
+    std::vector<std::pair<std::int32_t, ParamValues>> stored;
+    for (int i = 0; i < narrow + 5; ++i) {
+        ParamValues v{};
+        for (int k = 0; k < kParamCount; ++k)
+            v[k] = i < narrow || k % 3 == 0 ? (i + k) % 100 : values[(k + i * 7) % 15];
+        stored.emplace_back(i < narrow ? 100 + i : issues[i - narrow], v);
+    }
+    {
+        Transaction tx(db);
+        for (const auto& [issue, v] : stored) HistoryTable(db).append(issue, v);
+        tx.commit();
+    }
+    auto expected = stored;
+    std::stable_sort(expected.begin(), expected.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const History h = HistoryTable(db).load();
+    ASSERT_EQ(h.size(), narrow + 5);
+    std::vector<double> asDoubles(h.size());
+    for (int k = 1; k <= kParamCount; ++k) {
+        h.column(k).load(0, h.size(), asDoubles.data());
+        for (int r = 0; r < h.size(); ++r) {
+            ASSERT_EQ(h.issue(r), expected[r].first) << r;
+            ASSERT_EQ(h.param(r, k), expected[r].second[k - 1]) << r << ' ' << k;
+            ASSERT_EQ(asDoubles[r], expected[r].second[k - 1]) << r << ' ' << k;
+        }
+    }
+    for (const std::int32_t issue : issues)
+        EXPECT_EQ(HistoryTable(db).paramsOf(issue), h.params(h.findIssue(issue))) << issue;
+    EXPECT_EQ(HistoryTable(db).paramsOf(10), stored[narrow + 3].second);
+    EXPECT_FALSE(HistoryTable(db).paramsOf(99));
 }
 
 }  // namespace
