@@ -2,6 +2,7 @@
 // Histories, candidates and formula lists the benchmarks share.
 
 #include <chrono>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,6 +19,15 @@ using Clock = std::chrono::steady_clock;
 
 inline double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The peak resident size of this process so far, in kB.
+inline long peakRssKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
 }
 
 struct Batch {

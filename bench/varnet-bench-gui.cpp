@@ -61,15 +61,6 @@ double startupSeconds(const fs::path& data, const fs::path& config) {
     return rc == 0 ? s : -1.0;
 }
 
-// The peak resident size of this process so far, in kB.
-long peakRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
 // In a process of its own: the growth of the peak resident size while a
 // single search on open thresholds (with draws held out, so every find has
 // all its figures) puts `finds` finds into the search window. Prints MB.

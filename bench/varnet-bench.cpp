@@ -114,15 +114,6 @@ double verifyListSeconds(Database& db, const History& h, int position, const Cou
     return secondsSince(start);
 }
 
-// The peak resident size of this process so far, in kB.
-long peakRssKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
 // One job of the million-draw figures, run in a process of its own so that
 // its peak resident size is its own. Writes "seconds peak_kB" to `result`.
 int runJob(const std::string& job, const fs::path& dir, const fs::path& result) {
