@@ -10,7 +10,7 @@
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/Generator.h"
 
 namespace varnet::bench {

@@ -7,7 +7,7 @@
 #include "formula/Expression.h"
 #include "formula/Reference.h"
 #include "FuzzCheck.h"
-#include "history/History.h"
+#include "base/History.h"
 
 using namespace varnet;
 

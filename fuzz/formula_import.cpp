@@ -14,7 +14,7 @@
 #include "formula/FormulaCommands.h"
 #include "formula/Translate.h"
 #include "FuzzCheck.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace varnet;
 

@@ -2,7 +2,7 @@
 // rules, and every draw it reads that the writer can write reads back the same.
 #include "FuzzCheck.h"
 #include "history/HistoryText.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace varnet;
 

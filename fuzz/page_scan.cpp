@@ -3,7 +3,7 @@
 // passes on is one a user could have entered.
 #include "FuzzCheck.h"
 #include "history/PageScan.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 #include "net/PageText.h"
 
 using namespace varnet;

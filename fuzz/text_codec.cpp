@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "FuzzCheck.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 using namespace varnet;
 

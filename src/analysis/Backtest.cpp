@@ -8,11 +8,11 @@
 
 #include "formula/Engine.h"
 #include "formula/Evaluation.h"
-#include "formula/Parallel.h"
+#include "base/Parallel.h"
 #include "formula/Reference.h"
 #include "formula/Significance.h"
 #include "formula/Verification.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

@@ -6,10 +6,10 @@
 #include "formula/Bounds.h"
 #include "formula/Engine.h"
 #include "formula/Evaluation.h"
-#include "formula/Parallel.h"
+#include "base/Parallel.h"
 #include "formula/Reference.h"
 #include "formula/Verification.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

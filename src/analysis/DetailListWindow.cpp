@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "analysis/Exports.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "ui/CellModel.h"
 #include "ui/ModelExport.h"
 

@@ -6,9 +6,9 @@
 
 #include "app/DataFolder.h"
 #include "db/FormulaTable.h"
-#include "history/History.h"
-#include "history/ParameterNames.h"
-#include "history/TextCodec.h"
+#include "base/History.h"
+#include "base/ParameterNames.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -8,9 +8,9 @@
 #include "formula/Expression.h"
 #include "formula/Reference.h"
 #include "formula/Translate.h"
-#include "history/History.h"
-#include "history/NumericText.h"
-#include "history/ParameterNames.h"
+#include "base/History.h"
+#include "base/NumericText.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

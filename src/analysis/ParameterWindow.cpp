@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "history/History.h"
-#include "history/ParameterNames.h"
+#include "base/History.h"
+#include "base/ParameterNames.h"
 #include "ui/CellModel.h"
 
 namespace varnet {

@@ -14,8 +14,8 @@
 
 #include "analysis/Exports.h"
 #include "analysis/Replay.h"
-#include "history/Draw.h"
-#include "history/ParameterNames.h"
+#include "base/Draw.h"
+#include "base/ParameterNames.h"
 #include "ui/CellModel.h"
 #include "ui/ModelExport.h"
 

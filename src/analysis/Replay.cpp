@@ -9,8 +9,8 @@
 
 #include "formula/Engine.h"
 #include "formula/Evaluation.h"
-#include "formula/Parallel.h"
-#include "history/History.h"
+#include "base/Parallel.h"
+#include "base/History.h"
 
 namespace varnet {
 

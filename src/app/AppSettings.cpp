@@ -1,6 +1,6 @@
 #include "app/AppSettings.h"
 
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 
 namespace varnet {
 

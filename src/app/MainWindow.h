@@ -14,7 +14,7 @@
 #include "app/AppSettings.h"
 #include "app/MainState.h"
 #include "formula/FormulaPanel.h"
-#include "history/History.h"
+#include "base/History.h"
 #include "history/HistoryCommands.h"
 #include "search/SearchWindow.h"
 #include "ui/ModelExport.h"

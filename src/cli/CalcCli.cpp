@@ -13,7 +13,7 @@
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "formula/Significance.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

@@ -6,8 +6,8 @@
 #include "app/AppSettings.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
-#include "history/Draw.h"
-#include "history/NumericText.h"
+#include "base/Draw.h"
+#include "base/NumericText.h"
 
 namespace varnet {
 

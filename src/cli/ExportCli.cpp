@@ -8,7 +8,7 @@
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "formula/Verification.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

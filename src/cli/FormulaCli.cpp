@@ -11,7 +11,7 @@
 #include "formula/FormulaCommands.h"
 #include "formula/Significance.h"
 #include "formula/Verification.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

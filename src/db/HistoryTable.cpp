@@ -8,7 +8,7 @@
 #include "db/Database.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "history/Draw.h"
-#include "history/History.h"
+#include "base/Draw.h"
+#include "base/History.h"
 
 namespace varnet {
 

@@ -9,8 +9,8 @@
 #include "db/Database.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "history/Draw.h"
-#include "history/ParameterNames.h"
+#include "base/Draw.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "formula/Parallel.h"
-#include "history/History.h"
+#include "base/Parallel.h"
+#include "base/History.h"
 
 namespace varnet {
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "formula/Expression.h"
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 namespace varnet {
 

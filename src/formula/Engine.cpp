@@ -8,9 +8,9 @@
 #include "formula/Bounds.h"
 #include "formula/Evaluation.h"
 #include "formula/HitBits.h"
-#include "formula/Parallel.h"
+#include "base/Parallel.h"
 #include "formula/Reference.h"
-#include "history/History.h"
+#include "base/History.h"
 #include "search/SearchKernel.h"
 
 namespace varnet {

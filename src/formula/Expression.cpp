@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "formula/FormulaListModel.h"
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 #include "ui/Asker.h"
 
 namespace varnet {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "formula/Translate.h"
-#include "history/ParameterNames.h"
-#include "history/TextCodec.h"
+#include "base/ParameterNames.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -9,9 +9,9 @@
 #include <numeric>
 
 #include "app/MainState.h"
-#include "formula/Parallel.h"
+#include "base/Parallel.h"
 #include "formula/Significance.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -7,8 +7,8 @@
 
 #include "app/DataFolder.h"
 #include "formula/FormulaCommands.h"
-#include "history/ParameterNames.h"
-#include "history/TextCodec.h"
+#include "base/ParameterNames.h"
+#include "base/TextCodec.h"
 #include "net/UpdateLock.h"
 
 namespace varnet {

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <utility>
 
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 
 namespace varnet {
 

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <array>
 
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 class QLineEdit;
 

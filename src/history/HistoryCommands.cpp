@@ -8,7 +8,7 @@
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "history/Draw.h"
-#include "history/History.h"
+#include "base/Draw.h"
+#include "base/History.h"
 #include "history/HistoryText.h"
 
 namespace varnet {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "history/NumericText.h"
-#include "history/TextCodec.h"
+#include "base/NumericText.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "history/Draw.h"
-#include "history/History.h"
+#include "base/Draw.h"
+#include "base/History.h"
 
 namespace varnet {
 

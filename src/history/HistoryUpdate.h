@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "history/Draw.h"
+#include "base/Draw.h"
 #include "history/HistoryCommands.h"
 #include "net/Fetcher.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

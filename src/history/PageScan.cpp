@@ -1,7 +1,7 @@
 #include "history/PageScan.h"
 
 #include "history/HistoryText.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 namespace varnet {
 

@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <unordered_map>
 
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

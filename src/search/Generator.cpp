@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "history/NumericText.h"
-#include "history/ParameterNames.h"
+#include "base/NumericText.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

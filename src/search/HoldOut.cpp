@@ -7,7 +7,7 @@
 #include "formula/Engine.h"
 #include "formula/Expression.h"
 #include "formula/Significance.h"
-#include "history/History.h"
+#include "base/History.h"
 #include "search/SearchKernel.h"
 
 namespace varnet {

@@ -10,7 +10,7 @@
 #include "db/Transaction.h"
 #include "formula/Engine.h"
 #include "formula/Expression.h"
-#include "history/History.h"
+#include "base/History.h"
 #include "search/SearchRun.h"
 
 namespace varnet {

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "formula/HitBits.h"
-#include "history/Draw.h"
-#include "history/History.h"
+#include "base/Draw.h"
+#include "base/History.h"
 
 namespace varnet {
 

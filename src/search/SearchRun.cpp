@@ -6,7 +6,7 @@
 
 #include "formula/Engine.h"
 #include "formula/Expression.h"
-#include "formula/Parallel.h"
+#include "base/Parallel.h"
 #include "search/SearchKernel.h"
 
 namespace varnet {

@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <cmath>
 
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 
 namespace varnet {
 

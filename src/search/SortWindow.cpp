@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 #include "ui/Asker.h"
 
 namespace varnet {

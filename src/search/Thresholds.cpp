@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 
 namespace varnet {
 

@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <QFont>
 
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "formula/Verification.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "ui/HistoryModel.h"
 #include "ui/HistoryView.h"
 

@@ -10,7 +10,7 @@
 #include "db/Schema.h"
 #include "db/Transaction.h"
 #include "formula/Significance.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 

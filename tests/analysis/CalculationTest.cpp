@@ -11,7 +11,7 @@
 #include "db/Schema.h"
 #include "formula/Evaluation.h"
 #include "formula/Reference.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 

@@ -9,7 +9,7 @@
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "formula/FormulaCommands.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 

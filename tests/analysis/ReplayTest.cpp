@@ -5,7 +5,7 @@
 #include "analysis/Replay.h"
 #include "formula/Evaluation.h"
 #include "formula/Reference.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

@@ -15,7 +15,7 @@
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
 #include "formula/FormulaPanel.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/SortWindow.h"
 #include "support/RandomHistory.h"
 

@@ -19,7 +19,7 @@
 #include "db/Transaction.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/SortWindow.h"
 #include "support/RandomHistory.h"
 

@@ -21,7 +21,7 @@
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
 #include "formula/Verification.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 #include "ui/ModelExport.h"
 

@@ -15,7 +15,7 @@
 #include "formula/FormulaPanel.h"
 #include "formula/Reference.h"
 #include "formula/Verification.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/FoundList.h"
 #include "search/SearchWindow.h"
 #include "support/RandomHistory.h"

@@ -12,7 +12,7 @@
 #include "formula/Evaluation.h"
 #include "formula/Expression.h"
 #include "formula/Reference.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/Generator.h"
 #include "search/StatementSearch.h"
 #include "support/RandomHistory.h"

@@ -6,7 +6,7 @@
 #include "formula/Engine.h"
 #include "formula/Expression.h"
 #include "formula/Reference.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

@@ -4,7 +4,7 @@
 
 #include "formula/Expression.h"
 #include "formula/Reference.h"
-#include "history/History.h"
+#include "base/History.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

@@ -6,8 +6,8 @@
 
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
-#include "history/ParameterNames.h"
-#include "history/TextCodec.h"
+#include "base/ParameterNames.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 namespace {

@@ -14,7 +14,7 @@
 #include "formula/Translate.h"
 #include "formula/Reference.h"
 #include "formula/Verification.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 

@@ -7,7 +7,7 @@
 #include "formula/Engine.h"
 #include "formula/Expression.h"
 #include "formula/Reference.h"
-#include "history/History.h"
+#include "base/History.h"
 
 namespace varnet {
 namespace {

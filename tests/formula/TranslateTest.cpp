@@ -3,7 +3,7 @@
 #include <random>
 
 #include "formula/Translate.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 namespace varnet {
 namespace {

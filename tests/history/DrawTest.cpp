@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "history/Draw.h"
-#include "history/NumericText.h"
-#include "history/ParameterNames.h"
+#include "base/Draw.h"
+#include "base/NumericText.h"
+#include "base/ParameterNames.h"
 #include "support/Draws.h"
 
 namespace varnet {

@@ -4,7 +4,7 @@
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
 #include "history/HistoryCommands.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/Draws.h"
 #include "support/TempDir.h"
 

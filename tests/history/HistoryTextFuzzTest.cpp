@@ -3,7 +3,7 @@
 #include <random>
 
 #include "history/HistoryText.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 namespace varnet {
 namespace {

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "history/PageScan.h"
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 #include "net/PageText.h"
 #include "support/DayPage.h"
 

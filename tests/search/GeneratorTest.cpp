@@ -3,7 +3,7 @@
 #include <array>
 #include <set>
 
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/Generator.h"
 
 namespace varnet {

@@ -7,7 +7,7 @@
 
 #include "formula/Expression.h"
 #include "formula/Reference.h"
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 #include "search/HoldOut.h"
 #include "support/RandomHistory.h"
 

@@ -11,7 +11,7 @@
 
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "history/Draw.h"
+#include "base/Draw.h"
 #include "support/HttpServer.h"
 
 namespace varnet::test {

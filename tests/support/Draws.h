@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 namespace varnet::test {
 

@@ -7,8 +7,8 @@
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "history/Draw.h"
-#include "history/History.h"
+#include "base/Draw.h"
+#include "base/History.h"
 
 namespace varnet::test {
 

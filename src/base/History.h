@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 namespace varnet {
 

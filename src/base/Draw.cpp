@@ -1,4 +1,4 @@
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "history/History.h"
+#include "base/History.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "history/ParameterNames.h"
+#include "base/ParameterNames.h"
 
 #include <array>
 #include <cctype>
 
-#include "history/Draw.h"
+#include "base/Draw.h"
 
 namespace varnet {
 

@@ -1,4 +1,4 @@
-#include "history/NumericText.h"
+#include "base/NumericText.h"
 
 #include <cctype>
 #include <cmath>

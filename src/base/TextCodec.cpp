@@ -1,4 +1,4 @@
-#include "history/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <iconv.h>
 
