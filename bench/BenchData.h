@@ -11,7 +11,7 @@
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
 #include "base/ParameterNames.h"
-#include "search/Generator.h"
+#include "engine/Generator.h"
 
 namespace varnet::bench {
 

@@ -3,9 +3,9 @@
 // evaluation does, and both call the same formulas invalid.
 #include <numeric>
 
-#include "formula/Engine.h"
-#include "formula/Expression.h"
-#include "formula/Reference.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "FuzzCheck.h"
 #include "base/History.h"
 

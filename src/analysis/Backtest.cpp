@@ -6,11 +6,11 @@
 #include <deque>
 #include <numeric>
 
-#include "formula/Engine.h"
-#include "formula/Evaluation.h"
+#include "engine/Engine.h"
+#include "engine/Evaluation.h"
 #include "base/Parallel.h"
-#include "formula/Reference.h"
-#include "formula/Significance.h"
+#include "engine/Reference.h"
+#include "engine/Significance.h"
 #include "formula/Verification.h"
 #include "base/History.h"
 

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "ui/CellModel.h"
 
 namespace varnet {

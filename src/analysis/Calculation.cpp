@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <numeric>
 
-#include "formula/Bounds.h"
-#include "formula/Engine.h"
-#include "formula/Evaluation.h"
+#include "engine/Bounds.h"
+#include "engine/Engine.h"
+#include "engine/Evaluation.h"
 #include "base/Parallel.h"
-#include "formula/Reference.h"
+#include "engine/Reference.h"
 #include "formula/Verification.h"
 #include "base/History.h"
 

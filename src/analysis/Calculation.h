@@ -8,7 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 

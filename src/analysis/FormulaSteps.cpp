@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "formula/Evaluation.h"
-#include "formula/Expression.h"
-#include "formula/Reference.h"
+#include "engine/Evaluation.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "formula/Translate.h"
 #include "base/History.h"
 #include "base/NumericText.h"

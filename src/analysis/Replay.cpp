@@ -7,8 +7,8 @@
 #include <numeric>
 #include <thread>
 
-#include "formula/Engine.h"
-#include "formula/Evaluation.h"
+#include "engine/Engine.h"
+#include "engine/Evaluation.h"
 #include "base/Parallel.h"
 #include "base/History.h"
 

@@ -12,7 +12,7 @@
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "base/History.h"
 
 namespace varnet {

@@ -28,8 +28,8 @@
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
-#include "formula/Engine.h"
-#include "formula/Expression.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
 #include "history/HistoryCommands.h"
@@ -37,9 +37,9 @@
 #include "base/NumericText.h"
 #include "base/ParameterNames.h"
 #include "base/TextCodec.h"
-#include "search/Generator.h"
+#include "engine/Generator.h"
 #include "search/SearchRun.h"
-#include "search/Thresholds.h"
+#include "engine/Thresholds.h"
 
 namespace varnet {
 

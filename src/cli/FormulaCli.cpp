@@ -6,10 +6,10 @@
 #include "cli/CliArgs.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
-#include "formula/Engine.h"
-#include "formula/Expression.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
 #include "formula/FormulaCommands.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "formula/Verification.h"
 #include "base/History.h"
 

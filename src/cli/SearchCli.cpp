@@ -11,7 +11,7 @@
 #include "db/HistoryTable.h"
 #include "base/History.h"
 #include "base/NumericText.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "search/HoldOut.h"
 #include "search/SchemeSearch.h"
 #include "search/SearchRun.h"

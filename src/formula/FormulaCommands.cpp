@@ -12,7 +12,7 @@
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "formula/Expression.h"
+#include "engine/Expression.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
 #include "base/ParameterNames.h"

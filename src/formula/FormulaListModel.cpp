@@ -10,7 +10,7 @@
 
 #include "app/MainState.h"
 #include "base/Parallel.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "base/ParameterNames.h"
 
 namespace varnet {

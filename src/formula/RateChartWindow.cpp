@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 
 namespace varnet {
 

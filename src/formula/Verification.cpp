@@ -5,8 +5,8 @@
 
 #include "db/Database.h"
 #include "db/Statement.h"
-#include "formula/Engine.h"
-#include "formula/Evaluation.h"
+#include "engine/Engine.h"
+#include "engine/Evaluation.h"
 #include "base/Parallel.h"
 #include "base/History.h"
 

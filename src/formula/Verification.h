@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "db/FormulaTable.h"
-#include "formula/Expression.h"
-#include "formula/Scoring.h"
+#include "engine/Expression.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 

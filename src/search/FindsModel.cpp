@@ -1,6 +1,6 @@
 #include "search/FindsModel.h"
 
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 
 namespace varnet {
 

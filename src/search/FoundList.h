@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "search/Generator.h"
+#include "engine/Generator.h"
 #include "search/SchemeSearch.h"
 
 namespace varnet {

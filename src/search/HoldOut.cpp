@@ -4,11 +4,11 @@
 #include <numeric>
 #include <random>
 
-#include "formula/Engine.h"
-#include "formula/Expression.h"
-#include "formula/Significance.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
+#include "engine/Significance.h"
 #include "base/History.h"
-#include "search/SearchKernel.h"
+#include "engine/SearchKernel.h"
 
 namespace varnet {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 #include "search/SearchRun.h"
 
 namespace varnet {

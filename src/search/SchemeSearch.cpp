@@ -8,8 +8,8 @@
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "formula/Engine.h"
-#include "formula/Expression.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
 #include "base/History.h"
 #include "search/SearchRun.h"
 

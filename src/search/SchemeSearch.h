@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "formula/Scoring.h"
-#include "search/Generator.h"
+#include "engine/Scoring.h"
+#include "engine/Generator.h"
 #include "search/HoldOut.h"
-#include "search/Thresholds.h"
+#include "engine/Thresholds.h"
 
 namespace varnet {
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <vector>
 
-#include "formula/Engine.h"
-#include "formula/Expression.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
 #include "base/Parallel.h"
-#include "search/SearchKernel.h"
+#include "engine/SearchKernel.h"
 
 namespace varnet {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <mutex>
 
-#include "formula/Scoring.h"
-#include "search/Generator.h"
-#include "search/Thresholds.h"
+#include "engine/Scoring.h"
+#include "engine/Generator.h"
+#include "engine/Thresholds.h"
 
 namespace varnet {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "search/Thresholds.h"
+#include "engine/Thresholds.h"
 
 class QSettings;
 

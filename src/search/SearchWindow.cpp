@@ -30,7 +30,7 @@
 
 #include "analysis/Exports.h"
 #include "db/FormulaTable.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "base/History.h"
 #include "base/NumericText.h"
 #include "base/ParameterNames.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 #include "search/FindsModel.h"
 #include "search/SchemeSearch.h"
 #include "search/HoldOut.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 

@@ -9,7 +9,7 @@
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "db/Transaction.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"

@@ -3,8 +3,8 @@
 #include <random>
 
 #include "analysis/Replay.h"
-#include "formula/Evaluation.h"
-#include "formula/Reference.h"
+#include "engine/Evaluation.h"
+#include "engine/Reference.h"
 #include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 

@@ -10,7 +10,7 @@
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
 #include "formula/RateChartWindow.h"
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 #include "support/RandomHistory.h"
 #include "ui/NumberChartWindow.h"
 

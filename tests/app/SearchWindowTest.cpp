@@ -13,7 +13,7 @@
 #include "db/FormulaTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
-#include "formula/Reference.h"
+#include "engine/Reference.h"
 #include "formula/Verification.h"
 #include "base/ParameterNames.h"
 #include "search/FoundList.h"

@@ -3,9 +3,9 @@
 #include <random>
 #include <string>
 
-#include "formula/Engine.h"
-#include "formula/Expression.h"
-#include "formula/Reference.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "base/TextCodec.h"
 #include "support/RandomHistory.h"
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "formula/Expression.h"
-#include "formula/Reference.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "base/History.h"
 #include "support/RandomHistory.h"
 

@@ -3,7 +3,7 @@
 #include <random>
 #include <vector>
 
-#include "formula/HitBits.h"
+#include "engine/HitBits.h"
 
 namespace varnet {
 namespace {

@@ -4,9 +4,9 @@
 #include <numeric>
 #include <vector>
 
-#include "formula/Engine.h"
-#include "formula/Expression.h"
-#include "formula/Reference.h"
+#include "engine/Engine.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "base/History.h"
 
 namespace varnet {

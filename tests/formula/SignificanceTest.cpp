@@ -3,9 +3,9 @@
 #include <cmath>
 #include <vector>
 
-#include "formula/Expression.h"
-#include "formula/Reference.h"
-#include "formula/Significance.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
+#include "engine/Significance.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "base/ParameterNames.h"
-#include "search/Generator.h"
+#include "engine/Generator.h"
 
 namespace varnet {
 namespace {

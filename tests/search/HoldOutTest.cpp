@@ -5,8 +5,8 @@
 #include <numeric>
 #include <random>
 
-#include "formula/Expression.h"
-#include "formula/Reference.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "base/ParameterNames.h"
 #include "search/HoldOut.h"
 #include "support/RandomHistory.h"

@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "formula/Expression.h"
-#include "formula/Reference.h"
-#include "search/Generator.h"
-#include "search/SearchKernel.h"
+#include "engine/Expression.h"
+#include "engine/Reference.h"
+#include "engine/Generator.h"
+#include "engine/SearchKernel.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "search/Thresholds.h"
+#include "engine/Thresholds.h"
 
 namespace varnet {
 namespace {

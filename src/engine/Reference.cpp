@@ -1,10 +1,10 @@
-#include "formula/Reference.h"
+#include "engine/Reference.h"
 
 #include <cmath>
 #include <limits>
 #include <vector>
 
-#include "formula/Evaluation.h"
+#include "engine/Evaluation.h"
 #include "base/History.h"
 
 namespace varnet {

@@ -1,4 +1,4 @@
-#include "search/Generator.h"
+#include "engine/Generator.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,17 +1,17 @@
-#include "formula/Engine.h"
+#include "engine/Engine.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
 
-#include "formula/Bounds.h"
-#include "formula/Evaluation.h"
-#include "formula/HitBits.h"
+#include "engine/Bounds.h"
+#include "engine/Evaluation.h"
+#include "engine/HitBits.h"
 #include "base/Parallel.h"
-#include "formula/Reference.h"
+#include "engine/Reference.h"
 #include "base/History.h"
-#include "search/SearchKernel.h"
+#include "engine/SearchKernel.h"
 
 namespace varnet {
 

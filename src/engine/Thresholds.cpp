@@ -1,4 +1,4 @@
-#include "search/Thresholds.h"
+#include "engine/Thresholds.h"
 
 #include <charconv>
 

@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "formula/Expression.h"
-#include "formula/Scoring.h"
+#include "engine/Expression.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 

@@ -1,4 +1,4 @@
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 

@@ -1,4 +1,4 @@
-#include "formula/Significance.h"
+#include "engine/Significance.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "formula/Expression.h"
+#include "engine/Expression.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "search/SearchKernel.h"
+#include "engine/SearchKernel.h"
 
 #include <immintrin.h>
 
@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstring>
 
-#include "formula/HitBits.h"
+#include "engine/HitBits.h"
 #include "base/Draw.h"
 #include "base/History.h"
 

@@ -1,4 +1,4 @@
-#include "formula/HitBits.h"
+#include "engine/HitBits.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

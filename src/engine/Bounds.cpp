@@ -1,4 +1,4 @@
-#include "formula/Bounds.h"
+#include "engine/Bounds.h"
 
 #include <algorithm>
 #include <cmath>

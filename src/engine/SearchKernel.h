@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "formula/Scoring.h"
-#include "search/Thresholds.h"
+#include "engine/Scoring.h"
+#include "engine/Thresholds.h"
 
 namespace varnet {
 

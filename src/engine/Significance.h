@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "formula/Expression.h"
+#include "engine/Expression.h"
 #include "base/Draw.h"
 
 namespace varnet {

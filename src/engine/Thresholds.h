@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "formula/Scoring.h"
+#include "engine/Scoring.h"
 
 namespace varnet {
 
