@@ -51,10 +51,10 @@
 #include "search/SortWindow.h"
 #include "ui/Asker.h"
 #include "ui/FlowLayout.h"
-#include "ui/HistoryModel.h"
-#include "ui/HistoryView.h"
+#include "history/HistoryModel.h"
+#include "history/HistoryView.h"
 #include "ui/Launcher.h"
-#include "ui/NumberChartWindow.h"
+#include "history/NumberChartWindow.h"
 #include "ui/WindowGeometry.h"
 
 namespace varnet {

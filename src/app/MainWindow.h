@@ -12,7 +12,7 @@
 
 #include "analysis/Calculation.h"
 #include "app/AppSettings.h"
-#include "app/MainState.h"
+#include "ui/MainState.h"
 #include "formula/FormulaPanel.h"
 #include "base/History.h"
 #include "history/HistoryCommands.h"

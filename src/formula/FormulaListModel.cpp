@@ -8,7 +8,7 @@
 #include <limits>
 #include <numeric>
 
-#include "app/MainState.h"
+#include "ui/MainState.h"
 #include "base/Parallel.h"
 #include "engine/Significance.h"
 #include "base/ParameterNames.h"

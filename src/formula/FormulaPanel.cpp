@@ -25,7 +25,7 @@
 
 #include "analysis/Exports.h"
 #include "app/DataFolder.h"
-#include "app/MainState.h"
+#include "ui/MainState.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
 #include "formula/FormulaListModel.h"
@@ -35,8 +35,8 @@
 #include "base/ParameterNames.h"
 #include "ui/Asker.h"
 #include "ui/FlowLayout.h"
-#include "ui/HistoryModel.h"
-#include "ui/HistoryView.h"
+#include "history/HistoryModel.h"
+#include "history/HistoryView.h"
 #include "ui/Launcher.h"
 #include "ui/ModelExport.h"
 

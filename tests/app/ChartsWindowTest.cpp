@@ -12,7 +12,7 @@
 #include "formula/RateChartWindow.h"
 #include "engine/Significance.h"
 #include "support/RandomHistory.h"
-#include "ui/NumberChartWindow.h"
+#include "history/NumberChartWindow.h"
 
 namespace varnet::test {
 namespace {

@@ -25,8 +25,8 @@
 #include "history/HistoryCommands.h"
 #include "support/Draws.h"
 #include "ui/Asker.h"
-#include "ui/HistoryModel.h"
-#include "ui/HistoryView.h"
+#include "history/HistoryModel.h"
+#include "history/HistoryView.h"
 #include "ui/Launcher.h"
 
 namespace varnet::test {

@@ -1,4 +1,4 @@
-#include "ui/NumberChartWindow.h"
+#include "history/NumberChartWindow.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "base/ParameterNames.h"
-#include "ui/HistoryModel.h"
-#include "ui/HistoryView.h"
+#include "history/HistoryModel.h"
+#include "history/HistoryView.h"
 
 namespace varnet {
 

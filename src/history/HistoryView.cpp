@@ -1,4 +1,4 @@
-#include "ui/HistoryView.h"
+#include "history/HistoryView.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

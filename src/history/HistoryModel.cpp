@@ -1,4 +1,4 @@
-#include "ui/HistoryModel.h"
+#include "history/HistoryModel.h"
 
 #include <QBrush>
 #include <QFont>
