@@ -15,18 +15,6 @@ namespace varnet {
 
 namespace {
 
-constexpr std::array<const char*, 5> kColumns{"sglGsRate", "intGsErrCon", "intGsTrueCon",
-                                              "intGsErrLst", "intGsTrueLst"};
-constexpr std::array<const char*, 5> kCaptions{"正确率", "最大连错", "最大连对", "最后连错",
-                                               "最后连对"};
-
-double statistic(const Score& s, const std::string& column) {
-    if (column == kColumns[0]) return s.rate;
-    if (column == kColumns[1]) return s.longestMiss;
-    if (column == kColumns[2]) return s.longestHit;
-    if (column == kColumns[3]) return s.lastMiss;
-    return s.lastHit;
-}
 
 // Each formula's number for the target draw, or nothing when the formula
 // cannot be evaluated on every row of the history (it then never votes).
@@ -56,16 +44,6 @@ std::vector<std::optional<int>> targetNumbers(const History& history,
 
 }  // namespace
 
-const std::array<const char*, 5>& SortSettings::columns() { return kColumns; }
-const std::array<const char*, 5>& SortSettings::captions() { return kCaptions; }
-
-bool SortSettings::isColumn(const std::string& column) {
-    return std::find(kColumns.begin(), kColumns.end(), column) != kColumns.end();
-}
-
-bool SortSettings::defaultDescending(const std::string& column) {
-    return column != kColumns[1] && column != kColumns[3];
-}
 
 std::optional<int> targetRow(const History& history, std::optional<std::int32_t> issue,
                              std::string* why) {
@@ -145,8 +123,9 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
             std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
                 if (scores[a].valid != scores[b].valid) return scores[a].valid;
                 for (const SortKey& key : request.sort.keys) {
-                    const double x = statistic(scores[a], key.column);
-                    const double y = statistic(scores[b], key.column);
+                    const ScoreStat stat = statOfColumn(key.column).value_or(ScoreStat::LastHit);
+                    const double x = valueOf(scores[a], stat);
+                    const double y = valueOf(scores[b], stat);
                     if (x != y) return key.descending ? x > y : x < y;
                 }
                 return false;

@@ -8,33 +8,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/Scoring.h"
+#include "engine/ScoreStat.h"
 
 namespace varnet {
 
 class Database;
 class History;
 
-// A statistic the best-formula method ranks by, with its direction.
-struct SortKey {
-    std::string column;  // sglGsRate, intGsErrCon, intGsTrueCon, intGsErrLst, intGsTrueLst
-    bool descending = true;
-};
-
-// The sort window's choice: three levels and the keep limit.
-struct SortSettings {
-    std::array<SortKey, 3> keys{SortKey{"sglGsRate", true}, SortKey{"intGsTrueCon", true},
-                                SortKey{"intGsTrueLst", true}};
-    int keepLimit = 1;
-
-    // The column names of the five statistics, in the order of the sort
-    // window's options, and their captions.
-    static const std::array<const char*, 5>& columns();
-    static const std::array<const char*, 5>& captions();
-    static bool isColumn(const std::string& column);
-    // The miss runs sort ascending (fewer is better), the others descending.
-    static bool defaultDescending(const std::string& column);
-};
 
 // What one calculation asks for.
 struct CalcRequest {

@@ -1,10 +1,12 @@
 #include "app/DataFolder.h"
+#include "base/Paths.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "db/Schema.h"
+#include "formula/FormulaCommands.h"
 #include "history/HistoryText.h"
 
 namespace varnet {
@@ -30,7 +32,7 @@ std::string DataFolder::resolve(const std::string& dataDirArg, const std::string
 
 bool DataFolder::prepare(const std::string& folder, std::string* error) {
     std::error_code ec;
-    for (const char* sub : {"", HistoryText::kFolder, kFormulaTextFolder}) {
+    for (const char* sub : {"", HistoryText::kFolder, FormulaCommands::kTextFolder}) {
         const fs::path p = *sub ? fs::u8path(folder) / fs::u8path(sub) : fs::u8path(folder);
         fs::create_directories(p, ec);
         if (ec || !fs::is_directory(p)) {
@@ -44,7 +46,7 @@ bool DataFolder::prepare(const std::string& folder, std::string* error) {
 DataFolder::Opened DataFolder::open(const std::string& folder) {
     std::string why;
     const bool prepared = prepare(folder, &why);
-    const std::string file = join(folder, Schema::kFileName);
+    const std::string file = joinPath(folder, Schema::kFileName);
     std::error_code ec;
     if (!prepared && !fs::is_regular_file(fs::u8path(file), ec)) throw DbError(why);
     Opened opened;
@@ -56,28 +58,5 @@ DataFolder::Opened DataFolder::open(const std::string& folder) {
     return opened;
 }
 
-std::string DataFolder::join(const std::string& folder, const std::string& name) {
-    return (fs::u8path(folder) / fs::u8path(name)).string();
-}
-
-bool DataFolder::writeReplacing(const std::string& path, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    const fs::path target = fs::u8path(path);
-    fs::path temp = target;
-    temp += ".part";
-    std::error_code ec;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.close();
-        if (!out) {
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    fs::rename(temp, target, ec);
-    if (ec) fs::remove(temp, ec);
-    return !ec;
-}
 
 }  // namespace varnet

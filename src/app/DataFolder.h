@@ -12,7 +12,6 @@ namespace varnet {
 // $XDG_DATA_HOME/Varnet (~/.local/share/Varnet).
 class DataFolder {
   public:
-    static constexpr const char* kFormulaTextFolder = "公式文本";
 
     static std::string resolve(const std::string& dataDirArg, const std::string& executableDir);
     // Creates the folder and its two subfolders when missing. Returns false
@@ -28,10 +27,6 @@ class DataFolder {
     // history and formulas can be looked at, and every change fails with a
     // message. Throws DbError with a message when there is nothing to open.
     static Opened open(const std::string& folder);
-    static std::string join(const std::string& folder, const std::string& name);
-    // Writes a whole file beside `path` and renames it over, so an old file
-    // is never left half overwritten and a failed write leaves nothing.
-    static bool writeReplacing(const std::string& path, const std::string& bytes);
 };
 
 }  // namespace varnet

@@ -27,6 +27,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "base/Paths.h"
 #include "analysis/DetailListWindow.h"
 #include "analysis/Exports.h"
 #include "analysis/ParameterWindow.h"
@@ -561,7 +562,7 @@ void MainWindow::importHistory() {
     if (busy_) return;
     if (!asker_.confirm(this, kImportTitle, kImportQuestion)) return;
     const QString file = chooseTextFile(
-        asker_, this, qs(DataFolder::join(dataFolder_, HistoryText::kFolder)), kImportTitle,
+        asker_, this, qs(joinPath(dataFolder_, HistoryText::kFolder)), kImportTitle,
         QStringLiteral("只能读入扩展名为 txt 的历史号码文本文件，历史号码没有改变。"));
     if (file.isEmpty()) return;
 
@@ -602,7 +603,7 @@ void MainWindow::exportHistory() {
     const std::string name =
         HistoryText::exportFileName(state_.verificationIssueText.toStdString());
     const std::string path =
-        DataFolder::join(DataFolder::join(dataFolder_, HistoryText::kFolder), name);
+        joinPath(joinPath(dataFolder_, HistoryText::kFolder), name);
     if (!confirmReplacing(asker_, this, QStringLiteral("导出历史"), qs(path))) return;
     const auto result = HistoryCommands::exportFile(*history_, path);
     if (reportFailure(QStringLiteral("导出历史"), result.ok, result.message)) return;
@@ -1208,7 +1209,7 @@ void MainWindow::exportHistoryList() {
 bool MainWindow::exportFile(QWidget* from, const QString& title, const std::string& file,
                             long long total, const Exporter::Write& write) {
     if (busy_) return false;
-    const std::string path = DataFolder::join(dataFolder_, file);
+    const std::string path = joinPath(dataFolder_, file);
     if (!confirmReplacing(asker_, from, title, qs(path))) return false;
     WorkbookResult result;
     const bool ran = runWork(

@@ -13,6 +13,15 @@ using Numbers = std::array<int, kPositions>;
 using ParamValues = std::array<std::int32_t, kParamCount>;
 
 // One draw as entered: issue, the numbers at positions 1..10, and its date.
+// What a reader of draw texts carries from one line to the next: the date
+// and the numbers of the line before.
+struct DrawCarry {
+    int day = 0;
+    int month = 0;
+    int year = 0;
+    Numbers numbers{};
+};
+
 struct Draw {
     std::int32_t issue = 0;
     Numbers numbers{};

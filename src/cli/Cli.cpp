@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Paths.h"
 #include "app/AppSettings.h"
 #include "app/BuildInfo.h"
 #include "app/DataFolder.h"
@@ -210,7 +211,7 @@ class Session {
             path = a.words[0];
         } else {
             const std::string issue = h.empty() ? "2007001" : std::to_string(h.issue(h.size() - 1));
-            path = DataFolder::join(DataFolder::join(dataDir_, HistoryText::kFolder),
+            path = joinPath(joinPath(dataDir_, HistoryText::kFolder),
                                     HistoryText::exportFileName(issue));
         }
         const auto r = HistoryCommands::exportFile(h, path);
@@ -320,7 +321,7 @@ class Session {
         }
         if (auto out = a.option("--out")) {
             // Written beside and renamed over: a full disk keeps the old file.
-            if (!DataFolder::writeReplacing(*out, text)) {
+            if (!writeReplacing(*out, text)) {
                 err_ << "varnet-cli: cannot write " << *out << '\n';
                 return kFailed;
             }

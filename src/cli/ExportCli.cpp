@@ -1,5 +1,6 @@
 #include "cli/ExportCli.h"
 
+#include "base/Paths.h"
 #include "analysis/Exports.h"
 #include "analysis/Replay.h"
 #include "app/AppSettings.h"
@@ -67,7 +68,7 @@ int exportCommand(const std::string& what, const Args& a, Database& db, const st
             a, {"--position", "--kind", "--all", "--count", "--exclude-current", "--weighting"});
         const CountRule rule = verificationRule(a);
         const std::string path =
-            a.words.empty() ? DataFolder::join(dataDir, ExportNames::formulaText(entryIssueText(h)))
+            a.words.empty() ? joinPath(dataDir, ExportNames::formulaText(entryIssueText(h)))
                             : a.words[0];
         std::vector<ExportedFormula> formulas;
         FormulaPadding padding = FormulaPadding::Block;
@@ -88,7 +89,7 @@ int exportCommand(const std::string& what, const Args& a, Database& db, const st
     if (what == "history") {
         onlyOptions(a, {"--formulas-of", "--kind"});
         const std::string path =
-            a.words.empty() ? DataFolder::join(dataDir, ExportNames::kHistory) : a.words[0];
+            a.words.empty() ? joinPath(dataDir, ExportNames::kHistory) : a.words[0];
         if (!a.option("--formulas-of"))
             return report(exportHistoryWorkbook(path, h, nullptr, {}), path, out, err);
         const int position =

@@ -7,7 +7,7 @@
 #include <map>
 #include <unordered_set>
 
-#include "app/DataFolder.h"
+#include "base/Paths.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
@@ -233,7 +233,7 @@ FormulaCommands::ImportResult FormulaCommands::importFile(
 
     // The list of unrecognised lines is written anew, even when empty; it
     // takes the old one's place only once the formulas are stored.
-    r.unrecognisedPath = DataFolder::join(dataFolder, kUnrecognisedFile);
+    r.unrecognisedPath = joinPath(dataFolder, kUnrecognisedFile);
     std::string report;
     for (const auto& line : plan.unrecognised) report += TextCodec::utf8ToGbk(line) + "\r\n";
     StagedFile list(r.unrecognisedPath);

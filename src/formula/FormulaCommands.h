@@ -14,6 +14,8 @@ struct FormulaTextPlan;
 // as it was. Messages are for the user, in Chinese.
 class FormulaCommands {
   public:
+    // The folder of the data folder that formula text files are read from.
+    static constexpr const char* kTextFolder = "公式文本";
     static constexpr const char* kUnrecognisedFile = "无法识别公式.txt";
     static constexpr const char* kEmptyEntryTitle = "添加公式失败";
     static constexpr const char* kEmptyEntryText = "请在左边文本框输入需要添加的公式";

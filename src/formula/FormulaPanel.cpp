@@ -23,8 +23,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "analysis/Exports.h"
-#include "app/DataFolder.h"
+#include "base/Paths.h"
+#include "formula/FormulaExport.h"
 #include "ui/MainState.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
@@ -655,7 +655,7 @@ void FormulaPanel::addFormula() {
 void FormulaPanel::importFormulas() {
     if (host_.busy()) return;
     const QString file = chooseTextFile(
-        asker_, this, qs(DataFolder::join(dataFolder_, DataFolder::kFormulaTextFolder)),
+        asker_, this, qs(joinPath(dataFolder_, FormulaCommands::kTextFolder)),
         kImportTitle, QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
     if (file.isEmpty()) return;
     FormulaCommands::ImportResult result;

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <map>
 
-#include "app/DataFolder.h"
+#include "base/Paths.h"
 #include "formula/FormulaCommands.h"
 #include "base/ParameterNames.h"
 #include "base/TextCodec.h"
@@ -59,7 +59,7 @@ FormulaUpdate::Result FormulaUpdate::run(const std::string& url, const std::stri
     // The copy is written in full beside its place and moved there only once
     // the tables hold the new formulas, so a command stopped in between
     // leaves the old copy beside the old formulas.
-    r.localCopy = DataFolder::join(dataFolder, kLocalCopy);
+    r.localCopy = joinPath(dataFolder, kLocalCopy);
     const fs::path copy = fs::u8path(r.localCopy), staged = fs::u8path(r.localCopy + ".new");
     std::error_code ec;
     {

@@ -8,6 +8,7 @@
 
 #include "db/FormulaTable.h"
 #include "engine/Expression.h"
+#include "engine/PerDrawColumn.h"
 #include "engine/Scoring.h"
 
 namespace varnet {
@@ -44,19 +45,6 @@ std::vector<Score> scoreFormulaList(const History& history, const std::vector<Li
 // entries were not stored so.
 int storeFormulaScores(Database& db, int position, std::vector<ListedFormula>& list,
                        const std::vector<Score>& scores, std::vector<bool>* stored = nullptr);
-
-// The per-draw display of a block of listed formulas in the history grid:
-// for each formula of the block and each history row, the number shown and
-// whether the cell is a hit, a miss, or uncoloured.
-struct PerDrawColumn {
-    enum Mark : std::uint8_t { None = 0, Hit = 1, Miss = 2 };
-    std::int64_t id = 0;  // the formula's row id
-    int listNumber = 0;   // 1-based list position
-    bool valid = true;
-    std::vector<std::int8_t> numbers;  // per history row; kNoNumber when empty
-    std::vector<std::uint8_t> marks;   // per history row
-    static constexpr std::int8_t kNoNumber = INT8_MIN;
-};
 
 // `onCurrent`: the current-draw display (a row shows the value computed on
 // itself and the outcome two draws later); otherwise the next-draw display (a

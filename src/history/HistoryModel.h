@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "formula/Verification.h"
+#include "engine/PerDrawColumn.h"
 #include "base/History.h"
 
 namespace varnet {

@@ -25,14 +25,7 @@ public:
     // "更新至" + issue text + "期历史号码.txt".
     static std::string exportFileName(const std::string& issueText);
 
-    // What the reader carries from one line to the next: the date and the
-    // numbers of the line before.
-    struct Carry {
-        int day = 0;
-        int month = 0;
-        int year = 0;
-        Numbers numbers{};
-    };
+    using Carry = DrawCarry;
 
     struct Line {
         int lineNumber = 0;    // 1-based line of the file

@@ -28,7 +28,8 @@
 #include <climits>
 #include <cmath>
 
-#include "analysis/Exports.h"
+#include "base/Paths.h"
+#include "formula/FormulaExport.h"
 #include "db/FormulaTable.h"
 #include "engine/Significance.h"
 #include "base/History.h"

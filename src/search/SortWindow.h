@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <array>
 
-#include "analysis/Calculation.h"
+#include "engine/ScoreStat.h"
 
 class QButtonGroup;
 class QLabel;

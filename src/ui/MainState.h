@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "analysis/Calculation.h"
+#include "engine/ScoreStat.h"
+#include "base/Draw.h"
 #include "db/Schema.h"
-#include "history/HistoryText.h"
 
 namespace varnet {
 
@@ -32,7 +32,7 @@ struct MainState {
     QString entryIssueText = QStringLiteral("2007001");
     QString verificationIssueText = QStringLiteral("2007001");
     // Date and numbers of the last draw an import handled in this run.
-    HistoryText::Carry carry;
+    DrawCarry carry;
     bool dateFromImport = false;
 
     // State of the formulas now listed (selected position and kind), keyed

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "analysis/Workbook.h"
+#include "base/Workbook.h"
 
 class QAbstractItemModel;
 class QWidget;

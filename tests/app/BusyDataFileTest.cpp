@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 
+#include "base/Paths.h"
 #include "GuiFixture.h"
 #include "app/BusyNotice.h"
 #include "db/FormulaTable.h"
@@ -22,7 +23,7 @@ TEST_F(BusyDataFileTest, AFormulaTableThatCannotBeReadIsSaidAndReadAgain) {
     FormulaTable(db, 1).append(true, "L2A", "c:L2A");
     BusyNotice notice(1);
     db.setBusyWait(notice.wait());
-    Database holder(DataFolder::join(folder, Schema::kFileName));
+    Database holder(joinPath(folder, Schema::kFileName));
     holder.exec("BEGIN EXCLUSIVE");
 
     open();

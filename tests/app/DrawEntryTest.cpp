@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include "base/Paths.h"
 #include "GuiFixture.h"
 
 namespace varnet::test {
@@ -63,7 +64,7 @@ TEST_F(EntryTest, HistoryInMemoryFollowsTheFile) {
     sameAsFile();
 
     // Another program adds a draw: the next entry reads the file again.
-    Database other = Schema::openDataFile(DataFolder::join(folder, Schema::kFileName));
+    Database other = Schema::openDataFile(joinPath(folder, Schema::kFileName));
     ASSERT_TRUE(
         HistoryCommands(other).addDraw(makeDraw(545551, {2, 3, 4, 5, 6, 7, 8, 9, 10, 1})).ok);
     issueBox()->setText("545552");

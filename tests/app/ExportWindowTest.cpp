@@ -10,6 +10,7 @@
 #include <functional>
 #include <random>
 
+#include "base/Paths.h"
 #include "GuiFixture.h"
 #include "analysis/DetailListWindow.h"
 #include "analysis/Exports.h"
@@ -53,7 +54,7 @@ class ExportWindowTest : public GuiTest {
         press(window.get(), "Command12");
         return window->queryWindow();
     }
-    std::string pathOf(const std::string& file) { return DataFolder::join(folder, file); }
+    std::string pathOf(const std::string& file) { return joinPath(folder, file); }
     static QString text(const QAbstractItemModel* m, int r, int c) {
         return m->data(m->index(r, c)).toString();
     }

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "base/Paths.h"
 #include "GuiFixture.h"
 #include "db/FormulaTable.h"
 #include "formula/FilterWindow.h"
@@ -135,7 +136,7 @@ TEST_F(FormulaPanelTest, VerificationOverAChangedTableVerifiesAgain) {
         many.push_back({1, true, "L1A+L2B*L3C+" + std::to_string(i), "c:" + std::to_string(i)});
     ASSERT_TRUE(saveBatch(db, many, false).ok);
     open();
-    Database other(DataFolder::join(folder, Schema::kFileName));
+    Database other(joinPath(folder, Schema::kFileName));
     // The list is read before the work starts: the first moment the window
     // is busy is inside the verification.
     QTimer watch;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+#include "base/Paths.h"
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
 #include "app/MainWindow.h"
@@ -102,7 +103,7 @@ class GuiTest : public ::testing::Test {
         folder = dir.path().toStdString() + "/data";
         std::string error;
         EXPECT_TRUE(DataFolder::prepare(folder, &error)) << error;
-        db = Schema::openDataFile(DataFolder::join(folder, Schema::kFileName));
+        db = Schema::openDataFile(joinPath(folder, Schema::kFileName));
         settingsFile = dir.path() + "/settings.ini";
     }
 

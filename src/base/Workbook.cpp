@@ -1,4 +1,4 @@
-#include "analysis/Workbook.h"
+#include "base/Workbook.h"
 
 #include <xlsxwriter.h>
 
