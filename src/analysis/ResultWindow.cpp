@@ -236,14 +236,14 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
 void frmErrarrLei::setBacktestSource(BacktestSource source) {
     source_ = std::move(source);
     source_.request.issue.reset();  // the check walks over the stored draws
-    backtestButton_->setVisible(source_.db && source_.host && source_.asker);
+    backtestButton_->setVisible(source_.db && source_.runner && source_.history && source_.asker);
 }
 
 void frmErrarrLei::runBacktest() {
-    if (!source_.db || !source_.host || !source_.asker || source_.host->busy()) return;
+    if (!source_.db || !source_.runner || !source_.asker || source_.runner->busy()) return;
     Asker& asker = *source_.asker;
     const QString title = QStringLiteral("方法回测");
-    const std::shared_ptr<const History> history = source_.host->currentHistory();
+    const std::shared_ptr<const History> history = source_.history();
     const int most = maxBacktestDraws(*history);
     if (most < 1) {
         asker.warn(
@@ -266,20 +266,20 @@ void frmErrarrLei::runBacktest() {
     Database& db = *source_.db;
     BacktestResult result;
     std::string error;
-    const bool ran = source_.host->runWork(
-        [&](FormulaPanel::Work& work) {
+    const bool ran = source_.runner->run(
+        [&](Progress& work) {
             try {
-                work.total = *draws;
+                work.setTotal(*draws);
                 result = backtest(db, *history, request, static_cast<int>(*draws),
                                   [&work](int done, int) {
-                                      work.done = done;
+                                      work.step(done);
                                       return !work.cancelled();
                                   });
             } catch (const std::exception& e) {
                 error = std::string("回测失败：") + e.what();
             }
         },
-        true);
+        true).ran;
     if (!ran) return;
     if (!error.empty() || !result.ok) {
         tellNotDone(asker, this, title, result.cancelled,

@@ -2,9 +2,11 @@
 
 #include <QWidget>
 #include <deque>
+#include <functional>
+#include <memory>
 
 #include "analysis/ResultSummary.h"
-#include "formula/FormulaPanel.h"
+#include "ui/WorkRunner.h"
 
 class QLabel;
 class QLineEdit;
@@ -19,6 +21,7 @@ class Asker;
 class BacktestWindow;
 class CellModel;
 class Database;
+class History;
 class Exporter;
 class VoteChartWindow;
 
@@ -61,7 +64,8 @@ class frmErrarrLei : public QWidget {
     // the host's current history through its worker routine.
     struct BacktestSource {
         Database* db = nullptr;
-        FormulaPanel::Host* host = nullptr;
+        WorkRunner* runner = nullptr;
+        std::function<std::shared_ptr<const History>()> history;
         Asker* asker = nullptr;
         CalcRequest request;
     };

@@ -261,9 +261,22 @@ void MainWindow::buildWindow() {
     cancelButton_ = new QPushButton(QStringLiteral("取消"), central);
     cancelButton_->setObjectName(QStringLiteral("cmdCancel"));
     cancelButton_->hide();
-    connect(cancelButton_, &QPushButton::clicked, this, [this] {
-        cancelRequested_ = true;
-        if (cancelHook_) cancelHook_();
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { runner_.cancel(); });
+    // Work that runs long disables the commands and shows its progress.
+    connect(&runner_, &WorkRunner::longWorkShown, this, [this](bool cancellable) {
+        commandArea_->setEnabled(false);
+        progress_->setRange(0, 0);
+        progress_->show();
+        cancelButton_->setVisible(cancellable);
+    });
+    connect(&runner_, &WorkRunner::progressed, this, [this](long long done, long long total) {
+        progress_->setRange(0, 1000);
+        progress_->setValue(static_cast<int>(done * 1000 / total));
+    });
+    connect(&runner_, &WorkRunner::longWorkEnded, this, [this] {
+        progress_->hide();
+        cancelButton_->hide();
+        commandArea_->setEnabled(true);
     });
     progressRow->addWidget(progress_, 1);
     progressRow->addWidget(cancelButton_);
@@ -460,13 +473,13 @@ void MainWindow::AddHaoma() {
     const bool recovered = std::exchange(historyReadFailed_, false);
     showHistory(std::move(fresh));
     // The formulas were scored on the history that could not be read.
-    if (recovered && !busy_) panel_->Yansuan();
+    if (recovered && !runner_.busy()) panel_->Yansuan();
 }
 
 void MainWindow::retryHistory() {
     QTimer::singleShot(3000, this, [this] {
         if (!historyReadFailed_) return;
-        if (busy_)
+        if (runner_.busy())
             retryHistory();
         else
             AddHaoma();
@@ -517,7 +530,7 @@ void MainWindow::selectPosition(int position) { panel_->selectPosition(position)
 // ---- manual entry ----
 
 void MainWindow::storeEnteredDraw() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     Draw draw;
     draw.issue = toInt32(numericValue(entry_->issueText().toStdString())).value_or(0);
     draw.numbers = entry_->numbers();
@@ -551,7 +564,7 @@ void MainWindow::storeEnteredDraw() {
 }
 
 void MainWindow::deferredRefresh() {
-    if (!refreshPending_ || busy_) return;
+    if (!refreshPending_ || runner_.busy()) return;
     refreshAfterHistoryChange();
     deferredTimer_->stop();
 }
@@ -559,7 +572,7 @@ void MainWindow::deferredRefresh() {
 // ---- import and export ----
 
 void MainWindow::importHistory() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     if (!asker_.confirm(this, kImportTitle, kImportQuestion)) return;
     const QString file = chooseTextFile(
         asker_, this, qs(joinPath(dataFolder_, HistoryText::kFolder)), kImportTitle,
@@ -570,15 +583,15 @@ void MainWindow::importHistory() {
     const std::string path = file.toStdString();
     const HistoryText::Carry carry = state_.carry;
     // The worker has the database to itself until it ends.
-    const bool ran = runWork(
-        [&](FormulaPanel::Work& work) {
+    const bool ran = runner_.run(
+        [&](Progress& work) {
             result = HistoryCommands(db_).importFile(path, carry, [&](long long d, long long t) {
-                work.done = d;
-                work.total = t;
+                work.step(d);
+                work.setTotal(t);
                 return !work.cancelled();
             });
         },
-        true);
+        true).ran;
     if (!ran) return;
     if (!result.ok) {
         tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
@@ -591,7 +604,7 @@ void MainWindow::importHistory() {
 }
 
 void MainWindow::exportHistory() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     // The issue box is free text: a path in it must not lead the file out of
     // the history folder.
     const QString issue = state_.verificationIssueText;
@@ -616,7 +629,7 @@ void MainWindow::exportHistory() {
 // ---- deletion ----
 
 void MainWindow::deleteLastDraw() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     const auto result = HistoryCommands(db_).deleteLast();
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
     // Deletions take rows from the end of the issue order. The listed
@@ -626,7 +639,7 @@ void MainWindow::deleteLastDraw() {
 }
 
 void MainWindow::deleteAllDraws() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     if (!confirmDeletion(HistoryCommands(db_).spanAll())) return;
     BusyCursor busy;
     const auto result = HistoryCommands(db_).deleteAll();
@@ -635,7 +648,7 @@ void MainWindow::deleteAllDraws() {
 }
 
 void MainWindow::deleteDownToIssue() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     const QString proposal =
         history_->empty() ? QString()
                           : QString::number(qint64(history_->issue(history_->size() - 1)) - 1);
@@ -656,7 +669,7 @@ void MainWindow::deleteDownToIssue() {
 }
 
 void MainWindow::deleteLastDraws() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     const auto answer = asker_.askText(
         this, kDeleteTitle,
         QStringLiteral(
@@ -679,7 +692,7 @@ void MainWindow::deleteAfterQuestion(const HistoryCommands::Span& span,
     if (!confirmDeletion(span)) return;
     HistoryCommands::Result result;
     // The compaction after it takes a while on a large file.
-    if (!runWork([&](FormulaPanel::Work&) { result = remove(); }, false)) return;
+    if (!runner_.run([&](Progress&) { result = remove(); }, false).ran) return;
     reportFailure(QStringLiteral("删除历史"), result.ok, result.message);
     followHistoryChange([&](History& h) { h.truncate(h.size() - result.rows); });
 }
@@ -795,7 +808,7 @@ void MainWindow::askAddress(const QString& title, const QString& key, const QStr
 // ---- online updates ----
 
 void MainWindow::updateHistoryOnline() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     const QString title = QString::fromUtf8(HistoryUpdate::kTitle);
     const std::string site =
         settings_.address(QLatin1String(HistoryUpdate::kSiteKey)).toStdString();
@@ -845,16 +858,16 @@ void MainWindow::updateHistoryOnline() {
     HistoryUpdate::Result result;
     Fetcher& fetcher = *fetcher_;
     fetcher.reset();
-    cancelHook_ = [&fetcher] { fetcher.cancel(); };
-    const bool ran = runWork(
-        [&](FormulaPanel::Work& work) {
+    runner_.setCancelHook([&fetcher] { fetcher.cancel(); });
+    const bool ran = runner_.run(
+        [&](Progress& work) {
             try {
                 result = HistoryUpdate(db_, fetcher)
                              .run(
                                  site, days, today,
                                  [&work](long long done, long long total) {
-                                     work.total = total;
-                                     work.done = done;
+                                     work.setTotal(total);
+                                     work.step(done);
                                      return !work.cancelled();
                                  },
                                  {}, old);
@@ -863,8 +876,8 @@ void MainWindow::updateHistoryOnline() {
                 result.message = std::string("在线更新失败，历史号码没有改变：") + e.what();
             }
         },
-        true);
-    cancelHook_ = nullptr;
+        true).ran;
+    runner_.setCancelHook(nullptr);
     fetcher.reset();
     if (!ran) return;
 
@@ -893,7 +906,7 @@ void MainWindow::updateHistoryOnline() {
 }
 
 void MainWindow::updateFormulasOnline() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     const QString title = QString::fromUtf8(FormulaUpdate::kTitle);
     const std::string url = settings_.address(QLatin1String(FormulaUpdate::kUrlKey)).toStdString();
     if (url.empty()) {
@@ -910,9 +923,9 @@ void MainWindow::updateFormulasOnline() {
     FormulaUpdate::Result result;
     Fetcher& fetcher = *fetcher_;
     fetcher.reset();
-    cancelHook_ = [&fetcher] { fetcher.cancel(); };
-    const bool ran = runWork(
-        [&](FormulaPanel::Work&) {
+    runner_.setCancelHook([&fetcher] { fetcher.cancel(); });
+    const bool ran = runner_.run(
+        [&](Progress&) {
             Fetcher::Limits limits;
             limits.maxBytes = FormulaUpdate::kMaximumBytes;
             try {
@@ -922,8 +935,8 @@ void MainWindow::updateFormulasOnline() {
                 result.message = std::string("在线更新失败，公式没有改变：") + e.what();
             }
         },
-        true);
-    cancelHook_ = nullptr;
+        true).ran;
+    runner_.setCancelHook(nullptr);
     fetcher.reset();
     if (!ran) return;
 
@@ -988,7 +1001,7 @@ bool MainWindow::reportFailure(const QString& title, bool ok, const std::string&
 // ---- next-draw calculation and its views ----
 
 void MainWindow::computeFormulas() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     CalcRequest request;
     request.currentPosition = state_.selectedPosition;
     request.kill = state_.kill;
@@ -1025,8 +1038,8 @@ void MainWindow::computeFormulas() {
 
     CalcResult result;
     const std::shared_ptr<const History> history = history_;
-    const bool ran = runWork(
-        [&](FormulaPanel::Work& work) {
+    const WorkOutcome outcome = runner_.run(
+        [&](Progress& work) {
             try {
                 result =
                     varnet::calculate(db_, *history, request, [&work] { return work.cancelled(); });
@@ -1036,9 +1049,9 @@ void MainWindow::computeFormulas() {
             }
         },
         true);
-    if (!ran) return;
+    if (!outcome.ran) return;
     if (!result.ok) {
-        if (cancelRequested_)
+        if (outcome.cancelled)
             asker_.inform(this, kCalcTitle, qs(result.message));
         else
             asker_.warn(this, kCalcTitle, qs(result.message));
@@ -1053,7 +1066,7 @@ void MainWindow::computeFormulas() {
         connect(result_, &frmErrarrLei::detailsRequested, this, &MainWindow::showDetails);
     }
     result_->fill(result, summarise(result, request.kill), request.kill, !request.best);
-    result_->setBacktestSource({&db_, this, &asker_, request});
+    result_->setBacktestSource({&db_, &runner_, [this] { return currentHistory(); }, &asker_, request});
     result_->show();
     result_->raise();
     result_->activateWindow();
@@ -1073,7 +1086,7 @@ void MainWindow::showParameters() {
 }
 
 void MainWindow::showSteps(const QString& code, const QString& chinese) {
-    if (busy_) return;
+    if (runner_.busy()) return;
     if (!steps_) steps_ = new frmGsbz(asker_, *this, this);
     if (!steps_->showFormula(*history_, code, chinese)) return;
     steps_->show();
@@ -1082,7 +1095,7 @@ void MainWindow::showSteps(const QString& code, const QString& chinese) {
 }
 
 void MainWindow::showPastResults() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     if (!asker_.confirm(this, kWaitTitle, kReplayQuestion)) return;
     const int position = state_.selectedPosition;
     const bool kill = state_.kill;
@@ -1094,16 +1107,16 @@ void MainWindow::showPastResults() {
     auto replay = std::make_shared<Replay>();
     std::string error;
     bool cancelled = false;
-    const bool ran = runWork(
-        [&](FormulaPanel::Work& work) {
+    const bool ran = runner_.run(
+        [&](Progress& work) {
             try {
                 const auto list = loadFormulaList(db_, position, kill, false);
                 const auto selected = [&](const ListedFormula& f) {
                     return !ids || ids->count(f.row.id) > 0;
                 };
-                work.total = std::count_if(list.begin(), list.end(), selected);
+                work.setTotal(std::count_if(list.begin(), list.end(), selected));
                 *replay = replayFormulas(*history, list, selected, [&work](int done) {
-                    work.done = done;
+                    work.step(done);
                     return !work.cancelled();
                 });
                 cancelled = work.cancelled();
@@ -1111,7 +1124,7 @@ void MainWindow::showPastResults() {
                 error = e.what();
             }
         },
-        true);
+        true).ran;
     if (!ran || cancelled) return;
     if (!error.empty()) {
         asker_.warn(this, QStringLiteral("公式往期位置值结果列表"),
@@ -1128,7 +1141,7 @@ void MainWindow::showPastResults() {
 // ---- search ----
 
 void MainWindow::openSearch() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     // Kept for the run: its results and settings stay between openings.
     if (!search_) search_ = new frmGSGL(db_, settings_.store(), *this, *this, asker_, this);
     search_->setWindowModality(Qt::ApplicationModal);
@@ -1147,26 +1160,13 @@ CountRule MainWindow::searchCountRule() const {
 
 void MainWindow::saveFormulas(std::vector<SearchResult> batch, bool replace,
                               std::function<void(const BatchSaveResult&)> done) {
-    pendingWrites_.push_back([this, batch = std::move(batch), replace, done = std::move(done)] {
+    runner_.queueWrite([this, batch = std::move(batch), replace, done = std::move(done)] {
         BatchSaveResult saved;
         // On the worker: a big replacement is followed by a compaction.
-        runWork([&](FormulaPanel::Work&) { saved = saveBatch(db_, batch, replace); }, false);
+        runner_.run([&](Progress&) { saved = saveBatch(db_, batch, replace); }, false).ran;
         if (saved.ok) formulasSaved(saved.positions);
         done(saved);
     });
-    runPendingWrites();
-}
-
-void MainWindow::runPendingWrites() {
-    // A write never runs beside a verification, nor inside another write
-    // (its refresh or its closing message).
-    while (!busy_ && !writing_ && !pendingWrites_.empty()) {
-        const auto write = std::move(pendingWrites_.front());
-        pendingWrites_.pop_front();
-        writing_ = true;
-        write();
-        writing_ = false;
-    }
 }
 
 void MainWindow::formulasSaved(const std::vector<int>& positions) {
@@ -1178,7 +1178,7 @@ void MainWindow::formulasSaved(const std::vector<int>& positions) {
 // ---- workbooks ----
 
 void MainWindow::exportHistoryList() {
-    if (busy_) return;
+    if (runner_.busy()) return;
     const bool perDraw = panel_->perDrawShown();
     if (perDraw && !asker_.confirm(this, kWaitTitle, kPerDrawExportQuestion)) return;
     const std::vector<PerDrawColumn>* columns = perDraw ? &model_->formulaColumns() : nullptr;
@@ -1208,16 +1208,16 @@ void MainWindow::exportHistoryList() {
 
 bool MainWindow::exportFile(QWidget* from, const QString& title, const std::string& file,
                             long long total, const Exporter::Write& write) {
-    if (busy_) return false;
+    if (runner_.busy()) return false;
     const std::string path = joinPath(dataFolder_, file);
     if (!confirmReplacing(asker_, from, title, qs(path))) return false;
     WorkbookResult result;
-    const bool ran = runWork(
-        [&](FormulaPanel::Work& work) {
-            work.total = total;
+    const WorkOutcome outcome = runner_.run(
+        [&](Progress& work) {
+            work.setTotal(total);
             try {
                 result = write(path, [&work](int done) {
-                    work.done = done;
+                    work.step(done);
                     return !work.cancelled();
                 });
             } catch (const std::exception& e) {
@@ -1226,9 +1226,9 @@ bool MainWindow::exportFile(QWidget* from, const QString& title, const std::stri
             }
         },
         true);
-    if (!ran) return false;
+    if (!outcome.ran) return false;
     if (!result.ok) {
-        if (cancelRequested_)
+        if (outcome.cancelled)
             asker_.inform(from, title, qs(result.message));
         else
             asker_.warn(from, title, qs(result.message));
@@ -1241,65 +1241,6 @@ bool MainWindow::exportFile(QWidget* from, const QString& title, const std::stri
 
 // ---- long operations ----
 
-bool MainWindow::runWork(const std::function<void(FormulaPanel::Work&)>& work, bool cancellable) {
-    if (busy_) return false;
-    busy_ = true;
-    cancelRequested_ = false;
-    FormulaPanel::Work progress;
-    progress.cancel = &cancelRequested_;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-
-    // The worker has the database to itself until it ends.
-    QThread* worker = QThread::create([&] { work(progress); });
-    QEventLoop loop;
-    bool done = false;
-    connect(worker, &QThread::finished, &loop, [&] {
-        done = true;
-        loop.quit();
-    });
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, this, [&] {
-        const long long total = progress.total;
-        if (total <= 0) return;
-        progress_->setRange(0, 1000);
-        progress_->setValue(static_cast<int>(progress.done * 1000 / total));
-    });
-    worker->start();
-    // Short work ends before anything is shown; clicks wait for it. Long
-    // work gets the progress bar and the cancel button.
-    QTimer::singleShot(300, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    bool shown = false;
-    while (!done) {
-        if (!shown) {
-            showProgress(cancellable);
-            poll.start(100);
-            shown = true;
-        }
-        loop.exec();
-    }
-    worker->wait();
-    delete worker;
-    poll.stop();
-    if (shown) {
-        progress_->hide();
-        cancelButton_->hide();
-        commandArea_->setEnabled(true);
-    }
-    QApplication::restoreOverrideCursor();
-    busy_ = false;
-    // Writes that waited run once the caller has applied this work's result.
-    if (!pendingWrites_.empty()) QTimer::singleShot(0, this, [this] { runPendingWrites(); });
-    return true;
-}
-
-void MainWindow::showProgress(bool cancellable) {
-    commandArea_->setEnabled(false);
-    progress_->setRange(0, 0);
-    progress_->show();
-    cancelButton_->setVisible(cancellable);
-}
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // Typing an issue to verify means verifying.
     if (watched == verificationBox_ && event->type() == QEvent::FocusIn)
@@ -1308,10 +1249,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (busy_) {
+    if (runner_.busy()) {
         // The worker still holds the database; let it stop first.
-        cancelRequested_ = true;
-        if (cancelHook_) cancelHook_();
+        runner_.cancel();
         event->ignore();
         return;
     }

@@ -13,6 +13,7 @@
 #include "analysis/Calculation.h"
 #include "app/AppSettings.h"
 #include "ui/MainState.h"
+#include "ui/WorkRunner.h"
 #include "formula/FormulaPanel.h"
 #include "base/History.h"
 #include "history/HistoryCommands.h"
@@ -159,12 +160,11 @@ class MainWindow : public QMainWindow,
 
     // FormulaPanel::Host
     std::shared_ptr<const History> currentHistory() const override { return history_; }
-    bool runWork(const std::function<void(FormulaPanel::Work&)>& work, bool cancellable) override;
-    bool busy() const override { return busy_; }
+    WorkRunner& runner() override { return runner_; }
+    bool busy() const override { return runner_.busy(); }
     // Exporter
     bool exportFile(QWidget* from, const QString& title, const std::string& file, long long total,
                     const Exporter::Write& write) override;
-    void showProgress(bool cancellable);
     // frmGSGL::Host
     CountRule searchCountRule() const override;
     QString entryIssueText() const override { return state_.entryIssueText; }
@@ -173,8 +173,6 @@ class MainWindow : public QMainWindow,
     // The formula tables of these positions were rewritten: list and verify
     // again.
     void formulasSaved(const std::vector<int>& positions);
-    // Runs the queued writes one after another while no work runs.
-    void runPendingWrites();
 
     void chooseDisplay(bool onCurrent);
     void chooseIssueCount(int index);
@@ -232,16 +230,13 @@ class MainWindow : public QMainWindow,
 
     // Downloads for the online updates; the cancel button stops the one under way.
     std::unique_ptr<Fetcher> fetcher_;
-    std::function<void()> cancelHook_;
 
     QTimer* deferredTimer_ = nullptr;
     bool refreshPending_ = false;
-    bool busy_ = false;
-    // Saves from the search window wait here for the work under way (a
-    // verification on the worker, or an earlier save with its refresh).
-    std::deque<std::function<void()>> pendingWrites_;
-    bool writing_ = false;
-    std::atomic<bool> cancelRequested_{false};
+    // Runs every job off the window's thread; saves from the search window
+    // wait in its queue for the work under way (a verification, or an
+    // earlier save with its refresh).
+    WorkRunner runner_;
 };
 
 }  // namespace varnet

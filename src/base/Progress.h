@@ -5,6 +5,10 @@
 
 namespace varnet {
 
+// What logic that reports through a callback takes: (done, total); false
+// asks it to stop. Progress::reporter() makes one.
+using ProgressCallback = std::function<bool(long long done, long long total)>;
+
 // How far a long job has come, and whether it should stop. The job writes,
 // another thread reads; nothing here blocks. Logic takes a Progress* (null:
 // nobody watches) and checks `cancelled()` at its own safe points.
@@ -30,7 +34,7 @@ class Progress {
     const std::atomic<bool>* cancelFlag() const { return &cancel_; }
 
     // The same as callbacks, for code that reports through one.
-    std::function<bool(long long, long long)> reporter() {
+    ProgressCallback reporter() {
         return [this](long long done, long long total) { return report(done, total); };
     }
     std::function<bool(int)> stepper() {

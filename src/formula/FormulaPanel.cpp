@@ -24,6 +24,7 @@
 #include <unordered_set>
 
 #include "base/Paths.h"
+#include "db/Database.h"
 #include "formula/FormulaExport.h"
 #include "ui/MainState.h"
 #include "formula/FilterWindow.h"
@@ -37,6 +38,7 @@
 #include "ui/FlowLayout.h"
 #include "history/HistoryModel.h"
 #include "history/HistoryView.h"
+#include "ui/WorkRunner.h"
 #include "ui/Launcher.h"
 #include "ui/ModelExport.h"
 
@@ -309,7 +311,7 @@ void FormulaPanel::refresh() {
 }
 
 void FormulaPanel::selectPosition(int position) {
-    if (position < 1 || position > kPositions || host_.busy()) {
+    if (position < 1 || position > kPositions || host_.runner().busy()) {
         syncChoices();
         return;
     }
@@ -322,7 +324,7 @@ void FormulaPanel::selectPosition(int position) {
 void FormulaPanel::setKill(bool kill) {
     // The list, the calculation and the deletions all act on one kind: the
     // one chosen is listed at once.
-    if (host_.busy() || (kill == state_.kill && listed_ && listedKill_ == kill)) {
+    if (host_.runner().busy() || (kill == state_.kill && listed_ && listedKill_ == kill)) {
         syncChoices();
         return;
     }
@@ -340,15 +342,15 @@ void FormulaPanel::verify(const Carry& carry) {
     const CountRule rule = countRule();
     const bool onCurrent = state_.resultColumn == ResultColumn::Canshu;
     const std::shared_ptr<const History> history = host_.currentHistory();
-    const bool ran = host_.runWork(
-        [&](Work& work) {
+    const bool ran = host_.runner().run(
+        [&](Progress& work) {
             try {
                 v.list = loadFormulaList(db_, v.position, v.kill);
-                work.total = static_cast<long long>(v.list.size());
+                work.setTotal(static_cast<long long>(v.list.size()));
                 v.scores = scoreFormulaList(
                     *history, v.list, v.position, rule,
                     [&](int done) {
-                        work.done = done;
+                        work.step(done);
                         return !work.cancelled();
                     },
                     &v.cancelled);
@@ -359,7 +361,7 @@ void FormulaPanel::verify(const Carry& carry) {
                 v.error = e.what();
             }
         },
-        true);
+        true).ran;
     if (ran) apply(v, carry);
 }
 
@@ -420,7 +422,7 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
 void FormulaPanel::retryRead(const Carry& carry) {
     QTimer::singleShot(kRetryMs, this, [this, carry] {
         if (!readFailed_) return;
-        if (host_.busy())
+        if (host_.runner().busy())
             retryRead(carry);
         else
             verify(carry);
@@ -506,7 +508,7 @@ void FormulaPanel::updateColumnBar() {
 }
 
 void FormulaPanel::setPerDrawDisplay(bool on) {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     {
         const QSignalBlocker block(perDrawBox_);
         perDrawBox_->setChecked(on);
@@ -521,7 +523,7 @@ void FormulaPanel::setPerDrawDisplay(bool on) {
 }
 
 void FormulaPanel::showBlock(int first) {
-    if (!perDrawBox_->isChecked() || !listed_ || host_.busy()) return;
+    if (!perDrawBox_->isChecked() || !listed_ || host_.runner().busy()) return;
     blockMoved_ = true;
     const auto list = model_->sharedList();
     const int begin = std::clamp(first - 1, 0, std::max(0, model_->size() - 1));
@@ -533,16 +535,16 @@ void FormulaPanel::showBlock(int first) {
     std::vector<PerDrawColumn> columns;
     bool cancelled = false;
     std::string error;
-    const bool ran = host_.runWork(
-        [&](Work& work) {
+    const bool ran = host_.runner().run(
+        [&](Progress& work) {
             try {
                 const int end = std::min<int>(static_cast<int>(list->size()), begin + kBlock);
                 const std::vector<ListedFormula> block(list->begin() + begin, list->begin() + end);
-                work.total = static_cast<long long>(block.size());
+                work.setTotal(static_cast<long long>(block.size()));
                 scores = scoreFormulaList(
                     *history, block, position, rule,
                     [&](int done) {
-                        work.done = done;
+                        work.step(done);
                         return !work.cancelled();
                     },
                     &cancelled);
@@ -552,7 +554,7 @@ void FormulaPanel::showBlock(int first) {
                 error = e.what();
             }
         },
-        true);
+        true).ran;
     if (!ran) return;
     if (!error.empty()) {
         asker_.warn(this, kVerifyTitle, QStringLiteral("无法验算这些公式：") + qs(error));
@@ -580,7 +582,7 @@ std::string FormulaPanel::formulaTextName() {
 }
 
 void FormulaPanel::exportListedText() {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     const std::string file = formulaTextName();
     if (file.empty()) return;
     // The file holds the Chinese form; the list shows what is written.
@@ -599,7 +601,7 @@ void FormulaPanel::exportListedText() {
 }
 
 void FormulaPanel::exportEveryText() {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     const std::string file = formulaTextName();
     if (file.empty()) return;
     formTabs_->setCurrentIndex(0);
@@ -619,7 +621,7 @@ void FormulaPanel::selectAll() { model_->selectAll(); }
 void FormulaPanel::invertSelection() { model_->invertSelection(); }
 
 void FormulaPanel::showFilter() {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     if (!filter_) {
         filter_ = new frmGSGuolv(*model_, asker_, window());
         filter_->setWindowModality(Qt::ApplicationModal);
@@ -632,7 +634,7 @@ void FormulaPanel::showFilter() {
 // ---- entry and import ----
 
 void FormulaPanel::addFormula() {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     const std::string text = input_->text().toStdString();
     if (input_->text().trimmed().isEmpty()) {
         asker_.warn(this, qs(FormulaCommands::kEmptyEntryTitle),
@@ -653,7 +655,7 @@ void FormulaPanel::addFormula() {
 }
 
 void FormulaPanel::importFormulas() {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     const QString file = chooseTextFile(
         asker_, this, qs(joinPath(dataFolder_, FormulaCommands::kTextFolder)),
         kImportTitle, QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
@@ -662,13 +664,13 @@ void FormulaPanel::importFormulas() {
     const std::string path = file.toStdString();
     const int position = state_.selectedPosition;
     const bool kill = state_.kill;
-    const bool ran = host_.runWork(
-        [&](Work& work) {
+    const bool ran = host_.runner().run(
+        [&](Progress& work) {
             try {
                 result = FormulaCommands(db_).importFile(path, dataFolder_, position, kill,
                                                          [&](long long done, long long total) {
-                                                             work.done = done;
-                                                             work.total = total;
+                                                             work.step(done);
+                                                             work.setTotal(total);
                                                              return !work.cancelled();
                                                          });
             } catch (const std::exception& e) {
@@ -676,7 +678,7 @@ void FormulaPanel::importFormulas() {
                 result.message = std::string("读取公式文本失败，公式没有改变：") + e.what();
             }
         },
-        true);
+        true).ran;
     if (!ran) return;
     if (!result.ok) {
         tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
@@ -736,8 +738,8 @@ void FormulaPanel::deleteIdxs(const std::vector<int>& idxs, const Carry& carry) 
     if (!idxs.empty()) {
         FormulaCommands::Result result;
         const int position = listedPosition_;
-        const bool ran = host_.runWork(
-            [&](Work&) {
+        const bool ran = host_.runner().run(
+            [&](Progress&) {
                 try {
                     result = FormulaCommands(db_).deleteFormulas(position, idxs);
                 } catch (const std::exception& e) {
@@ -745,7 +747,7 @@ void FormulaPanel::deleteIdxs(const std::vector<int>& idxs, const Carry& carry) 
                     result.message = std::string("删除失败，公式没有改变：") + e.what();
                 }
             },
-            false);
+            false).ran;
         if (!ran) return;
         if (!result.ok) {
             asker_.warn(this, kDeleteTitle, qs(result.message));
@@ -756,7 +758,7 @@ void FormulaPanel::deleteIdxs(const std::vector<int>& idxs, const Carry& carry) 
 }
 
 void FormulaPanel::deleteFormula(int row) {
-    if (host_.busy() || row < 0 || row >= model_->size()) return;
+    if (host_.runner().busy() || row < 0 || row >= model_->size()) return;
     const int i = model_->listIndex(row);
     const auto idx = model_->list()[i].row.idx;
     if (!idx) return;
@@ -764,7 +766,7 @@ void FormulaPanel::deleteFormula(int row) {
 }
 
 void FormulaPanel::deleteLastFormula(int row) {
-    if (host_.busy() || row < 0 || row >= model_->size()) return;
+    if (host_.runner().busy() || row < 0 || row >= model_->size()) return;
     const int i = model_->listIndex(row);
     const auto idx = model_->list()[i].row.idx;
     if (!idx) return;
@@ -781,7 +783,7 @@ void FormulaPanel::deleteUnselected() {
 }
 
 void FormulaPanel::deleteBySelection(bool selected, const QString& question) {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     if (!asker_.confirm(this, kDeleteTitle, question)) return;
     std::vector<int> idxs, indexes;
     for (int i = 0; i < model_->size(); ++i)
@@ -793,13 +795,13 @@ void FormulaPanel::deleteBySelection(bool selected, const QString& question) {
 }
 
 void FormulaPanel::clearAllFormulas() {
-    if (host_.busy()) return;
+    if (host_.runner().busy()) return;
     if (!asker_.confirm(this, kClearTitle,
                         QStringLiteral("清空所有公式后将无法恢复，是否清空所有类别的公式？")))
         return;
     FormulaCommands::Result result;
-    const bool ran = host_.runWork(
-        [&](Work&) {
+    const bool ran = host_.runner().run(
+        [&](Progress&) {
             try {
                 result = FormulaCommands(db_).clearAll();
             } catch (const std::exception& e) {
@@ -807,7 +809,7 @@ void FormulaPanel::clearAllFormulas() {
                 result.message = std::string("清空失败，公式没有改变：") + e.what();
             }
         },
-        false);
+        false).ran;
     if (!ran) return;
     if (!result.ok) {
         asker_.warn(this, kClearTitle, qs(result.message));
@@ -821,7 +823,7 @@ void FormulaPanel::clearAllFormulas() {
 // ---- charts ----
 
 void FormulaPanel::showRateChart(int row) {
-    if (host_.busy() || row < 0 || row >= model_->size()) return;
+    if (host_.runner().busy() || row < 0 || row >= model_->size()) return;
     const int i = model_->listIndex(row);
     const ListedFormula& f = model_->list()[i];
     if (!f.program) {

@@ -35,6 +35,7 @@ class Launcher;
 class RateChartWindow;
 class frmGSGuolv;
 struct MainState;
+class WorkRunner;
 
 // The formula half of the main window: position selector, kill/keep pair,
 // the formula list with its selection, verification, entry, import,
@@ -43,23 +44,13 @@ struct MainState;
 class FormulaPanel : public QWidget {
     Q_OBJECT
   public:
-    // Progress of work on a worker thread.
-    struct Work {
-        std::atomic<long long> done{0};
-        std::atomic<long long> total{0};
-        const std::atomic<bool>* cancel = nullptr;
-        bool cancelled() const { return cancel && cancel->load(); }
-    };
     // What the panel needs from the window that holds it.
     class Host {
       public:
         virtual ~Host() = default;
         virtual std::shared_ptr<const History> currentHistory() const = 0;
-        // Runs `work` on a worker thread and returns once it has ended,
-        // showing progress and a cancel button when it takes long. False,
-        // without running it, while another command is running.
-        virtual bool runWork(const std::function<void(Work&)>& work, bool cancellable) = 0;
-        virtual bool busy() const = 0;
+        // The window's one runner of work off its thread.
+        virtual WorkRunner& runner() = 0;
     };
 
     // Formulas per block of the history grid's per-draw columns.

@@ -68,7 +68,7 @@ HistoryCommands::Result HistoryCommands::addDraw(const Draw& draw, ParamValues* 
 
 HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& path,
                                                           const HistoryText::Carry& carry,
-                                                          const Progress& progress) {
+                                                          const ProgressCallback& progress) {
     ImportResult result;
     std::string bytes;
     if (!readWholeFile(path, bytes)) {

@@ -7,14 +7,12 @@
 
 #include "base/Draw.h"
 #include "base/History.h"
+#include "base/Progress.h"
 #include "history/HistoryText.h"
 
 namespace varnet {
 
 class Database;
-
-// Reports progress of a long command: (done, total); returning false cancels.
-using Progress = std::function<bool(long long done, long long total)>;
 
 // The commands that change or write the draw history. Each command that
 // changes data runs in one transaction: it completes or leaves the data as
@@ -47,7 +45,7 @@ public:
     // be read, or of which fewer than half of the lines could be read,
     // changes nothing. `carry` is the date known before it.
     ImportResult importFile(const std::string& path, const HistoryText::Carry& carry,
-                            const Progress& progress = {});
+                            const ProgressCallback& progress = {});
     // The import's report: draws read, and the lines not taken by kind and
     // line number, at most `named` numbers a kind. Empty for a clean file.
     static std::string importReport(const ImportResult& result, const std::string& path,

@@ -105,7 +105,7 @@ HistoryUpdate::Preview HistoryUpdate::preview(int windowDays, Date today) {
 }
 
 HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays, Date today,
-                                         const Progress& progress, const Fetcher::Limits& limits,
+                                         const ProgressCallback& progress, const Fetcher::Limits& limits,
                                          OldDraws old) {
     Result result;
     UpdateLock lock;

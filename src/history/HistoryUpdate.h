@@ -87,7 +87,7 @@ class HistoryUpdate {
     // `progress(done, total)` counts pages and may return false to cancel
     // (nothing changes); Fetcher::cancel() stops a page under way.
     // Under Replace the history is emptied only when every page was read.
-    Result run(const std::string& site, int days, Date today, const Progress& progress = {},
+    Result run(const std::string& site, int days, Date today, const ProgressCallback& progress = {},
                const Fetcher::Limits& limits = {}, OldDraws old = OldDraws::Keep);
 
   private:

@@ -54,6 +54,17 @@ class WorkRunner : public QObject {
     // Runs `write` on this thread now when idle, else once the running job
     // and its caller are done. Writes run in the order they came.
     void queueWrite(std::function<void()> write);
+
+    // `command` wrapped so that it does nothing while a job runs (a menu
+    // entry or a shortcut can still fire then): the one busy guard. When it
+    // is refused, `refused` runs instead (e.g. to put a clicked choice back).
+    std::function<void()> whenIdle(std::function<void()> command,
+                                   std::function<void()> refused = {}) {
+        return [this, command = std::move(command), refused = std::move(refused)] {
+            if (!busy_) command();
+            else if (refused) refused();
+        };
+    }
     bool writesPending() const { return !writes_.empty(); }
 
   signals:
