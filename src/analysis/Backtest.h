@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Outcome.h"
 #include "analysis/Calculation.h"
 
 namespace varnet {
@@ -30,10 +31,8 @@ struct BacktestPosition {
     std::vector<double> cumulativeExpected;
 };
 
-struct BacktestResult {
-    bool ok = false;
+struct BacktestResult : Outcome {  // message: why nothing was checked
     bool cancelled = false;
-    std::string message;                      // why nothing was checked, for the user
     std::vector<std::int32_t> issues;         // the tested draws' issues, in order
     std::vector<BacktestPosition> positions;  // 1..currentPosition
 };

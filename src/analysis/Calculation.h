@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/Outcome.h"
 #include "engine/ScoreStat.h"
 
 namespace varnet {
@@ -49,9 +50,7 @@ struct VotingFormula {
     int number = 0;  // its number for the target draw
 };
 
-struct CalcResult {
-    bool ok = false;
-    std::string message;                   // why nothing was computed, for the user
+struct CalcResult : Outcome {  // message: why nothing was computed
     std::vector<PositionVotes> positions;  // 1..currentPosition in order
     int keepQuota = 1;                     // N: 1 for the selected method, the keep limit else
     int targetRow = -1;                    // history row whose values predict the target draw

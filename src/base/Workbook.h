@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "base/Outcome.h"
+
 namespace varnet {
 
 // A cell of an exported grid: its text and, when set, its interior colour
@@ -14,10 +16,8 @@ struct WorkbookCell {
     static constexpr std::uint32_t kNoFill = 0xFFFFFFFFu;
 };
 
-struct WorkbookResult {
-    bool ok = false;
-    std::string message;  // names the file and the reason, for the user
-};
+// message: names the file and the reason.
+struct WorkbookResult : Outcome {};
 
 // Writes a grid of `rows` x `columns` cells to an .xlsx workbook with the one
 // sheet "Sheet1", row by row in constant memory. Texts that are plain

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Outcome.h"
+
 namespace varnet {
 
 class Database;
@@ -27,9 +29,8 @@ class FormulaCommands {
 
     explicit FormulaCommands(Database& db) : db_(db) {}
 
-    struct EntryResult {
-        bool ok = false;
-        std::string title, message;  // why not, when !ok
+    struct EntryResult : Outcome {  // message (under title): why not
+        std::string title;
         int position = 0;            // the table written: the text's position, else the current one
         bool kill = true;            // the formula's kind (the mode after the entry)
         int idx = 0;
@@ -41,10 +42,8 @@ class FormulaCommands {
     // are no parameters, or that is no formula, is refused and nothing stored.
     EntryResult add(const std::string& text, int currentPosition, bool currentKill);
 
-    struct ImportResult {
-        bool ok = false;
+    struct ImportResult : Outcome {
         bool cancelled = false;
-        std::string message;           // why not, when !ok
         int appended = 0;              // formulas written
         int unrecognised = 0;          // lines that failed the character test
         std::string unrecognisedPath;  // "无法识别公式.txt" in the data folder
@@ -59,9 +58,7 @@ class FormulaCommands {
                             int currentPosition, bool currentKill,
                             const std::function<bool(long long, long long)>& progress = {});
 
-    struct Result {
-        bool ok = false;
-        std::string message;
+    struct Result : Outcome {
         int rows = 0;
     };
     // Deletes the formulas with these `idx` values from a position's table,

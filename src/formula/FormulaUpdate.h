@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Outcome.h"
 #include "net/Fetcher.h"
 
 namespace varnet {
@@ -27,10 +28,8 @@ class FormulaUpdate {
     static constexpr long long kMinimumBytes = 1025;
     static constexpr long long kMaximumBytes = 64LL * 1024 * 1024;
 
-    struct Result {
-        bool ok = false;
+    struct Result : Outcome {
         bool cancelled = false;
-        std::string message;         // for the user, in Chinese
         long long bytes = 0;         // size of the download
         int formulas = 0;            // formulas stored
         int skipped = 0;             // lines that failed the character test

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Outcome.h"
 #include "base/Draw.h"
 #include "base/History.h"
 #include "base/Progress.h"
@@ -21,9 +22,7 @@ class HistoryCommands {
 public:
     explicit HistoryCommands(Database& db) : db_(db) {}
 
-    struct Result {
-        bool ok = false;
-        std::string message;  // why not, when !ok; a note for the user otherwise
+    struct Result : Outcome {
         int rows = 0;         // rows stored or deleted
     };
 

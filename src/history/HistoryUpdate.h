@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Outcome.h"
 #include "base/Draw.h"
 #include "history/HistoryCommands.h"
 #include "net/Fetcher.h"
@@ -70,10 +71,8 @@ class HistoryUpdate {
         std::vector<std::string> dropped;  // rows left out, with why
     };
 
-    struct Result {
-        bool ok = false;
+    struct Result : Outcome {  // message: what changed or why nothing did
         bool cancelled = false;
-        std::string message;  // for the user, in Chinese: what changed or why nothing did
         int added = 0;        // draws appended
         int deleted = 0;      // stored draws dropped with the days window
         std::vector<DayOutcome> days;

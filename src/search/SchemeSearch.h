@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Outcome.h"
 #include "engine/Scoring.h"
 #include "engine/Generator.h"
 #include "search/HoldOut.h"
@@ -30,9 +31,7 @@ struct SearchResult {
 // names (the other positions keep theirs). Each result keeps the kind it was
 // found under; each table written is rebuilt once (duplicates dropped, first
 // appearance kept, `idx` 1..n). One transaction for the whole batch.
-struct BatchSaveResult {
-    bool ok = false;
-    std::string message;
+struct BatchSaveResult : Outcome {
     std::vector<int> positions;  // the tables written, in order of first use
     int written = 0;             // rows inserted before duplicates were dropped
 };
