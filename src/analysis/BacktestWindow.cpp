@@ -7,28 +7,14 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
-#include <cmath>
 
 #include "engine/Significance.h"
 #include "ui/CellModel.h"
 
 namespace varnet {
-
-void setCountAxis(QValueAxis* axis, double most) {
-    double step = 1.0;
-    while (most / step > 8.0)
-        for (const double f : {2.0, 2.5, 2.0})
-            if (most / step > 8.0) step *= f;
-    axis->setRange(0.0, std::max(step, std::ceil(most / step) * step));
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0.0);
-    axis->setTickInterval(step);
-}
 
 BacktestWindow::BacktestWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("frmBacktest"));
@@ -62,33 +48,11 @@ BacktestWindow::BacktestWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     layout->addLayout(row);
     connect(choice_, &QComboBox::activated, this, [this](int i) { chartPosition(i + 1); });
 
-    chart_ = new QChart;
-    successes_ = new QLineSeries(chart_);
-    successes_->setName(QStringLiteral("累计命中次数"));
-    successes_->setColor(QColor(0, 0, 255));
-    chance_ = new QLineSeries(chart_);
-    chance_->setName(QStringLiteral("机会期望（累计保留个数 / 10）"));
-    QPen dashed(QColor(220, 0, 0));
-    dashed.setStyle(Qt::DashLine);
-    dashed.setWidth(2);
-    chance_->setPen(dashed);
-    chart_->addSeries(successes_);
-    chart_->addSeries(chance_);
-    xAxis_ = new QValueAxis(chart_);
-    xAxis_->setLabelFormat(QStringLiteral("%d"));
-    xAxis_->setTitleText(QStringLiteral("回测的第几期"));
-    yAxis_ = new QValueAxis(chart_);
-    yAxis_->setLabelFormat(QStringLiteral("%d"));
-    chart_->addAxis(xAxis_, Qt::AlignBottom);
-    chart_->addAxis(yAxis_, Qt::AlignLeft);
-    for (QLineSeries* s : {successes_, chance_}) {
-        s->attachAxis(xAxis_);
-        s->attachAxis(yAxis_);
-    }
-    chart_->legend()->setAlignment(Qt::AlignBottom);
-    auto* view = new QChartView(chart_, this);
-    view->setRenderHint(QPainter::Antialiasing);
-    layout->addWidget(view, 1);
+    chart_ = new ChanceChart(ChanceChart::Shape::Line, this);
+    chart_->line()->setName(QStringLiteral("累计命中次数"));
+    chart_->chance()->setName(QStringLiteral("机会期望（累计保留个数 / 10）"));
+    chart_->xAxis()->setTitleText(QStringLiteral("回测的第几期"));
+    layout->addWidget(chart_, 1);
     resize(820, 720);
 }
 
@@ -154,15 +118,15 @@ void BacktestWindow::chartPosition(int position) {
         hits.append(QPointF(static_cast<double>(t + 1), p.cumulative[t]));
         chance.append(QPointF(static_cast<double>(t + 1), p.cumulativeExpected[t]));
     }
-    successes_->replace(hits);
-    chance_->replace(chance);
-    xAxis_->setRange(0, std::max(1, p.draws));
-    setCountAxis(yAxis_, std::max(p.expected, static_cast<double>(p.successes)));
-    chart_->setTitle(QStringLiteral("第%1位：命中 %2 次，机会期望 %3 次，p值 %4")
-                         .arg(p.position)
-                         .arg(p.successes)
-                         .arg(QString::number(p.expected, 'f', 1),
-                              QString::fromStdString(pValueText(p.pValue))));
+    chart_->line()->replace(hits);
+    chart_->chance()->replace(chance);
+    chart_->xAxis()->setRange(0, std::max(1, p.draws));
+    chart_->fitCount(std::max(p.expected, static_cast<double>(p.successes)));
+    chart_->chart()->setTitle(QStringLiteral("第%1位：命中 %2 次，机会期望 %3 次，p值 %4")
+                                  .arg(p.position)
+                                  .arg(p.successes)
+                                  .arg(QString::number(p.expected, 'f', 1),
+                                       QString::fromStdString(pValueText(p.pValue))));
 }
 
 }  // namespace varnet

@@ -3,21 +3,15 @@
 #include <QWidget>
 
 #include "analysis/Backtest.h"
+#include "ui/ChanceChart.h"
 
 class QComboBox;
 class QLabel;
 class QTableView;
 
-class QChart;
-class QLineSeries;
-class QValueAxis;
-
 namespace varnet {
 
 class CellModel;
-
-// A count axis from 0 to at least `most` with ticks at whole, round steps.
-void setCountAxis(QValueAxis* axis, double most);
 
 // "方法回测": the walk-forward check per position (draws tested, successes,
 // what chance gives, p-value) and, for the chosen position, the successes
@@ -34,8 +28,8 @@ class BacktestWindow : public QWidget {
 
     QTableView* table() const { return table_; }
     QComboBox* positionChoice() const { return choice_; }
-    QLineSeries* successSeries() const { return successes_; }
-    QLineSeries* chanceSeries() const { return chance_; }
+    QLineSeries* successSeries() const { return chart_->line(); }
+    QLineSeries* chanceSeries() const { return chart_->chance(); }
 
   private:
     BacktestResult result_;
@@ -43,11 +37,7 @@ class BacktestWindow : public QWidget {
     QTableView* table_ = nullptr;
     QLabel* summary_ = nullptr;
     QComboBox* choice_ = nullptr;
-    QChart* chart_ = nullptr;
-    QLineSeries* successes_ = nullptr;
-    QLineSeries* chance_ = nullptr;
-    QValueAxis* xAxis_ = nullptr;
-    QValueAxis* yAxis_ = nullptr;
+    ChanceChart* chart_ = nullptr;
 };
 
 }  // namespace varnet

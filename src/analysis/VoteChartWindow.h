@@ -4,12 +4,9 @@
 #include <vector>
 
 #include "analysis/Calculation.h"
+#include "ui/ChanceChart.h"
 
-class QBarSet;
-class QChart;
 class QComboBox;
-class QLineSeries;
-class QValueAxis;
 
 namespace varnet {
 
@@ -26,18 +23,15 @@ class VoteChartWindow : public QWidget {
     void chartPosition(int index);
 
     QComboBox* positionChoice() const { return choice_; }
-    QBarSet* bars() const { return bars_; }
-    QLineSeries* chanceLine() const { return chance_; }
+    QBarSet* bars() const { return chart_->bars(); }
+    QLineSeries* chanceLine() const { return chart_->chance(); }
 
   private:
     std::vector<PositionVotes> positions_;
     bool kill_ = true;
     std::int32_t target_ = 0;
     QComboBox* choice_ = nullptr;
-    QChart* chart_ = nullptr;
-    QBarSet* bars_ = nullptr;
-    QLineSeries* chance_ = nullptr;
-    QValueAxis* yAxis_ = nullptr;
+    ChanceChart* chart_ = nullptr;
 };
 
 }  // namespace varnet

@@ -3,8 +3,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
@@ -27,42 +25,13 @@ RateChartWindow::RateChartWindow(QWidget* parent) : QWidget(parent, Qt::Window) 
     setObjectName(QStringLiteral("rateChart"));
     setWindowTitle(QStringLiteral("公式滚动正确率"));
     auto* layout = new QVBoxLayout(this);
-
-    chart_ = new QChart;
-    rate_ = new QLineSeries(chart_);
-    baseline_ = new QLineSeries(chart_);
-    rate_->setColor(QColor(0, 0, 255));
-    QPen dashed(QColor(220, 0, 0));
-    dashed.setStyle(Qt::DashLine);
-    dashed.setWidth(2);
-    baseline_->setPen(dashed);
-    chart_->addSeries(rate_);
-    chart_->addSeries(baseline_);
-    xAxis_ = new QValueAxis(chart_);
-    xAxis_->setLabelFormat(QStringLiteral("%d"));
-    xAxis_->setTitleText(QStringLiteral("历史期序（第几期）"));
-    yAxis_ = new QValueAxis(chart_);
-    yAxis_->setLabelFormat(QStringLiteral("%.0f%%"));
-    yAxis_->setTitleText(QStringLiteral("窗口内正确率（不加权）"));
-    chart_->addAxis(xAxis_, Qt::AlignBottom);
-    chart_->addAxis(yAxis_, Qt::AlignLeft);
-    for (QLineSeries* s : {rate_, baseline_}) {
-        s->attachAxis(xAxis_);
-        s->attachAxis(yAxis_);
-    }
-    chart_->legend()->setAlignment(Qt::AlignBottom);
-    QFont titleFont = chart_->titleFont();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
-    titleFont.setBold(true);
-    chart_->setTitleFont(titleFont);
-
-    view_ = new QChartView(chart_, this);
-    view_->setRenderHint(QPainter::Antialiasing);
-    layout->addWidget(view_, 1);
-    note_ = new QLabel(this);
-    note_->setObjectName(QStringLiteral("rateChartNote"));
-    note_->setWordWrap(true);
-    layout->addWidget(note_);
+    chart_ = new ChanceChart(ChanceChart::Shape::Line, this);
+    chart_->xAxis()->setTitleText(QStringLiteral("历史期序（第几期）"));
+    chart_->yAxis()->setLabelFormat(QStringLiteral("%.0f%%"));
+    chart_->yAxis()->setTitleText(QStringLiteral("窗口内正确率（不加权）"));
+    chart_->setLargeTitle();
+    chart_->addNote(QStringLiteral("rateChartNote"));
+    layout->addWidget(chart_, 1);
     resize(860, 520);
 }
 
@@ -76,21 +45,21 @@ void RateChartWindow::showData(const Data& data) {
         low = std::min(low, p.percent);
         high = std::max(high, p.percent);
     }
-    rate_->replace(points);
-    rate_->setName(QStringLiteral("滚动正确率（每 %1 期）").arg(data.window));
+    chart_->line()->replace(points);
+    chart_->line()->setName(QStringLiteral("滚动正确率（每 %1 期）").arg(data.window));
     const double first = points.isEmpty() ? 1 : points.front().x();
     const double last = points.isEmpty() ? 2 : std::max(points.back().x(), first + 1);
-    baseline_->replace({QPointF(first, baseline), QPointF(last, baseline)});
-    baseline_->setName(
+    chart_->xAxis()->setRange(first, last);
+    chart_->setChanceLevel(
+        baseline,
         QStringLiteral("机会基线 %1").arg(QString::fromStdString(baselineText(data.kill))));
-    xAxis_->setRange(first, last);
     // Room around the line and the rates, in steps of five percent.
-    yAxis_->setRange(std::max(0.0, std::floor(low / 5.0) * 5.0 - 5.0),
-                     std::min(100.0, std::ceil(high / 5.0) * 5.0 + 5.0));
-    yAxis_->applyNiceNumbers();
+    chart_->yAxis()->setRange(std::max(0.0, std::floor(low / 5.0) * 5.0 - 5.0),
+                              std::min(100.0, std::ceil(high / 5.0) * 5.0 + 5.0));
+    chart_->yAxis()->applyNiceNumbers();
 
     const QString kind = data.kill ? QStringLiteral("杀") : QStringLiteral("生");
-    chart_->setTitle(
+    chart_->chart()->setTitle(
         QStringLiteral("%1位 %2码公式：%3").arg(data.positionName, kind, elided(data.formula, 60)));
     QString note =
         QStringLiteral("每点为截至该期的最近 %1 期中命中的比例；历史 %2 至 %3 期，可验算 %4 期。")
@@ -105,7 +74,7 @@ void RateChartWindow::showData(const Data& data) {
                     .arg(data.retrieval)
                     .arg(data.window);
     note += QStringLiteral("红色虚线是单凭机会的命中率。");
-    note_->setText(note);
+    chart_->note()->setText(note);
 }
 
 }  // namespace varnet

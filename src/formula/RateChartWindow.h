@@ -4,12 +4,7 @@
 #include <vector>
 
 #include "formula/RollingRate.h"
-
-class QLabel;
-class QChart;
-class QChartView;
-class QLineSeries;
-class QValueAxis;
+#include "ui/ChanceChart.h"
 
 namespace varnet {
 
@@ -34,19 +29,13 @@ class RateChartWindow : public QWidget {
 
     void showData(const Data& data);
 
-    QChart* chart() const { return chart_; }
-    QLineSeries* rateSeries() const { return rate_; }
-    QLineSeries* baselineSeries() const { return baseline_; }
-    QLabel* note() const { return note_; }
+    QChart* chart() const { return chart_->chart(); }
+    QLineSeries* rateSeries() const { return chart_->line(); }
+    QLineSeries* baselineSeries() const { return chart_->chance(); }
+    QLabel* note() const { return chart_->note(); }
 
   private:
-    QChartView* view_ = nullptr;
-    QChart* chart_ = nullptr;
-    QLineSeries* rate_ = nullptr;
-    QLineSeries* baseline_ = nullptr;
-    QValueAxis* xAxis_ = nullptr;
-    QValueAxis* yAxis_ = nullptr;
-    QLabel* note_ = nullptr;
+    ChanceChart* chart_ = nullptr;
 };
 
 }  // namespace varnet

@@ -4,14 +4,10 @@
 #include <functional>
 
 #include "history/NumberCounts.h"
+#include "ui/ChanceChart.h"
 
 class QAction;
-class QBarSet;
-class QChart;
-class QLabel;
-class QLineSeries;
 class QMenu;
-class QValueAxis;
 
 namespace varnet {
 
@@ -40,17 +36,13 @@ class NumberChartWindow : public QWidget {
     static QAction* addMenuEntry(QMenu* menu, HistoryView* view, const HistoryModel& model,
                                  std::function<int()> retrieval);
 
-    QChart* chart() const { return chart_; }
-    QBarSet* bars() const { return bars_; }
-    QLineSeries* expectation() const { return expectation_; }
-    QLabel* note() const { return note_; }
+    QChart* chart() const { return chart_->chart(); }
+    QBarSet* bars() const { return chart_->bars(); }
+    QLineSeries* expectation() const { return chart_->chance(); }
+    QLabel* note() const { return chart_->note(); }
 
   private:
-    QChart* chart_ = nullptr;
-    QBarSet* bars_ = nullptr;
-    QLineSeries* expectation_ = nullptr;
-    QValueAxis* yAxis_ = nullptr;
-    QLabel* note_ = nullptr;
+    ChanceChart* chart_ = nullptr;
 };
 
 }  // namespace varnet
