@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <future>
 #include <string>
 
 #include "db/Database.h"
@@ -74,21 +75,53 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
 namespace {
 
 // Stores the draws as appendDraws does; with `into`, also appends each row
-// there as stored.
+// there as stored. Each block's parameters are worked out (and appended to
+// `into`) on a second thread while the block before is inserted.
 void storeDraws(Database& db, const std::vector<Draw>& draws,
                 const std::function<bool(int)>& progress, History* into) {
-    auto st = db.prepare(insertSql());
-    Numbers previous{};
-    for (std::size_t i = 0; i < draws.size(); ++i) {
-        const ParamValues params = computeParameters(draws[i], previous);
-        bindRow(st, draws[i].issue, params);
-        previous = draws[i].numbers;
-        st.run();
-        st.reset();
-        if (into) into->append(draws[i].issue, params);
-        if (progress && (i + 1) % 2048 == 0 && !progress(static_cast<int>(i + 1))) {
-            throw DbError("cancelled");
+    constexpr int kBlock = 4096;
+    const int total = static_cast<int>(draws.size());
+    if (total == 0) return;
+    sqlite3* raw = db.handle();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(raw, insertSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
+        throw DbError(describeError(raw, sqlite3_errcode(raw)));
+    struct Finalize {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{st};
+    std::vector<ParamValues> blocks[2] = {std::vector<ParamValues>(kBlock),
+                                          std::vector<ParamValues>(kBlock)};
+    std::vector<std::int32_t> issues[2] = {std::vector<std::int32_t>(kBlock),
+                                           std::vector<std::int32_t>(kBlock)};
+    const auto work = [&](int block) {
+        const int from = block * kBlock, to = std::min(total, from + kBlock);
+        auto& out = blocks[block % 2];
+        auto& iss = issues[block % 2];
+        for (int i = from; i < to; ++i) {
+            out[i - from] = computeParameters(draws[i], i > 0 ? draws[i - 1].numbers : Numbers{});
+            iss[i - from] = draws[i].issue;
         }
+        if (into) into->append(iss.data(), out.data(), to - from);
+    };
+    const int blockCount = (total + kBlock - 1) / kBlock;
+    work(0);
+    for (int b = 0; b < blockCount; ++b) {
+        std::future<void> next;
+        if (b + 1 < blockCount) next = std::async(std::launch::async, work, b + 1);
+        const int from = b * kBlock, to = std::min(total, from + kBlock);
+        const auto& params = blocks[b % 2];
+        for (int i = from; i < to; ++i) {
+            const ParamValues& v = params[i - from];
+            int n = 0;
+            for (int k : appendOrder()) sqlite3_bind_int64(st, ++n, v[k - 1]);
+            sqlite3_bind_int64(st, n + 1, draws[i].issue);
+            const int rc = sqlite3_step(st);
+            sqlite3_reset(st);
+            if (rc != SQLITE_DONE) throw DbError(describeError(raw, rc));
+            if (progress && (i + 1) % 2048 == 0 && !progress(i + 1)) throw DbError("cancelled");
+        }
+        if (next.valid()) next.get();
     }
 }
 
