@@ -242,6 +242,20 @@ int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--job") return runJob(argv[2], argv[3], argv[4]);
     // First, while this process is small: children start from its size.
     const MillionFigures million = millionFigures();
+    const auto printMillion = [&million] {
+        std::printf("import_h1000000_s: %.3f\n", million.import.seconds);
+        std::printf("import_h1000000_rss_mb: %.1f\n", million.import.rssMb);
+        std::printf("startup_1000x1_h1000000_s: %.3f\n", million.startup.seconds);
+        std::printf("startup_h1000000_rss_mb: %.1f\n", million.startup.rssMb);
+        std::printf("replay_1000_h1000000_s: %.3f\n", million.replay.seconds);
+        std::printf("replay_1000_h1000000_rss_mb: %.1f\n", million.replay.rssMb);
+        std::printf("params_h1000000_s: %.4f\n", million.params.seconds);
+    };
+    // `--million`: only the million-draw figures.
+    if (argc == 2 && std::string(argv[1]) == "--million") {
+        printMillion();
+        return 0;
+    }
 
     const int k = 8;
     const int position = 1;
@@ -503,13 +517,7 @@ int main(int argc, char** argv) {
     std::printf("replay_1000_h100000_s: %.3f\n", replay1000);
     std::printf("export_history_h100000_s: %.3f\n", exportHistory);
     std::printf("translate_250000_terms_s: %.3f\n", translate250k);
-    std::printf("import_h1000000_s: %.3f\n", million.import.seconds);
-    std::printf("import_h1000000_rss_mb: %.1f\n", million.import.rssMb);
-    std::printf("startup_1000x1_h1000000_s: %.3f\n", million.startup.seconds);
-    std::printf("startup_h1000000_rss_mb: %.1f\n", million.startup.rssMb);
-    std::printf("replay_1000_h1000000_s: %.3f\n", million.replay.seconds);
-    std::printf("replay_1000_h1000000_rss_mb: %.1f\n", million.replay.rssMb);
-    std::printf("params_h1000000_s: %.4f\n", million.params.seconds);
+    printMillion();
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);

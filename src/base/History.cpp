@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace varnet {
@@ -114,7 +115,50 @@ void HistoryColumn::load(int from, int len, double* out) const {
     }
 }
 
+const void* HistoryColumn::bytes() const {
+    switch (width_) {
+        case 1:
+            return narrow_.data();
+        case 2:
+            return middle_.data();
+        default:
+            return wide_.data();
+    }
+}
+
+void HistoryColumn::assignBytes(int width, const void* data, int count) {
+    clear();
+    width_ = width;
+    size_ = count;
+    const auto* b = static_cast<const char*>(data);
+    switch (width) {
+        case 1:
+            narrow_.resize(count);
+            std::memcpy(narrow_.data(), b, count);
+            break;
+        case 2:
+            middle_.resize(count);
+            std::memcpy(middle_.data(), b, static_cast<std::size_t>(count) * 2);
+            break;
+        default:
+            width_ = 4;
+            wide_.resize(count);
+            std::memcpy(wide_.data(), b, static_cast<std::size_t>(count) * 4);
+    }
+}
+
 History::History() = default;
+
+History History::sortedByIssue() const {
+    std::vector<int> order(size());
+    for (int i = 0; i < size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return issue(a) < issue(b); });
+    History sorted;
+    sorted.reserve(size());
+    for (int i : order) sorted.append(issue(i), params(i));
+    return sorted;
+}
 
 void History::reserve(int rows) {
     issues_.reserve(rows);

@@ -34,6 +34,10 @@ class HistoryColumn {
     // Rows [from, from + len) as doubles.
     void load(int from, int len, double* out) const;
     int width() const { return width_; }
+    // The values as stored, width() bytes each in this machine's order, and
+    // the way back: for a stored copy of the column.
+    const void* bytes() const;
+    void assignBytes(int width, const void* data, int count);
 
     class const_iterator {
       public:
@@ -89,6 +93,13 @@ public:
 
     const std::vector<std::int32_t>& issues() const { return issues_; }
     const HistoryColumn& column(int k) const { return columns_[k - 1]; }
+
+    // The stored copy's way in: the issues, then each column filled by
+    // column(k)'s assignBytes through this.
+    void assignIssues(std::vector<std::int32_t> issues) { issues_ = std::move(issues); }
+    HistoryColumn& columnToFill(int k) { return columns_[k - 1]; }
+    // The same rows in issue order, ties in their order here.
+    History sortedByIssue() const;
 
     // Row of the last draw with this issue, or -1.
     int findIssue(std::int32_t issue) const;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
+#include <future>
 #include <string>
 
 #include "db/Database.h"
@@ -70,19 +72,224 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
     }
 }
 
+namespace {
+
+// Stores the draws as appendDraws does; with `into`, also appends each row
+// there as stored. Each block's parameters are worked out (and appended to
+// `into`) on a second thread while the block before is inserted.
+void storeDraws(Database& db, const std::vector<Draw>& draws,
+                const std::function<bool(int)>& progress, History* into) {
+    constexpr int kBlock = 4096;
+    const int total = static_cast<int>(draws.size());
+    if (total == 0) return;
+    sqlite3* raw = db.handle();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(raw, insertSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
+        throw DbError(describeError(raw, sqlite3_errcode(raw)));
+    struct Finalize {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{st};
+    std::vector<ParamValues> blocks[2] = {std::vector<ParamValues>(kBlock),
+                                          std::vector<ParamValues>(kBlock)};
+    std::vector<std::int32_t> issues[2] = {std::vector<std::int32_t>(kBlock),
+                                           std::vector<std::int32_t>(kBlock)};
+    const auto work = [&](int block) {
+        const int from = block * kBlock, to = std::min(total, from + kBlock);
+        auto& out = blocks[block % 2];
+        auto& iss = issues[block % 2];
+        for (int i = from; i < to; ++i) {
+            out[i - from] = computeParameters(draws[i], i > 0 ? draws[i - 1].numbers : Numbers{});
+            iss[i - from] = draws[i].issue;
+        }
+        if (into) into->append(iss.data(), out.data(), to - from);
+    };
+    const int blockCount = (total + kBlock - 1) / kBlock;
+    work(0);
+    for (int b = 0; b < blockCount; ++b) {
+        std::future<void> next;
+        if (b + 1 < blockCount) next = std::async(std::launch::async, work, b + 1);
+        const int from = b * kBlock, to = std::min(total, from + kBlock);
+        const auto& params = blocks[b % 2];
+        for (int i = from; i < to; ++i) {
+            const ParamValues& v = params[i - from];
+            int n = 0;
+            for (int k : appendOrder()) sqlite3_bind_int64(st, ++n, v[k - 1]);
+            sqlite3_bind_int64(st, n + 1, draws[i].issue);
+            const int rc = sqlite3_step(st);
+            sqlite3_reset(st);
+            if (rc != SQLITE_DONE) throw DbError(describeError(raw, rc));
+            if (progress && (i + 1) % 2048 == 0 && !progress(i + 1)) throw DbError("cancelled");
+        }
+        if (next.valid()) next.get();
+    }
+}
+
+// The stored copy of the loaded history: row 0 the issues, row k the
+// parameter k, each column's values as History holds them. It is the
+// table's only while the triggers below stand (any writer of the table, this
+// program or another, empties the copy in the same transaction) and the
+// table still has the row count and last row id it was made with.
+const char* const kCopyTableSql =
+    "CREATE TABLE IF NOT EXISTS LishiCopy (k INTEGER PRIMARY KEY, width INTEGER NOT NULL,"
+    " rows INTEGER NOT NULL, lastRowid INTEGER NOT NULL, data BLOB NOT NULL)";
+struct CopyTrigger {
+    const char* name;
+    const char* sql;
+};
+const CopyTrigger kCopyTriggers[3] = {
+    {"LishiCopyAfterInsert",
+     "CREATE TRIGGER LishiCopyAfterInsert AFTER INSERT ON Lishi BEGIN DELETE FROM LishiCopy; END"},
+    {"LishiCopyAfterUpdate",
+     "CREATE TRIGGER LishiCopyAfterUpdate AFTER UPDATE ON Lishi BEGIN DELETE FROM LishiCopy; END"},
+    {"LishiCopyAfterDelete",
+     "CREATE TRIGGER LishiCopyAfterDelete AFTER DELETE ON Lishi BEGIN DELETE FROM LishiCopy; END"},
+};
+
+// Counts our triggers standing on Lishi exactly as we made them.
+const std::string& triggerCountSql() {
+    static const std::string sql = [] {
+        std::string s =
+            "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'Lishi' AND (";
+        for (int i = 0; i < 3; ++i) {
+            if (i) s += " OR ";
+            s += std::string("(name = '") + kCopyTriggers[i].name + "' AND sql = '" +
+                 kCopyTriggers[i].sql + "')";
+        }
+        return s + "))";
+    }();
+    return sql;
+}
+
+void check(sqlite3* raw, int rc) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        throw DbError(describeError(raw, rc));
+}
+
+}  // namespace
+
 void HistoryTable::appendDraws(const std::vector<Draw>& draws,
                                const std::function<bool(int)>& progress) {
-    auto st = db_.prepare(insertSql());
-    Numbers previous{};
-    for (std::size_t i = 0; i < draws.size(); ++i) {
-        bindRow(st, draws[i].issue, computeParameters(draws[i], previous));
-        previous = draws[i].numbers;
-        st.run();
-        st.reset();
-        if (progress && (i + 1) % 2048 == 0 && !progress(static_cast<int>(i + 1))) {
-            throw DbError("cancelled");
-        }
+    storeDraws(db_, draws, progress, nullptr);
+}
+
+void HistoryTable::ensureCopy(Database& db) {
+    db.exec(kCopyTableSql);
+    for (const auto& t : kCopyTriggers) {
+        auto st = db.prepare("SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
+        st.bind(1, std::string_view(t.name));
+        if (!st.step()) db.exec(t.sql);
     }
+}
+
+bool HistoryTable::hasCopy(Database& db) {
+    if (!db.tableExists("LishiCopy")) return false;
+    auto st = db.prepare("SELECT " + triggerCountSql());
+    return st.step() && st.integer(0) == 3;
+}
+
+void HistoryTable::dropCopyTriggers() {
+    for (const auto& t : kCopyTriggers) db_.exec(std::string("DROP TRIGGER IF EXISTS ") + t.name);
+}
+
+void HistoryTable::replaceDraws(const std::vector<Draw>& draws,
+                                const std::function<bool(int)>& progress) {
+    // The triggers would fire once a row; the copy is made anew below and the
+    // triggers stand again before the caller commits.
+    ensureCopy(db_);
+    db_.exec("DELETE FROM LishiCopy");
+    dropCopyTriggers();
+    db_.exec("DELETE FROM Lishi");
+    History h;
+    h.reserve(static_cast<int>(draws.size()));
+    storeDraws(db_, draws, progress, &h);
+    bool sorted = true;
+    for (int i = 1; i < h.size() && sorted; ++i) sorted = h.issue(i - 1) <= h.issue(i);
+    if (sorted) {
+        storeCopy(h);
+    } else {
+        h = h.sortedByIssue();
+        storeCopy(h);
+    }
+    ensureCopy(db_);
+}
+
+void HistoryTable::storeCopy(const History& h) {
+    std::int64_t lastRowid = 0;
+    {
+        auto st = db_.prepare("SELECT COALESCE(MAX(rowid), 0) FROM Lishi");
+        if (st.step()) lastRowid = st.int64(0);
+    }
+    sqlite3* raw = db_.handle();
+    sqlite3_stmt* st = nullptr;
+    check(raw, sqlite3_prepare_v2(raw,
+                                  "INSERT INTO LishiCopy (k, width, rows, lastRowid, data) "
+                                  "VALUES (?1, ?2, ?3, ?4, ?5)",
+                                  -1, &st, nullptr));
+    struct Finalize {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{st};
+    const auto put = [&](int k, int width, const void* data) {
+        sqlite3_reset(st);
+        sqlite3_bind_int(st, 1, k);
+        sqlite3_bind_int(st, 2, width);
+        sqlite3_bind_int64(st, 3, h.size());
+        sqlite3_bind_int64(st, 4, lastRowid);
+        const std::int64_t bytes = static_cast<std::int64_t>(h.size()) * width;
+        if (bytes == 0)
+            sqlite3_bind_zeroblob(st, 5, 0);
+        else
+            sqlite3_bind_blob64(st, 5, data, static_cast<sqlite3_uint64>(bytes), SQLITE_STATIC);
+        check(raw, sqlite3_step(st));
+    };
+    put(0, 4, h.issues().data());
+    for (int k = 1; k <= kParamCount; ++k) put(k, h.column(k).width(), h.column(k).bytes());
+}
+
+std::optional<History> HistoryTable::loadCopy() {
+    if (!db_.tableExists("LishiCopy")) return std::nullopt;
+    // One statement, so the triggers, the table's figures and the copy are
+    // read in one snapshot.
+    static const std::string sql =
+        "SELECT k, width, rows, lastRowid, data, (SELECT COUNT(*) FROM Lishi),"
+        " (SELECT COALESCE(MAX(rowid), 0) FROM Lishi) FROM LishiCopy WHERE " +
+        triggerCountSql() + " = 3 ORDER BY k";
+    sqlite3* raw = db_.handle();
+    sqlite3_stmt* st = nullptr;
+    check(raw, sqlite3_prepare_v2(raw, sql.c_str(), -1, &st, nullptr));
+    struct Finalize {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{st};
+    History h;
+    int next = 0;
+    std::int64_t rows = -1;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const int k = sqlite3_column_int(st, 0);
+        const int width = sqlite3_column_int(st, 1);
+        const std::int64_t n = sqlite3_column_int64(st, 2);
+        if (k != next || (width != 1 && width != 2 && width != 4) || (k == 0 && width != 4) ||
+            n < 0 || n > INT32_MAX || (rows >= 0 && n != rows) ||
+            n != sqlite3_column_int64(st, 5) ||
+            sqlite3_column_int64(st, 3) != sqlite3_column_int64(st, 6))
+            return std::nullopt;
+        rows = n;
+        const void* data = sqlite3_column_blob(st, 4);
+        if (sqlite3_column_bytes(st, 4) != n * width) return std::nullopt;
+        if (k == 0) {
+            std::vector<std::int32_t> issues(static_cast<std::size_t>(n));
+            if (n) std::memcpy(issues.data(), data, static_cast<std::size_t>(n) * 4);
+            h.assignIssues(std::move(issues));
+        } else {
+            h.columnToFill(k).assignBytes(width, data, static_cast<int>(n));
+        }
+        ++next;
+    }
+    check(raw, rc);
+    if (next != kParamCount + 1) return std::nullopt;
+    return h;
 }
 
 namespace {
@@ -134,6 +341,11 @@ void secondHalf(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 History HistoryTable::load() {
+    if (auto copy = loadCopy()) return std::move(*copy);
+    return loadRows();
+}
+
+History HistoryTable::loadRows() {
     History h;
     const int rows = count();
     h.reserve(rows);
@@ -177,14 +389,7 @@ History HistoryTable::load() {
     sink.flush();
     if (sink.sorted) return h;
     // Issue order, ties in stored order.
-    std::vector<int> order(h.size());
-    for (int i = 0; i < h.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return h.issue(a) < h.issue(b); });
-    History sorted;
-    sorted.reserve(h.size());
-    for (int i : order) sorted.append(h.issue(i), h.params(i));
-    return sorted;
+    return h.sortedByIssue();
 }
 
 std::optional<ParamValues> HistoryTable::paramsOf(std::int32_t issue) {
@@ -248,8 +453,29 @@ std::optional<Draw> HistoryTable::lastDraw() { return edgeDraw(true); }
 int HistoryTable::deleteLast() { return deleteLastN(1); }
 
 int HistoryTable::Delrec() {
-    db_.exec("DELETE FROM Lishi");
-    return static_cast<int>(db_.changes());
+    if (!hasCopy(db_)) {
+        db_.exec("DELETE FROM Lishi");
+        return static_cast<int>(db_.changes());
+    }
+    // Without the triggers for the while, so that the table is emptied at
+    // once rather than row by row; all of it or nothing.
+    db_.exec("SAVEPOINT varnet_delrec");
+    try {
+        db_.exec("DELETE FROM LishiCopy");
+        dropCopyTriggers();
+        db_.exec("DELETE FROM Lishi");
+        const int n = static_cast<int>(db_.changes());
+        ensureCopy(db_);
+        db_.exec("RELEASE varnet_delrec");
+        return n;
+    } catch (const DbError&) {
+        try {
+            db_.exec("ROLLBACK TO varnet_delrec");
+            db_.exec("RELEASE varnet_delrec");
+        } catch (const DbError&) {
+        }
+        throw;
+    }
 }
 
 int HistoryTable::deleteAbove(std::int32_t issue) {

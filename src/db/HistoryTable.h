@@ -30,8 +30,20 @@ public:
     // after the one before it (the first after none), worked out row by row.
     void appendDraws(const std::vector<Draw>& draws, const std::function<bool(int)>& progress = {});
 
-    // The history ordered by issue, ties in stored order.
+    // Replaces every row by these draws, as appendDraws stores them, and
+    // keeps a copy of the resulting history beside the table (in the
+    // caller's transaction) for load() to read whole.
+    void replaceDraws(const std::vector<Draw>& draws, const std::function<bool(int)>& progress = {});
+
+    // The history ordered by issue, ties in stored order. Read from the
+    // stored copy when it is still the table's, else from the table.
     History load();
+    // The same, always decoded from the table's rows.
+    History loadRows();
+    // The copy's table and the triggers that drop the copy on any change of
+    // the table, by any program; created where missing.
+    static void ensureCopy(Database& db);
+    static bool hasCopy(Database& db);
     int count();
     // The parameters of the last stored draw with this issue, read alone.
     std::optional<ParamValues> paramsOf(std::int32_t issue);
@@ -61,6 +73,9 @@ public:
 
 private:
     std::optional<Draw> edgeDraw(bool last);
+    std::optional<History> loadCopy();
+    void storeCopy(const History& h);
+    void dropCopyTriggers();
 
     Database& db_;
 };

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "db/Database.h"
+#include "db/HistoryTable.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
 #include "base/Draw.h"
@@ -74,7 +75,7 @@ bool isForeignFile(const std::string& path) {
 }
 
 std::set<std::string> ourTables() {
-    std::set<std::string> names{"lishi", "errarr", "errarrlei", "tmp"};
+    std::set<std::string> names{"lishi", "errarr", "errarrlei", "tmp", "lishicopy"};
     for (int p = 1; p <= 10; ++p) names.insert(lower(Schema::formulaTable(p)));
     return names;
 }
@@ -130,6 +131,7 @@ void Schema::ensureTables(Database& db) {
         }
     }
     if (!db.tableExists("ErrarrLei")) db.exec(errarrSql("ErrarrLei"));
+    HistoryTable::ensureCopy(db);
 }
 
 Database Schema::openDataFile(const std::string& path) {
@@ -185,7 +187,8 @@ Database Schema::openDataFile(const std::string& path) {
         }
     }
     requireColumns(db, "Lishi", lishiColumns());
-    bool complete = have.count("lishi") && have.count("errarr") && have.count("errarrlei");
+    bool complete = have.count("lishi") && have.count("errarr") && have.count("errarrlei") &&
+                    HistoryTable::hasCopy(db);
     for (int p = 1; p <= 10; ++p) {
         if (have.count(lower(formulaTable(p))))
             requireColumns(db, formulaTable(p), formulaColumns());

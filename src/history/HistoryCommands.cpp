@@ -98,8 +98,7 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
     try {
         Transaction tx(db_);
         HistoryTable table(db_);
-        table.Delrec();
-        table.appendDraws(draws, [&](int done) {
+        table.replaceDraws(draws, [&](int done) {
             return !progress || progress(done, total);
         });
         if (progress && !progress(total, total)) throw DbError("cancelled");

@@ -22,9 +22,10 @@ ListedFormula listed(const std::string& code, bool kill, std::int64_t id) {
 }
 
 // The replay against the plain steps: every draw, every formula in list
-// order, with the marks of the keep rule, for random lists of either kind.
+// order, with the marks of the keep rule, for random lists of either kind;
+// enough draws that they are counted in several blocks.
 TEST(Replay, EqualsPlainPerDrawCounting) {
-    const History h = test::randomHistory(150, 23);
+    const History h = test::randomHistory(4500, 23);
     std::mt19937_64 rng(8);
     auto name = [&] { return ParameterNames::code(1 + static_cast<int>(rng() % 132)); };
     for (int trial = 0; trial < 6; ++trial) {
@@ -39,7 +40,7 @@ TEST(Replay, EqualsPlainPerDrawCounting) {
         for (auto&& c : chosen) c = rng() % 4 != 0;
         const Replay got =
             replayFormulas(h, list, [&](const ListedFormula& f) { return chosen[f.row.id - 1]; });
-        ASSERT_EQ(got.draws.size(), 150u);
+        ASSERT_EQ(got.draws.size(), 4500u);
 
         std::vector<bool> valid(list.size(), true);
         for (std::size_t f = 0; f < list.size(); ++f)

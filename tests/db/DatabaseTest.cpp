@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <functional>
+
+#include <sqlite3.h>
 
 #include "db/Database.h"
 #include "db/FormulaTable.h"
@@ -10,6 +13,7 @@
 #include "db/Schema.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
+#include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
 namespace varnet {
@@ -280,6 +284,85 @@ TEST(HistoryStore, LoadsEveryValueExactlyAndOneRowAlike) {
         EXPECT_EQ(HistoryTable(db).paramsOf(issue), h.params(h.findIssue(issue))) << issue;
     EXPECT_EQ(HistoryTable(db).paramsOf(10), stored[narrow + 3].second);
     EXPECT_FALSE(HistoryTable(db).paramsOf(99));
+}
+
+void expectSameHistory(const History& a, const History& b, const std::string& what) {
+    ASSERT_EQ(a.size(), b.size()) << what;
+    ASSERT_EQ(a.issues(), b.issues()) << what;
+    for (int k = 1; k <= kParamCount; ++k)
+        for (int r = 0; r < a.size(); ++r)
+            ASSERT_EQ(a.param(r, k), b.param(r, k)) << what << ' ' << r << ' ' << k;
+}
+
+// The import keeps a copy of the loaded history beside the table; the load
+// reads it only while it is still the table's. After each change of the
+// table, by this program or by another writer (even one without the
+// triggers), the load equals a plain decode of the rows.
+TEST(HistoryStore, TheStoredCopyIsUsedOnlyWhileItIsTheTables) {
+    TempDir dir;
+    const std::string path = dir.file("formula.mdb");
+    const History source = test::randomHistory(400, 3);
+    std::vector<Draw> draws;
+    for (int i = 0; i < source.size(); ++i) draws.push_back(source.draw(i));
+    std::swap(draws[10], draws[300]);  // out of issue order,
+    draws[20].issue = draws[21].issue;  // an issue twice,
+    draws[7].numbers = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1};  // and wider columns below
+    const auto import = [&] {
+        Database db = Schema::openDataFile(path);
+        Transaction tx(db);
+        HistoryTable(db).replaceDraws(draws);
+        tx.commit();
+    };
+    const auto copyRows = [](Database& db) {
+        auto st = db.prepare("SELECT COUNT(*) FROM LishiCopy");
+        st.step();
+        return st.integer(0);
+    };
+    {
+        import();
+        Database db = Schema::openDataFile(path);
+        EXPECT_EQ(copyRows(db), kParamCount + 1);
+        HistoryTable t(db);
+        const History plain = t.loadRows();
+        ASSERT_EQ(plain.size(), 400);
+        expectSameHistory(t.load(), plain, "after the import");
+        // What the table holds, and so what the copy must hold.
+        for (int r = 1; r < plain.size(); ++r) ASSERT_LE(plain.issue(r - 1), plain.issue(r));
+    }
+    const auto foreign = [&](const char* sql, bool triggersOff = false) {
+        return [=](Database&) {
+            Database other(path);
+            if (triggersOff)
+                sqlite3_db_config(other.handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+            other.exec(sql);
+        };
+    };
+    const std::vector<std::pair<std::string, std::function<void(Database&)>>> changes = {
+        {"foreign update", foreign("UPDATE Lishi SET L1A = 77 WHERE rowid = 5")},
+        {"foreign insert", foreign("INSERT INTO Lishi (strQQH, L1A) VALUES (1, 3)")},
+        {"foreign delete", foreign("DELETE FROM Lishi WHERE rowid = 9")},
+        {"trigger dropped", foreign("DROP TRIGGER LishiCopyAfterUpdate; UPDATE Lishi SET L1A = 77 WHERE rowid = 5")},
+        {"delete, triggers off", foreign("DELETE FROM Lishi WHERE rowid = 400", true)},
+        {"insert, triggers off", foreign("INSERT INTO Lishi (strQQH) VALUES (2)", true)},
+        {"our append", [](Database& db) { HistoryTable(db).append(5, ParamValues{}); }},
+        {"our deletion", [](Database& db) { HistoryTable(db).deleteLastN(3); }},
+        {"everything deleted", [](Database& db) { HistoryTable(db).Delrec(); }},
+    };
+    for (const auto& [what, change] : changes) {
+        import();
+        {
+            Database db = Schema::openDataFile(path);
+            change(db);
+        }
+        Database db = Schema::openDataFile(path);
+        HistoryTable t(db);
+        const History plain = t.loadRows();
+        expectSameHistory(t.load(), plain, what);
+        if (what == "everything deleted") {
+            EXPECT_EQ(plain.size(), 0);
+            EXPECT_TRUE(HistoryTable::hasCopy(db)) << "the triggers stand again";
+        }
+    }
 }
 
 }  // namespace
