@@ -1,3 +1,5 @@
+#include "base/Paths.h"
+
 
 #include <filesystem>
 #include <fstream>
