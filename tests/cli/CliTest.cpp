@@ -230,9 +230,7 @@ TEST_F(CliTest, AHeldLockLetsReadsThroughAndMakesWritesWait) {
 
     setenv("VARNET_WAIT_SECONDS", "30", 1);
     holder.exec("BEGIN IMMEDIATE; DELETE FROM Gongshi1");
-    std::vector<std::string> argv{std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir",
-                                  data.path()};
-    argv.insert(argv.end(), add.begin(), add.end());
+    const std::vector<std::string> argv = cliArgs(add);
     const pid_t pid = test::spawn(argv, scratch.file("o"), scratch.file("e"));
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     holder.exec("ROLLBACK");

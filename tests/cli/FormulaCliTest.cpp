@@ -267,17 +267,12 @@ TEST_F(FormulaCliTest, VerifyRacingAnotherWriterStoresOnlyOnItsOwnFormulas) {
     ok({"formula", "import", scratch.file("many.txt")});
     const std::string file = data.file("formula.mdb"), base = scratch.file("base.mdb");
     std::filesystem::copy_file(file, base);
-    auto args = [&](std::vector<std::string> rest) {
-        rest.insert(rest.begin(),
-                    {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
-        return rest;
-    };
     const auto verify =
-        args({"formula", "verify", "--position", "1", "--kind", "kill", "--form", "code"});
+        cliArgs({"formula", "verify", "--position", "1", "--kind", "kill", "--form", "code"});
     const std::vector<std::vector<std::string>> racers{
-        args({"formula", "delete", "--position", "1", "--idx", "1"}),
-        args({"search", "--position", "1", "--kind", "kill", "--constant", "random", "--candidates",
-              "2000", "--seed", "3", "--save", "replace"})};
+        cliArgs({"formula", "delete", "--position", "1", "--idx", "1"}),
+        cliArgs({"search", "--position", "1", "--kind", "kill", "--constant", "random",
+                 "--candidates", "2000", "--seed", "3", "--save", "replace"})};
     // The other writer starts at a random moment within one verification.
     auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(test::run(verify, scratch.path()).exitCode, 0);
