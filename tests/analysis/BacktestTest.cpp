@@ -11,6 +11,7 @@
 #include "db/Transaction.h"
 #include "engine/Significance.h"
 #include "base/ParameterNames.h"
+#include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -36,9 +37,7 @@ std::string randomFormula(std::mt19937_64& rng) {
 }
 
 // A data file of its own; a test's data need not survive a power cut.
-struct Fixture {
-    test::TempDir dir;
-    Database db = Schema::openDataFile(dir.file("formula.mdb"));
+struct Fixture : test::DataFile {
     Fixture() { db.exec("PRAGMA synchronous=OFF"); }
 };
 
@@ -67,8 +66,7 @@ void randomList(Database& db, int position, bool kill, int count, std::mt19937_6
 TEST(Backtest, EqualsCalculationOnTruncatedHistories) {
     Fixture f;
     Database& db = f.db;
-    const History h = test::randomHistory(150, 23);
-    test::storeHistory(db, h);
+    const History h = f.storeRandomHistory(150, 23);
     std::mt19937_64 rng(9);
     std::map<int, std::unordered_set<std::int64_t>> selections;
     for (int p = 1; p <= 3; ++p) {
@@ -186,8 +184,7 @@ TEST(Backtest, RandomDrawsShowNothingBeyondChance) {
     std::vector<double> pValues;
     for (std::uint64_t seed = 1; seed <= 4; ++seed) {
         Fixture f;
-        const History h = test::randomHistory(500, 100 + seed);
-        test::storeHistory(f.db, h);
+        const History h = f.storeRandomHistory(500, 100 + seed);
         std::mt19937_64 rng(seed);
         for (int p = 1; p <= 10; ++p) randomList(f.db, p, true, 60, rng);
         const BacktestResult r = backtest(f.db, h, bestKill(10, 3), 300);
@@ -247,8 +244,7 @@ TEST(Backtest, PlantedPatternIsFound) {
 
 TEST(Backtest, RefusesBadDrawCounts) {
     Fixture f;
-    const History h = test::randomHistory(30, 5);
-    test::storeHistory(f.db, h);
+    const History h = f.storeRandomHistory(30, 5);
     std::mt19937_64 rng(1);
     randomList(f.db, 1, true, 5, rng);
     for (int draws : {0, -3, 29}) {

@@ -12,6 +12,7 @@
 #include "engine/Evaluation.h"
 #include "engine/Reference.h"
 #include "base/ParameterNames.h"
+#include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -49,10 +50,9 @@ std::string randomFormula(std::mt19937_64& rng) {
 // formula sets and selections, both methods, both kinds, next draw and a
 // stored issue.
 TEST(Calculation, EqualsPlainEvaluation) {
-    test::TempDir dir;
-    Database db = Schema::openDataFile(dir.file("formula.mdb"));
-    const History h = test::randomHistory(240, 17);
-    test::storeHistory(db, h);
+    test::DataFile file;
+    Database& db = file.db;
+    const History h = file.storeRandomHistory(240, 17);
     std::mt19937_64 rng(3);
     std::map<int, std::vector<FormulaRow>> rows;
     for (int p = 1; p <= 4; ++p)

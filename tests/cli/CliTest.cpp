@@ -9,30 +9,13 @@
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
-#include "support/Process.h"
+#include "support/CliFixture.h"
 #include "support/TempDir.h"
 
 namespace varnet {
 namespace {
 
-using test::TempDir;
-
-class CliTest : public ::testing::Test {
-protected:
-    test::ProcessResult cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
-        return test::run(args, scratch.path());
-    }
-
-    std::vector<std::string> lines(const std::string& text) {
-        std::vector<std::string> out;
-        std::istringstream in(text);
-        for (std::string l; std::getline(in, l);) out.push_back(l);
-        return out;
-    }
-
-    TempDir data, scratch;
-};
+class CliTest : public test::CliFixture {};
 
 TEST_F(CliTest, GenerateImportListAndExportRoundTrip) {
     const std::string file = scratch.file("gen.txt");
@@ -247,9 +230,7 @@ TEST_F(CliTest, AHeldLockLetsReadsThroughAndMakesWritesWait) {
 
     setenv("VARNET_WAIT_SECONDS", "30", 1);
     holder.exec("BEGIN IMMEDIATE; DELETE FROM Gongshi1");
-    std::vector<std::string> argv{std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir",
-                                  data.path()};
-    argv.insert(argv.end(), add.begin(), add.end());
+    const std::vector<std::string> argv = cliArgs(add);
     const pid_t pid = test::spawn(argv, scratch.file("o"), scratch.file("e"));
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     holder.exec("ROLLBACK");

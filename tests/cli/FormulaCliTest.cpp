@@ -14,20 +14,12 @@
 #include "db/Database.h"
 #include "db/Schema.h"
 #include "db/Statement.h"
-#include "support/Process.h"
+#include "support/CliFixture.h"
+#include "support/SettingsFolder.h"
 #include "support/TempDir.h"
 
 namespace varnet {
 namespace {
-
-using test::TempDir;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
 
 std::vector<std::string> fields(const std::string& line) {
     std::vector<std::string> out;
@@ -46,11 +38,9 @@ std::vector<std::string> fields(const std::string& line) {
 // The formula and search commands on a generated history. The child's
 // settings store lives in a temp folder, so the user's own settings neither
 // affect the results nor get touched.
-class FormulaCliTest : public ::testing::Test {
+class FormulaCliTest : public test::CliFixture {
   protected:
     void SetUp() override {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfig_ = old, hadConfig_ = true;
-        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         const std::string file = scratch.file("draws.txt");
         ASSERT_EQ(
             cli({"history", "generate", "--draws", "500", "--seed", "11", "--out", file}).exitCode,
@@ -58,16 +48,6 @@ class FormulaCliTest : public ::testing::Test {
         const auto r = cli({"history", "import", file});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
-    void TearDown() override {
-        hadConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    }
-
-    test::ProcessResult cli(std::vector<std::string> args) {
-        args.insert(args.begin(),
-                    {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
-        return test::run(args, scratch.path());
-    }
-
     // The output lines of a command that must succeed.
     std::vector<std::string> ok(const std::vector<std::string>& args) {
         const auto r = cli(args);
@@ -90,11 +70,7 @@ class FormulaCliTest : public ::testing::Test {
         return ok(args);
     }
 
-    TempDir data, scratch, config;
-
-  private:
-    std::string oldConfig_;
-    bool hadConfig_ = false;
+    test::SettingsFolder config;
 };
 
 TEST_F(FormulaCliTest, TranslateGivesTheCodeForm) {
@@ -291,17 +267,12 @@ TEST_F(FormulaCliTest, VerifyRacingAnotherWriterStoresOnlyOnItsOwnFormulas) {
     ok({"formula", "import", scratch.file("many.txt")});
     const std::string file = data.file("formula.mdb"), base = scratch.file("base.mdb");
     std::filesystem::copy_file(file, base);
-    auto args = [&](std::vector<std::string> rest) {
-        rest.insert(rest.begin(),
-                    {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
-        return rest;
-    };
     const auto verify =
-        args({"formula", "verify", "--position", "1", "--kind", "kill", "--form", "code"});
+        cliArgs({"formula", "verify", "--position", "1", "--kind", "kill", "--form", "code"});
     const std::vector<std::vector<std::string>> racers{
-        args({"formula", "delete", "--position", "1", "--idx", "1"}),
-        args({"search", "--position", "1", "--kind", "kill", "--constant", "random", "--candidates",
-              "2000", "--seed", "3", "--save", "replace"})};
+        cliArgs({"formula", "delete", "--position", "1", "--idx", "1"}),
+        cliArgs({"search", "--position", "1", "--kind", "kill", "--constant", "random",
+                 "--candidates", "2000", "--seed", "3", "--save", "replace"})};
     // The other writer starts at a random moment within one verification.
     auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(test::run(verify, scratch.path()).exitCode, 0);

@@ -13,6 +13,7 @@
 #include "db/Schema.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
+#include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -179,10 +180,8 @@ TEST(Transactions, RollBackUnlessCommitted) {
     EXPECT_EQ(HistoryTable(db).count(), 1);
 }
 
-class FormulaRebuild : public ::testing::Test {
+class FormulaRebuild : public ::testing::Test, protected test::DataFile {
 protected:
-    FormulaRebuild() : db(Schema::openDataFile(dir.file("formula.mdb"))) {}
-
     void add(bool kill, const std::string& code, const std::string& cn, double rate) {
         auto st = db.prepare(
             "INSERT INTO Gongshi3 (bolKill, gongshi, gongshiCN, idx, sglGsRate, intGsErrCon) "
@@ -190,9 +189,6 @@ protected:
         st.bind(1, kill ? 1 : 0).bind(2, code).bind(3, cn).bind(4, rate);
         st.run();
     }
-
-    TempDir dir;
-    Database db;
 };
 
 TEST_F(FormulaRebuild, KeepsOneRowPerTripleInStoredOrderAndRenumbers) {

@@ -15,6 +15,7 @@
 #include "engine/Reference.h"
 #include "formula/Verification.h"
 #include "base/TextCodec.h"
+#include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -23,13 +24,9 @@ namespace {
 
 using test::TempDir;
 
-class FormulaListTest : public ::testing::Test {
+class FormulaListTest : public ::testing::Test, protected test::DataFile {
   protected:
-    void SetUp() override {
-        db = Schema::openDataFile(dir.file("formula.mdb"));
-        history = test::randomHistory(260, 5);
-        test::storeHistory(db, history);
-    }
+    void SetUp() override { history = storeRandomHistory(260, 5); }
 
     std::vector<std::string> chineseOf(int position) {
         std::vector<std::string> out;
@@ -48,8 +45,6 @@ class FormulaListTest : public ::testing::Test {
         storeFormulaScores(db, position, list, scoreFormulaList(history, list, position, rule));
     }
 
-    TempDir dir;
-    Database db;
     History history;
 };
 

@@ -5,6 +5,7 @@
 #include "db/Schema.h"
 #include "history/HistoryCommands.h"
 #include "base/TextCodec.h"
+#include "support/DataFile.h"
 #include "support/Draws.h"
 #include "support/TempDir.h"
 
@@ -13,10 +14,8 @@ namespace {
 
 using test::TempDir;
 
-class HistoryCommandsTest : public ::testing::Test {
+class HistoryCommandsTest : public ::testing::Test, protected test::DataFile {
 protected:
-    HistoryCommandsTest() : db(Schema::openDataFile(dir.file("formula.mdb"))), commands(db) {}
-
     History load() { return HistoryTable(db).load(); }
 
     Draw draw(int issue, Numbers n) { return test::makeDraw(issue, n); }
@@ -34,9 +33,7 @@ protected:
         return {h.issues().begin(), h.issues().end()};
     }
 
-    TempDir dir;
-    Database db;
-    HistoryCommands commands;
+    HistoryCommands commands{db};
 };
 
 TEST_F(HistoryCommandsTest, AddDrawStoresParametersAgainstTheGreatestIssue) {

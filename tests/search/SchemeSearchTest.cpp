@@ -8,6 +8,7 @@
 #include "db/Statement.h"
 #include "search/SchemeSearch.h"
 #include "search/SearchSettings.h"
+#include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -41,16 +42,13 @@ TEST(SearchSettings, DefaultsKeysAndSections) {
     EXPECT_EQ(s.operands(4), 8) << "out of range reads as the default";
 }
 
-class SaveBatchTest : public ::testing::Test {
+class SaveBatchTest : public ::testing::Test, protected test::DataFile {
   protected:
-    void SetUp() override { db = Schema::openDataFile(dir.file("formula.mdb")); }
     std::vector<std::string> chinese(int p) {
         std::vector<std::string> out;
         for (const auto& r : FormulaTable(db, p).rows()) out.push_back(r.chinese);
         return out;
     }
-    test::TempDir dir;
-    Database db;
 };
 
 TEST_F(SaveBatchTest, AppendReplaceAndKinds) {

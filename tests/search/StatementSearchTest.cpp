@@ -8,6 +8,7 @@
 #include "db/Schema.h"
 #include "db/Statement.h"
 #include "search/StatementSearch.h"
+#include "support/DataFile.h"
 #include "support/Draws.h"
 #include "support/TempDir.h"
 
@@ -21,10 +22,8 @@ Numbers with(int position, int value) {
     return n;
 }
 
-class StatementSearchTest : public ::testing::Test {
+class StatementSearchTest : public ::testing::Test, protected test::DataFile {
   protected:
-    StatementSearchTest() : db(Schema::openDataFile(dir.file("formula.mdb"))) {}
-
     void add(std::int32_t issue, const Numbers& numbers) {
         HistoryTable(db).append(issue, computeParameters(test::makeDraw(issue, numbers), previous));
         previous = numbers;
@@ -47,8 +46,6 @@ class StatementSearchTest : public ::testing::Test {
         return scores.at(0);
     }
 
-    test::TempDir dir;
-    Database db;
     Numbers previous{};
     std::int32_t nextIssue = 1000;
 };

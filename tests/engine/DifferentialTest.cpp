@@ -15,6 +15,7 @@
 #include "base/ParameterNames.h"
 #include "engine/Generator.h"
 #include "search/StatementSearch.h"
+#include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 
@@ -150,10 +151,9 @@ TEST(Differential, EngineEqualsReference) {
 // The statement-per-candidate way on a data file gives the same scores as
 // the plain in-memory evaluation under the search rules.
 TEST(Differential, StatementWayEqualsReference) {
-    test::TempDir dir;
-    Database db = Schema::openDataFile(dir.path() + "/formula.mdb");
-    const History h = test::randomHistory(150, 77);
-    test::storeHistory(db, h);
+    test::DataFile file;
+    Database& db = file.db;
+    const History h = file.storeRandomHistory(150, 77);
     CandidateGenerator gen(3);
     GeneratorSettings gs;
     gs.operands = 5;

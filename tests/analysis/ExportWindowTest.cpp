@@ -11,7 +11,7 @@
 #include <random>
 
 #include "base/Paths.h"
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "analysis/DetailListWindow.h"
 #include "analysis/Exports.h"
 #include "analysis/QueryWindow.h"

@@ -9,7 +9,7 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "db/FormulaTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"

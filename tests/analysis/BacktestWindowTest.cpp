@@ -7,7 +7,7 @@
 #include <QtCharts/QLineSeries>
 #include <random>
 
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "analysis/Backtest.h"
 #include "analysis/BacktestWindow.h"
 #include "analysis/ResultWindow.h"

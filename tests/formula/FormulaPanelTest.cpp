@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "base/Paths.h"
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "db/FormulaTable.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <random>
 
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "analysis/DetailListWindow.h"
 #include "analysis/ParameterWindow.h"
 #include "analysis/ResultSummary.h"

@@ -4,27 +4,14 @@
 #include <filesystem>
 
 #include "app/DataFolder.h"
+#include "support/SettingsFolder.h"
 #include "support/TempDir.h"
 
 namespace varnet {
 namespace {
 
+using test::ScopedEnv;
 using test::TempDir;
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
 
 TEST(DataFolder, ChoosesTheFolderInOrder) {
     TempDir exe, home;

@@ -15,7 +15,8 @@
 #include "history/HistoryCommands.h"
 #include "support/DayPage.h"
 #include "support/HttpServer.h"
-#include "support/Process.h"
+#include "support/CliFixture.h"
+#include "support/SettingsFolder.h"
 #include "support/TempDir.h"
 
 namespace varnet {
@@ -27,11 +28,9 @@ using test::pageDraws;
 
 // The two update commands of varnet-cli against a site on 127.0.0.1. The
 // child's settings live in a temp folder.
-class UpdateCliTest : public ::testing::Test {
+class UpdateCliTest : public test::CliFixture {
   protected:
     void SetUp() override {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfig_ = old, hadConfig_ = true;
-        setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
         Database db = Schema::openDataFile(data.file("formula.mdb"));
         for (int issue : {101, 102, 103, 104}) {
             Draw d;
@@ -49,19 +48,6 @@ class UpdateCliTest : public ::testing::Test {
         for (int i = 0; i < 60; ++i) file += "第二码+" + std::to_string(i) + "=下期杀第二\r\n";
         site.set("/ZO10DI.txt", HttpServer::ok(file));
     }
-    void TearDown() override {
-        hadConfig_ ? setenv("XDG_CONFIG_HOME", oldConfig_.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    }
-
-    std::vector<std::string> args(std::vector<std::string> a) {
-        a.insert(a.begin(),
-                 {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});
-        return a;
-    }
-    test::ProcessResult cli(const std::vector<std::string>& a) {
-        return test::run(args(a), scratch.path());
-    }
-
     std::vector<std::string> historyUpdate() {
         return {"history", "update",     "--site", server.url(),
                 "--today", "2024-05-10", "--days", "3"};
@@ -82,13 +68,9 @@ class UpdateCliTest : public ::testing::Test {
         return s;
     }
 
-    test::TempDir data, scratch, config;
+    test::SettingsFolder config;
     test::Site site;
     HttpServer server{[this](const std::string& p) { return site(p); }};
-
-  private:
-    std::string oldConfig_;
-    bool hadConfig_ = false;
 };
 
 TEST_F(UpdateCliTest, UpdatesReportWhatTheyAddedOrWhyNot) {
@@ -198,7 +180,7 @@ TEST_F(UpdateCliTest, KillingAnUpdateLeavesOldOrNewData) {
         restore();
         test::writeFile(data.file("ZO10DI.txt"), "old");
         const bool history = round % 2 == 0;
-        const pid_t pid = test::spawn(args(history ? historyUpdate() : formulaUpdate()),
+        const pid_t pid = test::spawn(cliArgs(history ? historyUpdate() : formulaUpdate()),
                                       scratch.file("out"), scratch.file("err"));
         std::this_thread::sleep_for(std::chrono::milliseconds(round * 30 + rng() % 30));
         kill(pid, SIGKILL);

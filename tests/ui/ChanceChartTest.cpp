@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "ui/ChanceChart.h"
 
 namespace varnet::test {

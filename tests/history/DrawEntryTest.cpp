@@ -5,7 +5,7 @@
 #include <QWheelEvent>
 
 #include "base/Paths.h"
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 
 namespace varnet::test {
 namespace {

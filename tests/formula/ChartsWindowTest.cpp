@@ -5,7 +5,7 @@
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
 
-#include "GuiFixture.h"
+#include "app/GuiFixture.h"
 #include "db/FormulaTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"

@@ -14,6 +14,7 @@
 #include "history/HistoryUpdate.h"
 #include "net/QtFetcher.h"
 #include "net/UpdateLock.h"
+#include "support/DataFile.h"
 #include "support/DayPage.h"
 #include "support/HttpServer.h"
 #include "support/TempDir.h"
@@ -58,9 +59,9 @@ std::vector<Fault> faults(const std::string& path, const std::string& wholePage)
             {HttpServer::of(Kind::Truncated, wholePage), "连接被服务器中断，内容不完整"}};
 }
 
-class UpdateTest : public ::testing::Test {
+class UpdateTest : public ::testing::Test, protected test::DataFile {
   protected:
-    UpdateTest() : db(Schema::openDataFile(dir.file("formula.mdb"))) { test::ensureQtApp(); }
+    UpdateTest() { test::ensureQtApp(); }
 
     void store(std::initializer_list<int> issues, Date date) {
         for (int i : issues) ASSERT_TRUE(HistoryCommands(db).addDraw(datedDraw(i, date)).ok);
@@ -92,8 +93,6 @@ class UpdateTest : public ::testing::Test {
         return out;
     }
 
-    test::TempDir dir;
-    Database db;
     test::Site site;
     HttpServer server{[this](const std::string& p) { return site(p); }};
     QtFetcher fetcher;
