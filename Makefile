@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test bench crashtest package clean
+.PHONY: all deps build run test test-sanitize bench crashtest package clean
 
 all: build
 
@@ -18,6 +18,16 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The whole suite built with the address and undefined-behaviour sanitizers
+# in a folder of its own; a leak fails the test as well.
+SANITIZE_BUILD_DIR ?= build-sanitize
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNET_SANITIZE=ON
+	cmake --build $(SANITIZE_BUILD_DIR) -j $(JOBS)
+	cd $(SANITIZE_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS)
 
 bench: build
 	bash bench/scale.sh $(BUILD_DIR)
