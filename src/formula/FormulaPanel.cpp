@@ -2,9 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,16 +13,12 @@
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <deque>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "base/Paths.h"
 #include "db/Database.h"
-#include "formula/FormulaExport.h"
 #include "ui/MainState.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
@@ -47,7 +41,6 @@ namespace varnet {
 namespace {
 
 const QString kVerifyTitle = QStringLiteral("公式验算");
-const QString kImportTitle = QStringLiteral("读取公式文本");
 const QString kDeleteTitle = QStringLiteral("删除公式");
 const QString kClearTitle = QStringLiteral("清空所有公式");
 const QString kSelectTooltip = QStringLiteral("执行公式列表中序号为蓝色的公式");
@@ -95,7 +88,8 @@ FormulaPanel::FormulaPanel(Database& db, MainState& state, std::string dataFolde
       asker_(asker),
       launcher_(launcher),
       historyModel_(historyModel),
-      selection_(state.selectedFormulas, state.calcValues) {
+      selection_(state.selectedFormulas, state.calcValues),
+      textCommands_(db, state, dataFolder_, exporter, asker, launcher, this) {
     buildPanel();
     syncChoices();
 }
@@ -494,46 +488,13 @@ bool FormulaPanel::perDrawShown() const { return perDrawBox_->isChecked(); }
 
 // ---- text exports ----
 
-std::string FormulaPanel::formulaTextName() {
-    const QString issue = state_.entryIssueText;
-    if (issue.contains(QLatin1Char('/')) || issue.contains(QLatin1Char('\\'))) {
-        asker_.warn(
-            this, kExportTitle,
-            QStringLiteral("期号框中的“%1”含有 / 或 \\，不能用作文件名。没有导出。").arg(issue));
-        return {};
-    }
-    return ExportNames::formulaText(issue.toStdString());
-}
-
 void FormulaPanel::exportListedText() {
-    const std::string file = formulaTextName();
-    if (file.empty()) return;
-    // The file holds the Chinese form; the list shows what is written.
-    formTabs_->setCurrentIndex(0);
-    std::vector<ExportedFormula> formulas;
-    formulas.reserve(model_->size());
-    for (int row = 0; row < model_->size(); ++row) {
-        const int i = model_->listIndex(row);
-        const Score* s = model_->score(i);
-        formulas.push_back({model_->list()[i].row.chinese, s && s->valid ? s->lastHit : 0});
-    }
-    exporter_.exportFile(this, kExportTitle, file, 0,
-                         [&formulas](const std::string& path, const std::function<bool(int)>&) {
-                             return writeFormulaText(path, formulas, FormulaPadding::Block);
-                         });
+    textCommands_.exportListed(*model_, [this] { formTabs_->setCurrentIndex(0); });
 }
 
 void FormulaPanel::exportEveryText() {
-    const std::string file = formulaTextName();
-    if (file.empty()) return;
-    formTabs_->setCurrentIndex(0);
-    const CountRule rule = countRule();
-    const std::shared_ptr<const History> history = host_.currentHistory();
-    exporter_.exportFile(
-        this, kExportTitle, file, 0, [&](const std::string& path, const std::function<bool(int)>&) {
-            return writeFormulaText(path, everyFormulaForExport(db_, *history, rule),
-                                    FormulaPadding::Own);
-        });
+    textCommands_.exportEvery(*host_.currentHistory(), countRule(),
+                              [this] { formTabs_->setCurrentIndex(0); });
 }
 
 // ---- selection ----
@@ -575,44 +536,13 @@ void FormulaPanel::addFormula() {
 }
 
 void FormulaPanel::importFormulas() {
-    const QString file = chooseTextFile(
-        asker_, this, qs(joinPath(dataFolder_, FormulaCommands::kTextFolder)),
-        kImportTitle, QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
-    if (file.isEmpty()) return;
-    FormulaCommands::ImportResult result;
-    const std::string path = file.toStdString();
-    const int position = state_.selectedPosition;
-    const bool kill = state_.kill;
-    const WorkOutcome outcome = host_.runner().run(
-        [&](Progress& work) {
-            result = FormulaCommands(db_).importFile(path, dataFolder_, position, kill,
-                                                     [&](long long done, long long total) {
-                                                         work.step(done);
-                                                         work.setTotal(total);
-                                                         return !work.cancelled();
-                                                     });
-        },
-        true);
-    if (!outcome.ran) return;
-    if (outcome.failed) {
-        result.ok = false;
-        result.message = "读取公式文本失败，公式没有改变：" + outcome.error;
-    }
-    if (!result.ok) {
-        tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
-        return;
-    }
-    state_.kill = result.kill;
+    const auto result = textCommands_.import(host_.runner());
+    if (!result) return;
+    state_.kill = result->kill;
     syncChoices();
-    if (result.appended > 0) input_->clear();
+    if (result->appended > 0) input_->clear();
     refresh();
-    if (result.unrecognised > 0 && asker_.confirm(this, qs(FormulaCommands::kUnrecognisedTitle),
-                                                  qs(FormulaCommands::kImportQuestion))) {
-        const QString report = qs(result.unrecognisedPath);
-        if (!launcher_.open(QUrl::fromLocalFile(report)))
-            asker_.warn(this, qs(FormulaCommands::kUnrecognisedTitle),
-                        QStringLiteral("无法打开 %1。").arg(report));
-    }
+    textCommands_.offerReport(*result);
 }
 
 // ---- deletion ----

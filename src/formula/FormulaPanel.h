@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formula/FormulaSelection.h"
+#include "formula/FormulaTextCommands.h"
 #include "formula/Verification.h"
 
 class QAbstractItemModel;
@@ -146,9 +147,6 @@ class FormulaPanel : public QWidget {
     void updateColumnBar();
     void fitWideColumns();
     void showManageMenu(const QPoint& globalPos);
-    // The text file's name, from the entry issue box; empty when that text
-    // cannot be part of a file name (the user has been told).
-    std::string formulaTextName();
 
     Database& db_;
     MainState& state_;
@@ -178,6 +176,7 @@ class FormulaPanel : public QWidget {
 
     // What the list shows now, and its flags.
     FormulaSelection selection_;
+    FormulaTextCommands textCommands_;
     int menuRow_ = -1;  // the row last right-clicked
     bool blockMoved_ = false;
     // The last reading of the formula table failed; it is read again.
