@@ -10,6 +10,7 @@
 #include "engine/Evaluation.h"
 #include "base/Parallel.h"
 #include "engine/Reference.h"
+#include "engine/ScoreStat.h"
 #include "engine/Significance.h"
 #include "formula/Verification.h"
 #include "base/History.h"
@@ -133,22 +134,6 @@ struct RankKey {
     std::array<double, 3> key{};
     bool valid = false;
 };
-
-// Column index 0..4 in SortSettings::columns() order.
-double statistic(const Score& s, int column) {
-    switch (column) {
-        case 0:
-            return s.rate;
-        case 1:
-            return s.longestMiss;
-        case 2:
-            return s.longestHit;
-        case 3:
-            return s.lastMiss;
-        default:
-            return s.lastHit;
-    }
-}
 
 bool hitBit(const Prepared& f, int hitFrom, int row) {
     const int b = row - hitFrom;
@@ -295,13 +280,10 @@ bool walkForward(Database& db, const History& history, const CalcRequest& reques
     const int keepQuota = request.best ? request.sort.keepLimit : 1;
     const int limit = kill ? 10 - keepQuota : keepQuota;
     std::array<bool, 3> descending{};
-    std::array<int, 3> columnOf{};
+    std::array<ScoreStat, 3> statOf{};
     for (int k = 0; k < 3; ++k) {
         descending[k] = request.sort.keys[k].descending;
-        const auto& columns = SortSettings::columns();
-        columnOf[k] = static_cast<int>(
-            std::find(columns.begin(), columns.end(), request.sort.keys[k].column) -
-            columns.begin());
+        statOf[k] = statOfColumn(request.sort.keys[k].column).value_or(ScoreStat::LastHit);
     }
 
     // Best method: one running score per formula, and the keys of a chunk
@@ -344,7 +326,7 @@ bool walkForward(Database& db, const History& history, const CalcRequest& reques
                         w.statistics(rule.weighted, s);
                         key.valid = true;
                         for (int k = 0; k < 3; ++k) {
-                            const double x = statistic(s, columnOf[k]);
+                            const double x = valueOf(s, statOf[k]);
                             key.key[k] = descending[k] ? -x : x;
                         }
                     }

@@ -115,7 +115,9 @@ frmErrarrLei::frmErrarrLei(Exporter& exporter, QWidget* parent)
         QStringLiteral("对最近若干期逐期用它之前的开奖号码重做本次计算（公式成绩也只算到它之前），"
                        "看保留的号码命中多少次，与单凭机会比较"));
     backtestButton_->hide();
-    connect(backtestButton_, &QPushButton::clicked, this, &frmErrarrLei::runBacktest);
+    connect(backtestButton_, &QPushButton::clicked, this, [this] {
+        if (source_.runner) source_.runner->whenIdle([this] { runBacktest(); })();
+    });
     checks->addStretch(1);
     checks->addWidget(voteChartButton_);
     checks->addWidget(backtestButton_);
@@ -240,7 +242,7 @@ void frmErrarrLei::setBacktestSource(BacktestSource source) {
 }
 
 void frmErrarrLei::runBacktest() {
-    if (!source_.db || !source_.runner || !source_.asker || source_.runner->busy()) return;
+    if (!source_.db || !source_.runner || !source_.asker) return;
     Asker& asker = *source_.asker;
     const QString title = QStringLiteral("方法回测");
     const std::shared_ptr<const History> history = source_.history();
@@ -265,22 +267,18 @@ void frmErrarrLei::runBacktest() {
     const CalcRequest request = source_.request;
     Database& db = *source_.db;
     BacktestResult result;
-    std::string error;
-    const bool ran = source_.runner->run(
+    const WorkOutcome outcome = source_.runner->run(
         [&](Progress& work) {
-            try {
-                work.setTotal(*draws);
-                result = backtest(db, *history, request, static_cast<int>(*draws),
-                                  [&work](int done, int) {
-                                      work.step(done);
-                                      return !work.cancelled();
-                                  });
-            } catch (const std::exception& e) {
-                error = std::string("回测失败：") + e.what();
-            }
+            work.setTotal(*draws);
+            result = backtest(db, *history, request, static_cast<int>(*draws),
+                              [&work](int done, int) {
+                                  work.step(done);
+                                  return !work.cancelled();
+                              });
         },
-        true).ran;
-    if (!ran) return;
+        true);
+    if (!outcome.ran) return;
+    const std::string error = outcome.failed ? "回测失败：" + outcome.error : std::string();
     if (!error.empty() || !result.ok) {
         tellNotDone(asker, this, title, result.cancelled,
                     QString::fromStdString(error.empty() ? result.message : error));

@@ -12,32 +12,18 @@
 
 #include "formula/FormulaListModel.h"
 #include "base/NumericText.h"
+#include "engine/ScoreStat.h"
 #include "ui/Asker.h"
 
 namespace varnet {
 
 namespace {
 
-constexpr int kStatistics = 5;
-const char* const kCaptions[kStatistics] = {"正确率", "最大连错", "最大连对", "最后连错",
-                                            "最后连对"};
+constexpr int kStatistics = static_cast<int>(kScoreStats.size());
 constexpr double kSlack = 0.0001;
 
 // Statistic s (0 rate, 1..4 the runs) of a score.
-double statistic(const Score& score, int s) {
-    switch (s) {
-        case 0:
-            return score.rate;
-        case 1:
-            return score.longestMiss;
-        case 2:
-            return score.longestHit;
-        case 3:
-            return score.lastMiss;
-        default:
-            return score.lastHit;
-    }
-}
+double statistic(const Score& score, int s) { return valueOf(score, kScoreStats[s]); }
 
 // A single-precision value as its shortest decimal text (90.5, 97.25).
 QString singleText(float v) { return QString::number(static_cast<double>(v), 'g', 7); }
@@ -53,7 +39,7 @@ frmGSGuolv::frmGSGuolv(FormulaListModel& model, Asker& asker, QWidget* parent)
     auto* frame = new QGroupBox(QStringLiteral("公式参数"), this);
     auto* grid = new QGridLayout(frame);
     for (int s = 0; s < kStatistics; ++s) {
-        grid->addWidget(new QLabel(QString::fromUtf8(kCaptions[s])), s, 0);
+        grid->addWidget(new QLabel(QString::fromUtf8(captionOf(kScoreStats[s]))), s, 0);
         for (int side = 0; side < 2; ++side) {
             const int i = 2 * s + side;
             auto* box = new QLineEdit(frame);

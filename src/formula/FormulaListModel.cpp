@@ -27,20 +27,9 @@ QString percentText(double p) { return QString::number(p * 100.0, 'f', 0) + QLat
 const QColor kSelectedBlue(0, 0, 255);
 const QColor kSameValueGreen(0, 255, 0);
 
-// The statistic of a score column, for sorting.
+// The statistic of a score column (Rate..LastHit), for sorting.
 double statistic(const Score& s, int column) {
-    switch (column) {
-        case FormulaListModel::Rate:
-            return s.rate;
-        case FormulaListModel::LongestMiss:
-            return s.longestMiss;
-        case FormulaListModel::LongestHit:
-            return s.longestHit;
-        case FormulaListModel::LastMiss:
-            return s.lastMiss;
-        default:
-            return s.lastHit;
-    }
+    return valueOf(s, kScoreStats[column - FormulaListModel::Rate]);
 }
 
 }  // namespace
@@ -345,15 +334,13 @@ QVariant FormulaListModel::headerData(int section, Qt::Orientation orientation, 
         case CalcValue:
             return QStringLiteral("计算值");
         case Rate:
-            return weighted_ ? QStringLiteral("正确率（加权算法）") : QStringLiteral("正确率");
+            return weighted_ ? QStringLiteral("正确率（加权算法）")
+                             : QString::fromUtf8(captionOf(ScoreStat::Rate));
         case LongestMiss:
-            return QStringLiteral("最大连错");
         case LongestHit:
-            return QStringLiteral("最大连对");
         case LastMiss:
-            return QStringLiteral("最后连错");
         case LastHit:
-            return QStringLiteral("最后连对");
+            return QString::fromUtf8(captionOf(kScoreStats[section - Rate]));
         case Baseline:
             return QStringLiteral("机会基线");
         case Significance:

@@ -2,9 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDir>
 #include <QFontMetrics>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -12,20 +10,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <deque>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "base/Paths.h"
 #include "db/Database.h"
-#include "formula/FormulaExport.h"
 #include "ui/MainState.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
@@ -41,13 +34,13 @@
 #include "ui/WorkRunner.h"
 #include "ui/Launcher.h"
 #include "ui/ModelExport.h"
+#include "ui/PositionKindSelector.h"
 
 namespace varnet {
 
 namespace {
 
 const QString kVerifyTitle = QStringLiteral("公式验算");
-const QString kImportTitle = QStringLiteral("读取公式文本");
 const QString kDeleteTitle = QStringLiteral("删除公式");
 const QString kClearTitle = QStringLiteral("清空所有公式");
 const QString kSelectTooltip = QStringLiteral("执行公式列表中序号为蓝色的公式");
@@ -68,17 +61,6 @@ class FirstColumns : public QIdentityProxyModel {
   private:
     int count_;
 };
-
-std::string contentKey(bool kill, const std::string& code, const std::string& chinese) {
-    std::string key;
-    key.reserve(code.size() + chinese.size() + 3);
-    key += kill ? 'k' : 'g';
-    key += '\x1f';
-    key += code;
-    key += '\x1f';
-    key += chinese;
-    return key;
-}
 
 }  // namespace
 
@@ -105,7 +87,9 @@ FormulaPanel::FormulaPanel(Database& db, MainState& state, std::string dataFolde
       exporter_(exporter),
       asker_(asker),
       launcher_(launcher),
-      historyModel_(historyModel) {
+      historyModel_(historyModel),
+      selection_(state.selectedFormulas, state.calcValues),
+      textCommands_(db, state, dataFolder_, exporter, asker, launcher, this) {
     buildPanel();
     syncChoices();
 }
@@ -117,27 +101,16 @@ void FormulaPanel::buildPanel() {
     layout->setContentsMargins(0, 0, 0, 0);
 
     auto* choices = new QHBoxLayout;
-    auto* positionBox = new QGroupBox(QStringLiteral("位数选择"), this);
-    auto* positionGrid = new QGridLayout(positionBox);
-    for (int p = 1; p <= kPositions; ++p) {
-        auto* button = new QRadioButton(qs(ParameterNames::positionName(p)), positionBox);
-        button->setObjectName(QStringLiteral("optPosition%1").arg(p));
-        // A click on the position already checked lists it anew too.
-        connect(button, &QRadioButton::clicked, this, [this, p] { selectPosition(p); });
-        positionButtons_[p - 1] = button;
-        positionGrid->addWidget(button, (p - 1) / 5, (p - 1) % 5);
-    }
-    choices->addWidget(positionBox, 1);
-    auto* modeBox = new QGroupBox(QStringLiteral("生杀"), this);
-    auto* modeLayout = new QHBoxLayout(modeBox);
-    killButton_ = new QRadioButton(QStringLiteral("杀"), modeBox);
-    killButton_->setObjectName(QStringLiteral("optKill"));
-    keepButton_ = new QRadioButton(QStringLiteral("生"), modeBox);
-    keepButton_->setObjectName(QStringLiteral("optKeep"));
-    connect(killButton_, &QRadioButton::toggled, this, [this](bool on) { setKill(on); });
-    modeLayout->addWidget(killButton_);
-    modeLayout->addWidget(keepButton_);
-    choices->addWidget(modeBox);
+    choices_ = new PositionKindSelector(this);
+    // A click on the position already checked lists it anew too.
+    connect(choices_, &PositionKindSelector::positionClicked, this, [this](int p) {
+        idle([this, p] { selectPosition(p); }, [this] { syncChoices(); })();
+    });
+    connect(choices_, &PositionKindSelector::kindChanged, this, [this](bool on) {
+        idle([this, on] { setKill(on); }, [this] { syncChoices(); })();
+    });
+    choices->addWidget(choices_->positionBox(), 1);
+    choices->addWidget(choices_->kindBox());
     layout->addLayout(choices);
 
     formTabs_ = new QTabBar(this);
@@ -173,7 +146,13 @@ void FormulaPanel::buildPanel() {
     perDrawBox_ = new QCheckBox(
         QStringLiteral("历史列表显示公式各期验算结果(时间较长，请耐性等待...)"), this);
     perDrawBox_->setObjectName(QStringLiteral("chkPerDraw"));
-    connect(perDrawBox_, &QCheckBox::clicked, this, &FormulaPanel::setPerDrawDisplay);
+    connect(perDrawBox_, &QCheckBox::clicked, this, [this](bool on) {
+        idle([this, on] { setPerDrawDisplay(on); },
+             [this, on] {
+                 const QSignalBlocker block(perDrawBox_);
+                 perDrawBox_->setChecked(!on);
+             })();
+    });
     layout->addWidget(perDrawBox_);
 
     // Wraps, so that the half stays narrow enough for a laptop screen.
@@ -188,20 +167,20 @@ void FormulaPanel::buildPanel() {
     connect(invertButton, &QPushButton::clicked, this, &FormulaPanel::invertSelection);
     auto* clearButton = new QPushButton(QStringLiteral("清空所有公式"), this);
     clearButton->setObjectName(QStringLiteral("cmdClearAll"));
-    connect(clearButton, &QPushButton::clicked, this, &FormulaPanel::clearAllFormulas);
+    connect(clearButton, &QPushButton::clicked, this, idle([this] { clearAllFormulas(); }));
     auto* filterButton = new QPushButton(QStringLiteral("公式过滤设置"), this);
     filterButton->setObjectName(QStringLiteral("cmdFilter"));
-    connect(filterButton, &QPushButton::clicked, this, &FormulaPanel::showFilter);
+    connect(filterButton, &QPushButton::clicked, this, idle([this] { showFilter(); }));
     selectionRow->addWidget(selectAllButton);
     selectionRow->addWidget(invertButton);
     selectionRow->addWidget(clearButton);
     selectionRow->addWidget(filterButton);
     auto* listedTextButton = new QPushButton(QStringLiteral("所选类公式中文导出"), this);
     listedTextButton->setObjectName(QStringLiteral("Command20"));
-    connect(listedTextButton, &QPushButton::clicked, this, &FormulaPanel::exportListedText);
+    connect(listedTextButton, &QPushButton::clicked, this, idle([this] { exportListedText(); }));
     auto* everyTextButton = new QPushButton(QStringLiteral("所有类公式中文导出"), this);
     everyTextButton->setObjectName(QStringLiteral("Command11"));
-    connect(everyTextButton, &QPushButton::clicked, this, &FormulaPanel::exportEveryText);
+    connect(everyTextButton, &QPushButton::clicked, this, idle([this] { exportEveryText(); }));
     selectionRow->addWidget(listedTextButton);
     selectionRow->addWidget(everyTextButton);
     layout->addLayout(selectionRow);
@@ -209,13 +188,13 @@ void FormulaPanel::buildPanel() {
     auto* entryRow = new QHBoxLayout;
     input_ = new QLineEdit(this);
     input_->setObjectName(QStringLiteral("txtIpt"));
-    connect(input_, &QLineEdit::returnPressed, this, &FormulaPanel::addFormula);
+    connect(input_, &QLineEdit::returnPressed, this, idle([this] { addFormula(); }));
     auto* addButton = new QPushButton(QStringLiteral("添加所输公式(&A)"), this);
     addButton->setObjectName(QStringLiteral("cmdAdd"));
-    connect(addButton, &QPushButton::clicked, this, &FormulaPanel::addFormula);
+    connect(addButton, &QPushButton::clicked, this, idle([this] { addFormula(); }));
     auto* readButton = new QPushButton(QStringLiteral("读取公式文本(&N)"), this);
     readButton->setObjectName(QStringLiteral("cmdReadFormula"));
-    connect(readButton, &QPushButton::clicked, this, &FormulaPanel::importFormulas);
+    connect(readButton, &QPushButton::clicked, this, idle([this] { importFormulas(); }));
     entryRow->addWidget(input_, 1);
     entryRow->addWidget(addButton);
     entryRow->addWidget(readButton);
@@ -242,17 +221,18 @@ void FormulaPanel::buildPanel() {
         emit stepsRequested(qs(row.code), qs(row.chinese));
     });
     deleteOneAction_ = manageMenu_->addAction(QStringLiteral("删除该公式(&D)"));
-    connect(deleteOneAction_, &QAction::triggered, this, [this] { deleteFormula(menuRow_); });
+    connect(deleteOneAction_, &QAction::triggered, this, idle([this] { deleteFormula(menuRow_); }));
     connect(manageMenu_->addAction(QStringLiteral("删除选中所有公式(&C)")), &QAction::triggered,
-            this, &FormulaPanel::deleteSelected);
+            this, idle([this] { deleteSelected(); }));
     deleteLastAction_ = manageMenu_->addAction(QStringLiteral("删除最后公式(&E)"));
-    connect(deleteLastAction_, &QAction::triggered, this, [this] { deleteLastFormula(menuRow_); });
+    connect(deleteLastAction_, &QAction::triggered, this,
+            idle([this] { deleteLastFormula(menuRow_); }));
     connect(manageMenu_->addAction(QStringLiteral("删除未选中公式(&X)")), &QAction::triggered, this,
-            &FormulaPanel::deleteUnselected);
+            idle([this] { deleteUnselected(); }));
     manageMenu_->addSeparator();
     rateChartAction_ = manageMenu_->addAction(QStringLiteral("该公式滚动正确率图(&R)"));
     rateChartAction_->setObjectName(QStringLiteral("mnuRateChart"));
-    connect(rateChartAction_, &QAction::triggered, this, [this] { showRateChart(menuRow_); });
+    connect(rateChartAction_, &QAction::triggered, this, idle([this] { showRateChart(menuRow_); }));
 
     // Lives under the history grid; blocks start at 1, 501, 1001, ...
     columnBar_ = new QScrollBar(Qt::Horizontal, this);
@@ -263,24 +243,25 @@ void FormulaPanel::buildPanel() {
     columnBar_->setTracking(false);  // one block verification per drag
     columnBar_->setToolTip(QStringLiteral("历史列表公式列：每段500个公式"));
     columnBar_->hide();
-    connect(columnBar_, &QScrollBar::valueChanged, this, &FormulaPanel::showBlock);
+    connect(columnBar_, &QScrollBar::valueChanged, this,
+            [this](int first) { idle([this, first] { showBlock(first); })(); });
 }
 
 void FormulaPanel::syncChoices() {
-    for (int p = 1; p <= kPositions; ++p) {
-        QRadioButton* button = positionButtons_[p - 1];
-        const QSignalBlocker block(button);
-        button->setChecked(p == state_.selectedPosition);
-    }
-    const QSignalBlocker blockKill(killButton_);
-    const QSignalBlocker blockKeep(keepButton_);
-    killButton_->setChecked(state_.kill);
-    keepButton_->setChecked(!state_.kill);
+    const QSignalBlocker block(choices_);
+    choices_->setPosition(state_.selectedPosition);
+    choices_->setKill(state_.kill);
+}
+
+std::function<void()> FormulaPanel::idle(std::function<void()> command,
+                                         std::function<void()> refused) {
+    return [this, command = std::move(command), refused = std::move(refused)] {
+        host_.runner().whenIdle(command, refused)();
+    };
 }
 
 const std::unordered_set<std::int64_t>* FormulaPanel::selectionOf(int position, bool kill) const {
-    if (listed_ && position == listedPosition_ && kill == listedKill_)
-        return &state_.selectedFormulas;
+    if (selection_.isListed(position, kill)) return &state_.selectedFormulas;
     if (position < 1 || position > kPositions) return nullptr;
     const auto& left = state_.leftSelections[position];
     if (left && left->kill == kill) return &left->ids;
@@ -311,7 +292,7 @@ void FormulaPanel::refresh() {
 }
 
 void FormulaPanel::selectPosition(int position) {
-    if (position < 1 || position > kPositions || host_.runner().busy()) {
+    if (position < 1 || position > kPositions) {
         syncChoices();
         return;
     }
@@ -324,7 +305,7 @@ void FormulaPanel::selectPosition(int position) {
 void FormulaPanel::setKill(bool kill) {
     // The list, the calculation and the deletions all act on one kind: the
     // one chosen is listed at once.
-    if (host_.runner().busy() || (kill == state_.kill && listed_ && listedKill_ == kill)) {
+    if (kill == state_.kill && selection_.listed() && selection_.listedKill() == kill) {
         syncChoices();
         return;
     }
@@ -342,27 +323,24 @@ void FormulaPanel::verify(const Carry& carry) {
     const CountRule rule = countRule();
     const bool onCurrent = state_.resultColumn == ResultColumn::Canshu;
     const std::shared_ptr<const History> history = host_.currentHistory();
-    const bool ran = host_.runner().run(
+    const WorkOutcome outcome = host_.runner().run(
         [&](Progress& work) {
-            try {
-                v.list = loadFormulaList(db_, v.position, v.kill);
-                work.setTotal(static_cast<long long>(v.list.size()));
-                v.scores = scoreFormulaList(
-                    *history, v.list, v.position, rule,
-                    [&](int done) {
-                        work.step(done);
-                        return !work.cancelled();
-                    },
-                    &v.cancelled);
-                if (v.perDraw && !v.cancelled)
-                    v.columns =
-                        perDrawBlock(*history, v.list, first, kBlock, v.position, onCurrent);
-            } catch (const std::exception& e) {
-                v.error = e.what();
-            }
+            v.list = loadFormulaList(db_, v.position, v.kill);
+            work.setTotal(static_cast<long long>(v.list.size()));
+            v.scores = scoreFormulaList(
+                *history, v.list, v.position, rule,
+                [&](int done) {
+                    work.step(done);
+                    return !work.cancelled();
+                },
+                &v.cancelled);
+            if (v.perDraw && !v.cancelled)
+                v.columns = perDrawBlock(*history, v.list, first, kBlock, v.position, onCurrent);
         },
-        true).ran;
-    if (ran) apply(v, carry);
+        true);
+    if (!outcome.ran) return;
+    if (outcome.failed) v.error = outcome.error;
+    apply(v, carry);
 }
 
 void FormulaPanel::apply(Verified& v, const Carry& carry) {
@@ -378,7 +356,10 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
         return;
     }
     readFailed_ = false;
-    carryMarks(v.list, v.position, v.kill, carry);
+    if (auto left =
+            selection_.fill(v.list, v.position, v.kill, carry, model_->list()))
+        state_.leftSelections[left->position] =
+            MainState::PositionSelection{left->kill, std::move(left->ids)};
     // A read-only data file (the start-up said so) shows the scores without
     // keeping them, rather than warning at every verification.
     if (!v.cancelled && db_.writable()) {
@@ -403,9 +384,7 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
         }
     }
     model_->setList(std::move(v.list), v.position, state_.weighted);
-    listed_ = true;
-    listedPosition_ = v.position;
-    listedKill_ = v.kill;
+    selection_.setListed(v.position, v.kill);
     // A cancelled verification shows the list without new scores.
     if (!v.cancelled) model_->setScores(std::move(v.scores));
     fitWideColumns();
@@ -422,10 +401,7 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
 void FormulaPanel::retryRead(const Carry& carry) {
     QTimer::singleShot(kRetryMs, this, [this, carry] {
         if (!readFailed_) return;
-        if (host_.runner().busy())
-            retryRead(carry);
-        else
-            verify(carry);
+        idle([this, carry] { verify(carry); }, [this, carry] { retryRead(carry); })();
     });
 }
 
@@ -448,58 +424,6 @@ void FormulaPanel::fitWideColumns() {
         std::max(FormulaListModel::columnWidth(FormulaListModel::Rate), rateWidth));
 }
 
-void FormulaPanel::carryMarks(const std::vector<ListedFormula>& list, int position, bool kill,
-                              const Carry& carry) {
-    std::unordered_set<std::int64_t> selected;
-    std::unordered_map<std::int64_t, int> calc;
-    selected.reserve(list.size());
-    if (carry.flags == Carry::Flags::ByContent || carry.flags == Carry::Flags::ByPosition ||
-        !carry.prior.empty()) {
-        // Ids may have changed with the table; the formulas that stay keep
-        // their order, so they are found again by content, in order.
-        std::unordered_map<std::string, std::deque<const Prior*>> byContent;
-        for (const Prior& p : carry.prior)
-            byContent[contentKey(p.kill, p.code, p.chinese)].push_back(&p);
-        for (std::size_t i = 0; i < list.size(); ++i) {
-            const FormulaRow& row = list[i].row;
-            const Prior* before = nullptr;
-            auto it = byContent.find(contentKey(row.kill, row.code, row.chinese));
-            if (it != byContent.end() && !it->second.empty()) {
-                before = it->second.front();
-                it->second.pop_front();
-            }
-            bool on = true;
-            if (carry.flags == Carry::Flags::ByContent && before) on = before->selected;
-            if (carry.flags == Carry::Flags::ByPosition && i < carry.flagsByPosition.size())
-                on = carry.flagsByPosition[i];
-            if (on && list[i].program) selected.insert(row.id);
-            if (before && before->calc) calc[row.id] = *before->calc;
-        }
-    } else {
-        const bool sameList = listed_ && listedPosition_ == position && listedKill_ == kill;
-        std::unordered_set<std::int64_t> shown;
-        if (sameList)
-            for (const ListedFormula& f : model_->list()) shown.insert(f.row.id);
-        for (const ListedFormula& f : list) {
-            const std::int64_t id = f.row.id;
-            // Formulas new to the list start selected, as every fill does.
-            const bool on = carry.flags == Carry::Flags::All || !shown.count(id) ||
-                            state_.selectedFormulas.count(id);
-            if (on && f.program) selected.insert(id);
-            if (sameList)
-                if (auto c = state_.calcValues.find(id); c != state_.calcValues.end())
-                    calc[id] = c->second;
-        }
-    }
-    // A list that goes leaves its flags with its position; the calculation
-    // reads them there until the position is listed (refilled) again.
-    if (listed_ && (listedPosition_ != position || listedKill_ != kill))
-        state_.leftSelections[listedPosition_] =
-            MainState::PositionSelection{listedKill_, std::move(state_.selectedFormulas)};
-    state_.selectedFormulas = std::move(selected);
-    state_.calcValues.swap(calc);
-}
-
 void FormulaPanel::updateColumnBar() {
     const int n = model_->size();
     const int maximum = (std::max(0, n - 1) / kBlock) * kBlock + 1;
@@ -508,7 +432,6 @@ void FormulaPanel::updateColumnBar() {
 }
 
 void FormulaPanel::setPerDrawDisplay(bool on) {
-    if (host_.runner().busy()) return;
     {
         const QSignalBlocker block(perDrawBox_);
         perDrawBox_->setChecked(on);
@@ -523,41 +446,36 @@ void FormulaPanel::setPerDrawDisplay(bool on) {
 }
 
 void FormulaPanel::showBlock(int first) {
-    if (!perDrawBox_->isChecked() || !listed_ || host_.runner().busy()) return;
+    if (!perDrawBox_->isChecked() || !selection_.listed()) return;
     blockMoved_ = true;
     const auto list = model_->sharedList();
     const int begin = std::clamp(first - 1, 0, std::max(0, model_->size() - 1));
-    const int position = listedPosition_;
+    const int position = selection_.listedPosition();
     const CountRule rule = countRule();
     const bool onCurrent = state_.resultColumn == ResultColumn::Canshu;
     const std::shared_ptr<const History> history = host_.currentHistory();
     std::vector<Score> scores;
     std::vector<PerDrawColumn> columns;
     bool cancelled = false;
-    std::string error;
-    const bool ran = host_.runner().run(
+    const WorkOutcome outcome = host_.runner().run(
         [&](Progress& work) {
-            try {
-                const int end = std::min<int>(static_cast<int>(list->size()), begin + kBlock);
-                const std::vector<ListedFormula> block(list->begin() + begin, list->begin() + end);
-                work.setTotal(static_cast<long long>(block.size()));
-                scores = scoreFormulaList(
-                    *history, block, position, rule,
-                    [&](int done) {
-                        work.step(done);
-                        return !work.cancelled();
-                    },
-                    &cancelled);
-                if (!cancelled)
-                    columns = perDrawBlock(*history, *list, begin, kBlock, position, onCurrent);
-            } catch (const std::exception& e) {
-                error = e.what();
-            }
+            const int end = std::min<int>(static_cast<int>(list->size()), begin + kBlock);
+            const std::vector<ListedFormula> block(list->begin() + begin, list->begin() + end);
+            work.setTotal(static_cast<long long>(block.size()));
+            scores = scoreFormulaList(
+                *history, block, position, rule,
+                [&](int done) {
+                    work.step(done);
+                    return !work.cancelled();
+                },
+                &cancelled);
+            if (!cancelled)
+                columns = perDrawBlock(*history, *list, begin, kBlock, position, onCurrent);
         },
-        true).ran;
-    if (!ran) return;
-    if (!error.empty()) {
-        asker_.warn(this, kVerifyTitle, QStringLiteral("无法验算这些公式：") + qs(error));
+        true);
+    if (!outcome.ran) return;
+    if (outcome.failed) {
+        asker_.warn(this, kVerifyTitle, QStringLiteral("无法验算这些公式：") + qs(outcome.error));
         return;
     }
     if (cancelled) return;
@@ -570,48 +488,13 @@ bool FormulaPanel::perDrawShown() const { return perDrawBox_->isChecked(); }
 
 // ---- text exports ----
 
-std::string FormulaPanel::formulaTextName() {
-    const QString issue = state_.entryIssueText;
-    if (issue.contains(QLatin1Char('/')) || issue.contains(QLatin1Char('\\'))) {
-        asker_.warn(
-            this, kExportTitle,
-            QStringLiteral("期号框中的“%1”含有 / 或 \\，不能用作文件名。没有导出。").arg(issue));
-        return {};
-    }
-    return ExportNames::formulaText(issue.toStdString());
-}
-
 void FormulaPanel::exportListedText() {
-    if (host_.runner().busy()) return;
-    const std::string file = formulaTextName();
-    if (file.empty()) return;
-    // The file holds the Chinese form; the list shows what is written.
-    formTabs_->setCurrentIndex(0);
-    std::vector<ExportedFormula> formulas;
-    formulas.reserve(model_->size());
-    for (int row = 0; row < model_->size(); ++row) {
-        const int i = model_->listIndex(row);
-        const Score* s = model_->score(i);
-        formulas.push_back({model_->list()[i].row.chinese, s && s->valid ? s->lastHit : 0});
-    }
-    exporter_.exportFile(this, kExportTitle, file, 0,
-                         [&formulas](const std::string& path, const std::function<bool(int)>&) {
-                             return writeFormulaText(path, formulas, FormulaPadding::Block);
-                         });
+    textCommands_.exportListed(*model_, [this] { formTabs_->setCurrentIndex(0); });
 }
 
 void FormulaPanel::exportEveryText() {
-    if (host_.runner().busy()) return;
-    const std::string file = formulaTextName();
-    if (file.empty()) return;
-    formTabs_->setCurrentIndex(0);
-    const CountRule rule = countRule();
-    const std::shared_ptr<const History> history = host_.currentHistory();
-    exporter_.exportFile(
-        this, kExportTitle, file, 0, [&](const std::string& path, const std::function<bool(int)>&) {
-            return writeFormulaText(path, everyFormulaForExport(db_, *history, rule),
-                                    FormulaPadding::Own);
-        });
+    textCommands_.exportEvery(*host_.currentHistory(), countRule(),
+                              [this] { formTabs_->setCurrentIndex(0); });
 }
 
 // ---- selection ----
@@ -621,7 +504,6 @@ void FormulaPanel::selectAll() { model_->selectAll(); }
 void FormulaPanel::invertSelection() { model_->invertSelection(); }
 
 void FormulaPanel::showFilter() {
-    if (host_.runner().busy()) return;
     if (!filter_) {
         filter_ = new frmGSGuolv(*model_, asker_, window());
         filter_->setWindowModality(Qt::ApplicationModal);
@@ -634,7 +516,6 @@ void FormulaPanel::showFilter() {
 // ---- entry and import ----
 
 void FormulaPanel::addFormula() {
-    if (host_.runner().busy()) return;
     const std::string text = input_->text().toStdString();
     if (input_->text().trimmed().isEmpty()) {
         asker_.warn(this, qs(FormulaCommands::kEmptyEntryTitle),
@@ -655,46 +536,13 @@ void FormulaPanel::addFormula() {
 }
 
 void FormulaPanel::importFormulas() {
-    if (host_.runner().busy()) return;
-    const QString file = chooseTextFile(
-        asker_, this, qs(joinPath(dataFolder_, FormulaCommands::kTextFolder)),
-        kImportTitle, QStringLiteral("只能读入扩展名为 txt 的公式文本文件，公式没有改变。"));
-    if (file.isEmpty()) return;
-    FormulaCommands::ImportResult result;
-    const std::string path = file.toStdString();
-    const int position = state_.selectedPosition;
-    const bool kill = state_.kill;
-    const bool ran = host_.runner().run(
-        [&](Progress& work) {
-            try {
-                result = FormulaCommands(db_).importFile(path, dataFolder_, position, kill,
-                                                         [&](long long done, long long total) {
-                                                             work.step(done);
-                                                             work.setTotal(total);
-                                                             return !work.cancelled();
-                                                         });
-            } catch (const std::exception& e) {
-                result.ok = false;
-                result.message = std::string("读取公式文本失败，公式没有改变：") + e.what();
-            }
-        },
-        true).ran;
-    if (!ran) return;
-    if (!result.ok) {
-        tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
-        return;
-    }
-    state_.kill = result.kill;
+    const auto result = textCommands_.import(host_.runner());
+    if (!result) return;
+    state_.kill = result->kill;
     syncChoices();
-    if (result.appended > 0) input_->clear();
+    if (result->appended > 0) input_->clear();
     refresh();
-    if (result.unrecognised > 0 && asker_.confirm(this, qs(FormulaCommands::kUnrecognisedTitle),
-                                                  qs(FormulaCommands::kImportQuestion))) {
-        const QString report = qs(result.unrecognisedPath);
-        if (!launcher_.open(QUrl::fromLocalFile(report)))
-            asker_.warn(this, qs(FormulaCommands::kUnrecognisedTitle),
-                        QStringLiteral("无法打开 %1。").arg(report));
-    }
+    textCommands_.offerReport(*result);
 }
 
 // ---- deletion ----
@@ -712,43 +560,27 @@ void FormulaPanel::showManageMenu(const QPoint& globalPos) {
 
 FormulaPanel::Carry FormulaPanel::priorWithout(const std::vector<int>& deletedIndexes,
                                                Carry::Flags flags) const {
+    std::vector<bool> selected(model_->list().size());
+    for (std::size_t i = 0; i < selected.size(); ++i)
+        selected[i] = model_->isSelected(static_cast<int>(i));
     Carry carry;
-    carry.flags = flags;
-    const auto& list = model_->list();
-    std::vector<bool> deleted(list.size(), false);
-    for (int i : deletedIndexes) deleted[i] = true;
-    carry.prior.reserve(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const bool selected = model_->isSelected(static_cast<int>(i));
-        if (flags == Carry::Flags::ByPosition) carry.flagsByPosition.push_back(selected);
-        if (deleted[i]) continue;
-        Prior p;
-        p.kill = list[i].row.kill;
-        p.code = list[i].row.code;
-        p.chinese = list[i].row.chinese;
-        p.selected = selected;
-        if (auto c = state_.calcValues.find(list[i].row.id); c != state_.calcValues.end())
-            p.calc = c->second;
-        carry.prior.push_back(std::move(p));
-    }
+    static_cast<FormulaSelection::Carry&>(carry) =
+        selection_.priorWithout(model_->list(), selected, deletedIndexes, flags);
     return carry;
 }
 
 void FormulaPanel::deleteIdxs(const std::vector<int>& idxs, const Carry& carry) {
     if (!idxs.empty()) {
         FormulaCommands::Result result;
-        const int position = listedPosition_;
-        const bool ran = host_.runner().run(
-            [&](Progress&) {
-                try {
-                    result = FormulaCommands(db_).deleteFormulas(position, idxs);
-                } catch (const std::exception& e) {
-                    result.ok = false;
-                    result.message = std::string("删除失败，公式没有改变：") + e.what();
-                }
-            },
-            false).ran;
-        if (!ran) return;
+        const int position = selection_.listedPosition();
+        const WorkOutcome outcome = host_.runner().run(
+            [&](Progress&) { result = FormulaCommands(db_).deleteFormulas(position, idxs); },
+            false);
+        if (!outcome.ran) return;
+        if (outcome.failed) {
+            result.ok = false;
+            result.message = "删除失败，公式没有改变：" + outcome.error;
+        }
         if (!result.ok) {
             asker_.warn(this, kDeleteTitle, qs(result.message));
             return;
@@ -758,7 +590,7 @@ void FormulaPanel::deleteIdxs(const std::vector<int>& idxs, const Carry& carry) 
 }
 
 void FormulaPanel::deleteFormula(int row) {
-    if (host_.runner().busy() || row < 0 || row >= model_->size()) return;
+    if (row < 0 || row >= model_->size()) return;
     const int i = model_->listIndex(row);
     const auto idx = model_->list()[i].row.idx;
     if (!idx) return;
@@ -766,7 +598,7 @@ void FormulaPanel::deleteFormula(int row) {
 }
 
 void FormulaPanel::deleteLastFormula(int row) {
-    if (host_.runner().busy() || row < 0 || row >= model_->size()) return;
+    if (row < 0 || row >= model_->size()) return;
     const int i = model_->listIndex(row);
     const auto idx = model_->list()[i].row.idx;
     if (!idx) return;
@@ -783,7 +615,6 @@ void FormulaPanel::deleteUnselected() {
 }
 
 void FormulaPanel::deleteBySelection(bool selected, const QString& question) {
-    if (host_.runner().busy()) return;
     if (!asker_.confirm(this, kDeleteTitle, question)) return;
     std::vector<int> idxs, indexes;
     for (int i = 0; i < model_->size(); ++i)
@@ -795,22 +626,17 @@ void FormulaPanel::deleteBySelection(bool selected, const QString& question) {
 }
 
 void FormulaPanel::clearAllFormulas() {
-    if (host_.runner().busy()) return;
     if (!asker_.confirm(this, kClearTitle,
                         QStringLiteral("清空所有公式后将无法恢复，是否清空所有类别的公式？")))
         return;
     FormulaCommands::Result result;
-    const bool ran = host_.runner().run(
-        [&](Progress&) {
-            try {
-                result = FormulaCommands(db_).clearAll();
-            } catch (const std::exception& e) {
-                result.ok = false;
-                result.message = std::string("清空失败，公式没有改变：") + e.what();
-            }
-        },
-        false).ran;
-    if (!ran) return;
+    const WorkOutcome outcome =
+        host_.runner().run([&](Progress&) { result = FormulaCommands(db_).clearAll(); }, false);
+    if (!outcome.ran) return;
+    if (outcome.failed) {
+        result.ok = false;
+        result.message = "清空失败，公式没有改变：" + outcome.error;
+    }
     if (!result.ok) {
         asker_.warn(this, kClearTitle, qs(result.message));
         return;
@@ -823,7 +649,7 @@ void FormulaPanel::clearAllFormulas() {
 // ---- charts ----
 
 void FormulaPanel::showRateChart(int row) {
-    if (host_.runner().busy() || row < 0 || row >= model_->size()) return;
+    if (row < 0 || row >= model_->size()) return;
     const int i = model_->listIndex(row);
     const ListedFormula& f = model_->list()[i];
     if (!f.program) {
@@ -832,7 +658,7 @@ void FormulaPanel::showRateChart(int row) {
         return;
     }
     const std::shared_ptr<const History> history = host_.currentHistory();
-    const auto block = perDrawBlock(*history, model_->list(), i, 1, listedPosition_, false);
+    const auto block = perDrawBlock(*history, model_->list(), i, 1, selection_.listedPosition(), false);
     if (block.empty() || !block[0].valid) {
         asker_.warn(this, kRateChartTitle,
                     QStringLiteral("该公式在历史号码上无法计算（除数为零或数值越界），不能作图。"));
@@ -849,7 +675,7 @@ void FormulaPanel::showRateChart(int row) {
         return;
     }
     data.formula = qs(model_->chinese() ? f.row.chinese : f.row.code);
-    data.positionName = qs(ParameterNames::positionName(listedPosition_));
+    data.positionName = qs(ParameterNames::positionName(selection_.listedPosition()));
     data.kill = f.row.kill;
     data.retrieval = state_.issueCount;
     data.markedRows = marked;

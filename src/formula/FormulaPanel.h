@@ -10,6 +10,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "formula/FormulaSelection.h"
+#include "formula/FormulaTextCommands.h"
 #include "formula/Verification.h"
 
 class QAbstractItemModel;
@@ -18,7 +20,6 @@ class QCheckBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
-class QRadioButton;
 class QScrollBar;
 class QTabBar;
 
@@ -32,6 +33,7 @@ class History;
 class HistoryModel;
 class HistoryView;
 class Launcher;
+class PositionKindSelector;
 class RateChartWindow;
 class frmGSGuolv;
 struct MainState;
@@ -122,20 +124,8 @@ class FormulaPanel : public QWidget {
     void onlineUpdateRequested();
 
   private:
-    struct Prior {
-        bool kill = true;
-        std::string code, chinese;
-        bool selected = false;
-        std::optional<int> calc;
-    };
-    // How selection flags reach the freshly loaded list.
-    struct Carry {
-        enum class Flags { ById, All, ByContent, ByPosition };
-        Flags flags = Flags::ById;
-        // The list before a deletion, without the deleted formulas; the
-        // calculation values go with their formulas.
-        std::vector<Prior> prior;
-        std::vector<bool> flagsByPosition;
+    // How selection flags reach the freshly loaded list, and how it is shown.
+    struct Carry : FormulaSelection::Carry {
         // A fill shows the last rows; a verification leaves the scrolling.
         bool fill = true;
         // Verifying again because another program changed the table.
@@ -147,18 +137,16 @@ class FormulaPanel : public QWidget {
     void verify(const Carry& carry);
     void apply(Verified& v, const Carry& carry);
     void retryRead(const Carry& carry);
-    void carryMarks(const std::vector<ListedFormula>& list, int position, bool kill,
-                    const Carry& carry);
     Carry priorWithout(const std::vector<int>& deletedIndexes, Carry::Flags flags) const;
     void deleteIdxs(const std::vector<int>& idxs, const Carry& carry);
     void deleteBySelection(bool selected, const QString& question);
     void syncChoices();
+    // `command` that does nothing while a job runs; `refused` runs then.
+    std::function<void()> idle(std::function<void()> command,
+                               std::function<void()> refused = {});
     void updateColumnBar();
     void fitWideColumns();
     void showManageMenu(const QPoint& globalPos);
-    // The text file's name, from the entry issue box; empty when that text
-    // cannot be part of a file name (the user has been told).
-    std::string formulaTextName();
 
     Database& db_;
     MainState& state_;
@@ -171,9 +159,7 @@ class FormulaPanel : public QWidget {
 
     FormulaListModel* model_ = nullptr;
     HistoryView* listView_ = nullptr;
-    std::array<QRadioButton*, 10> positionButtons_{};
-    QRadioButton* killButton_ = nullptr;
-    QRadioButton* keepButton_ = nullptr;
+    PositionKindSelector* choices_ = nullptr;
     QTabBar* formTabs_ = nullptr;
     QCheckBox* perDrawBox_ = nullptr;
     QLineEdit* input_ = nullptr;
@@ -188,10 +174,9 @@ class FormulaPanel : public QWidget {
     frmGSGuolv* filter_ = nullptr;
     RateChartWindow* rateChart_ = nullptr;
 
-    // What the list shows now.
-    bool listed_ = false;
-    int listedPosition_ = 0;
-    bool listedKill_ = true;
+    // What the list shows now, and its flags.
+    FormulaSelection selection_;
+    FormulaTextCommands textCommands_;
     int menuRow_ = -1;  // the row last right-clicked
     bool blockMoved_ = false;
     // The last reading of the formula table failed; it is read again.
