@@ -1,11 +1,12 @@
 #include "app/AppSettings.h"
 
 #include "base/NumericText.h"
+#include "base/SettingKeys.h"
 
 namespace varnet {
 
 namespace {
-const QString kSection = QStringLiteral("IniSetting");
+const QString kSection = QString::fromLatin1(settings::kMain);
 const char* const kCaptions[AppSettings::kIssueCountEntries] = {
     "前所有期", "前100期", "前200期", "前300期", "前500期", "前600期",
     "前800期",  "前1000期", "前1500期", "前3000期", "前指定期"};
@@ -52,6 +53,14 @@ int AppSettings::integer(const QString& key, int fallback) {
     return toInt32(numericValue(v.toStdString())).value_or(fallback);
 }
 
+bool AppSettings::boolean(const SettingKey<bool>& key) {
+    return boolean(QString::fromLatin1(key.name), key.fallback);
+}
+
+int AppSettings::integer(const SettingKey<int>& key) {
+    return integer(QString::fromLatin1(key.name), key.fallback);
+}
+
 void AppSettings::setBool(const QString& key, bool v) {
     setText(key, v ? QStringLiteral("True") : QStringLiteral("False"));
 }
@@ -60,29 +69,29 @@ void AppSettings::setInt(const QString& key, int v) { setText(key, QString::numb
 
 AppSettings::Values AppSettings::load() {
     Values v;
-    v.days = integer("IniSerchDay", 3);
-    v.computeSelected = boolean("JSFF", true);
-    v.showOnCurrent = boolean("LsXs", false);
-    v.excludeCurrent = boolean("SyBq", true);
-    v.weighted = boolean("ZqlJq", true);
-    v.issueCountIndex = integer("JSQS", 3);
-    v.ownIssueCount = v.issueCountIndex == 10 ? integer("intJsqs", 0) : 0;
+    v.days = integer(settings::kSearchDays);
+    v.computeSelected = boolean(settings::kComputeSelected);
+    v.showOnCurrent = boolean(settings::kShowOnCurrent);
+    v.excludeCurrent = boolean(settings::kExcludeCurrent);
+    v.weighted = boolean(settings::kWeighted);
+    v.issueCountIndex = integer(settings::kIssueCountIndex);
+    v.ownIssueCount = v.issueCountIndex == 10 ? integer(settings::kOwnIssueCount) : 0;
     return v;
 }
 
-int AppSettings::days() { return integer("IniSerchDay", 3); }
+int AppSettings::days() { return integer(settings::kSearchDays); }
 
 int AppSettings::waitSeconds() {
-    const int s = integer("DbWaitSeconds", 60);
-    return s < 0 || s > 3600 ? 60 : s;
+    const int s = integer(settings::kDbWaitSeconds);
+    return s < 0 || s > 3600 ? settings::kDbWaitSeconds.fallback : s;
 }
-void AppSettings::setDays(int days) { setInt("IniSerchDay", days); }
-void AppSettings::setComputeSelected(bool v) { setBool("JSFF", v); }
-void AppSettings::setShowOnCurrent(bool v) { setBool("LsXs", v); }
-void AppSettings::setExcludeCurrent(bool v) { setBool("SyBq", v); }
-void AppSettings::setWeighted(bool v) { setBool("ZqlJq", v); }
-void AppSettings::setIssueCountIndex(int index) { setInt("JSQS", index); }
-void AppSettings::setOwnIssueCount(int count) { setInt("intJsqs", count); }
+void AppSettings::setDays(int days) { setInt(settings::kSearchDays.name, days); }
+void AppSettings::setComputeSelected(bool v) { setBool(settings::kComputeSelected.name, v); }
+void AppSettings::setShowOnCurrent(bool v) { setBool(settings::kShowOnCurrent.name, v); }
+void AppSettings::setExcludeCurrent(bool v) { setBool(settings::kExcludeCurrent.name, v); }
+void AppSettings::setWeighted(bool v) { setBool(settings::kWeighted.name, v); }
+void AppSettings::setIssueCountIndex(int index) { setInt(settings::kIssueCountIndex.name, index); }
+void AppSettings::setOwnIssueCount(int count) { setInt(settings::kOwnIssueCount.name, count); }
 
 void AppSettings::restoreDefaults() {
     setShowOnCurrent(false);

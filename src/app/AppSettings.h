@@ -6,6 +6,8 @@
 #include <memory>
 #include <optional>
 
+#include "base/SettingKeys.h"
+
 namespace varnet {
 
 // The main window's settings: application "ZO10DI", section "IniSetting",
@@ -66,6 +68,8 @@ public:
 private:
     bool boolean(const QString& key, bool fallback);
     int integer(const QString& key, int fallback);
+    bool boolean(const SettingKey<bool>& key);
+    int integer(const SettingKey<int>& key);
     void setBool(const QString& key, bool v);
     void setInt(const QString& key, int v);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Outcome.h"
+#include "base/SettingKeys.h"
 #include "net/Fetcher.h"
 
 namespace varnet {
@@ -23,7 +24,7 @@ class FormulaUpdate {
         "时效性（软件已经设置了默认搜索的参数，也可以手动变更）。同意更新将删除软件中现有的所有公式"
         "，"
         "并可能要花费一段时间，网络不通或者我方服务器更新不及时可能都造成更新失败！";
-    static constexpr const char* kUrlKey = "FormulaFileUrl";  // section "IniSetting"
+    static constexpr const char* kUrlKey = settings::kFormulaFileUrl.name;
     static constexpr const char* kLocalCopy = "ZO10DI.txt";
     static constexpr long long kMinimumBytes = 1025;
     static constexpr long long kMaximumBytes = 64LL * 1024 * 1024;

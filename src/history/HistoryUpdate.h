@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Outcome.h"
+#include "base/SettingKeys.h"
 #include "base/Draw.h"
 #include "history/HistoryCommands.h"
 #include "net/Fetcher.h"
@@ -29,7 +30,7 @@ class HistoryUpdate {
     static constexpr const char* kQuestion =
         "确实要在线更新最新历史号码吗？更新可能要花费一段时间，网络不通或者我方服务器更新不及时可能"
         "都造成更新失败！";
-    static constexpr const char* kSiteKey = "HistorySiteUrl";  // section "IniSetting"
+    static constexpr const char* kSiteKey = settings::kHistorySiteUrl.name;
     static constexpr int kMaxDays = 10;
 
     // The site's page of a day: site + "/draw-pk10-" + YYYYMMDD + ".html".

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QSize>
 
+#include "base/SettingKeys.h"
+
 class QSettings;
 class QWidget;
 
@@ -17,7 +19,7 @@ namespace varnet {
 // than it.
 class WindowGeometry : public QObject {
   public:
-    static constexpr const char* kSection = "WindowGeometry";
+    static constexpr const char* kSection = settings::kWindowGeometry;
 
     // Follows host's windows until host or the returned object is destroyed.
     static WindowGeometry* follow(QWidget* host, QSettings& store);
