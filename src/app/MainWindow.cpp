@@ -79,6 +79,7 @@ void MainWindow::loadSettings() {
     state_.selectedPosition = 1;
     state_.kill = true;
 }
+
 void MainWindow::buildWindow() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);

@@ -83,8 +83,8 @@ HistoryPanel::HistoryPanel(Host& host, Database& db, MainState& state, std::stri
     layout->addWidget(view_, 1);
     buildMenu();
 
-    // Placed by the window under the grids.
-    entry_ = new DrawEntry;
+    // The window places it under the grids.
+    entry_ = new DrawEntry(this);
     entry_->setObjectName(QStringLiteral("drawEntry"));
     connect(entry_, &DrawEntry::drawComplete, this, idle(&HistoryPanel::storeEnteredDraw));
     connect(entry_, &DrawEntry::lastBoxEdited, view_, &HistoryView::showLastRows);
@@ -99,9 +99,7 @@ HistoryPanel::HistoryPanel(Host& host, Database& db, MainState& state, std::stri
     deferredTimer_->start();
 }
 
-HistoryPanel::~HistoryPanel() {
-    if (!entry_->parent()) delete entry_;
-}
+HistoryPanel::~HistoryPanel() = default;
 
 std::function<void()> HistoryPanel::idle(void (HistoryPanel::*command)()) {
     return runner_.whenIdle([this, command] { (this->*command)(); });
