@@ -83,8 +83,9 @@ HistoryPanel::HistoryPanel(Host& host, Database& db, MainState& state, std::stri
     layout->addWidget(view_, 1);
     buildMenu();
 
-    // The window places it under the grids.
-    entry_ = new DrawEntry(this);
+    // Without a parent until the window places it under the grids, so that
+    // it comes last in the window's tab order.
+    entry_ = new DrawEntry;
     entry_->setObjectName(QStringLiteral("drawEntry"));
     connect(entry_, &DrawEntry::drawComplete, this, idle(&HistoryPanel::storeEnteredDraw));
     connect(entry_, &DrawEntry::lastBoxEdited, view_, &HistoryView::showLastRows);
@@ -99,7 +100,9 @@ HistoryPanel::HistoryPanel(Host& host, Database& db, MainState& state, std::stri
     deferredTimer_->start();
 }
 
-HistoryPanel::~HistoryPanel() = default;
+HistoryPanel::~HistoryPanel() {
+    if (entry_ && !entry_->parent()) delete entry_.data();
+}
 
 std::function<void()> HistoryPanel::idle(void (HistoryPanel::*command)()) {
     return runner_.whenIdle([this, command] { (this->*command)(); });

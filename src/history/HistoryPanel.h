@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDate>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "base/History.h"
+#include "history/DrawEntry.h"
 #include "history/HistoryCommands.h"
 
 class QLayout;
@@ -17,7 +19,6 @@ namespace varnet {
 
 class Asker;
 class Database;
-class DrawEntry;
 class Fetcher;
 class HistoryModel;
 class HistoryView;
@@ -126,7 +127,7 @@ class HistoryPanel : public QWidget {
 
     HistoryModel* model_ = nullptr;
     HistoryView* view_ = nullptr;
-    DrawEntry* entry_ = nullptr;
+    QPointer<DrawEntry> entry_;  // owned by the window once placed
     QMenu* menu_ = nullptr;
     QTimer* deferredTimer_ = nullptr;
     bool refreshPending_ = false;
