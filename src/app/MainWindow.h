@@ -2,32 +2,26 @@
 
 #include <QDate>
 #include <QMainWindow>
-#include <array>
-#include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "analysis/Calculation.h"
 #include "app/AppSettings.h"
-#include "ui/MainState.h"
-#include "ui/WorkRunner.h"
-#include "formula/FormulaPanel.h"
+#include "app/CalculationCommands.h"
+#include "app/SettingsMenu.h"
 #include "base/History.h"
-#include "history/HistoryCommands.h"
+#include "formula/FormulaPanel.h"
+#include "history/HistoryPanel.h"
 #include "search/SearchWindow.h"
+#include "ui/MainState.h"
 #include "ui/ModelExport.h"
+#include "ui/WorkRunner.h"
 
-class QAction;
-class QActionGroup;
-class QMenu;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
-class QRadioButton;
-class QTimer;
 
 namespace varnet {
 
@@ -38,28 +32,23 @@ class Fetcher;
 class HistoryModel;
 class HistoryView;
 class Launcher;
-class frmErrarrLei;
-class frmGsCsArr;
-class frmGsbz;
-class frmLslb;
-class frmShuoming;
 
-// The main window: owns the shared state, shows the history grid with the
-// manual entry beside the formula panel, and offers the history, settings
-// and document commands.
+// The main window: owns the shared state, the work runner and the database,
+// and composes the history half, the formula panel, the calculation row and
+// the settings menu, giving each what it needs.
 class MainWindow : public QMainWindow,
                    private FormulaPanel::Host,
                    private Exporter,
-                   private frmGSGL::Host {
+                   private frmGSGL::Host,
+                   private HistoryPanel::Host,
+                   private SettingsMenu::Host,
+                   private CalculationCommands::Host {
     Q_OBJECT
   public:
-    // Settings keys of the addresses behind the document buttons and the
-    // other-programs menu; an empty address hides its entry.
+    // Settings keys of the addresses behind the document buttons; an empty
+    // address hides its button.
     static constexpr const char* kSlidesUrlKey = "SlideDocUrl";
     static constexpr const char* kVideoUrlKey = "VideoDocUrl";
-    static constexpr int kOtherPrograms = 3;
-    static QString otherProgramUrlKey(int i);   // "OtherSoft1Url" ..
-    static QString otherProgramNameKey(int i);  // "OtherSoft1Name" ..
     static constexpr const char* kGuideFile = "使用说明.html";
 
     MainWindow(Database& db, std::string dataFolder, AppSettings& settings, Launcher& launcher,
@@ -68,101 +57,61 @@ class MainWindow : public QMainWindow,
 
     // Reloads the history from the database into the grid, shows its end and
     // proposes the next issue.
-    void AddHaoma();
+    void AddHaoma() { history_->AddHaoma(); }
     // Sets the verification issue to the greatest stored issue and the entry
     // issue box to the one after it; an empty history changes neither.
-    void QihaoXianshi();
+    void QihaoXianshi() { history_->QihaoXianshi(); }
 
     const MainState& state() const { return state_; }
-    const History& history() const { return *history_; }
-    HistoryModel* historyModel() const { return model_; }
-    HistoryView* historyView() const { return view_; }
-    DrawEntry* drawEntry() const { return entry_; }
+    const History& history() const { return *history_->history(); }
+    HistoryPanel* historyPanel() const { return history_; }
+    HistoryModel* historyModel() const { return history_->model(); }
+    HistoryView* historyView() const { return history_->view(); }
+    DrawEntry* drawEntry() const { return history_->entry(); }
     QMenu* settingsMenu() const { return settingsMenu_; }
-    QMenu* historyMenu() const { return historyMenu_; }
+    QMenu* historyMenu() const { return history_->menu(); }
     FormulaPanel* formulaPanel() const { return panel_; }
-    QLineEdit* verificationBox() const { return verificationBox_; }
+    CalculationCommands* calculation() const { return calculation_; }
+    QLineEdit* verificationBox() const { return calculation_->verificationBox(); }
     // The secondary windows, once they have been opened.
-    frmErrarrLei* resultWindow() const { return result_; }
-    frmGsCsArr* sortWindow() const { return sort_; }
-    frmShuoming* parameterWindow() const { return parameters_; }
-    frmGsbz* stepsWindow() const { return steps_; }
-    frmLslb* queryWindow() const { return query_; }
+    frmErrarrLei* resultWindow() const { return calculation_->resultWindow(); }
+    frmGsCsArr* sortWindow() const { return calculation_->sortWindow(); }
+    frmShuoming* parameterWindow() const { return calculation_->parameterWindow(); }
+    frmGsbz* stepsWindow() const { return calculation_->stepsWindow(); }
+    frmLslb* queryWindow() const { return calculation_->queryWindow(); }
     frmGSGL* searchWindow() const { return search_; }
 
     // Lists a position's formulas, all selected, and returns once they are
     // verified and shown.
-    void selectPosition(int position);
+    void selectPosition(int position) { panel_->selectPosition(position); }
 
     // The commands.
-    void importHistory();
-    void exportHistory();
-    void deleteLastDraw();
-    void deleteAllDraws();
-    void deleteDownToIssue();
-    void deleteLastDraws();
-    void setDaysToSearch();
-    void restoreDefaults();
     void openGuide();
-    // "计算公式(&C)": the votes of positions 1..current for the next draw or
-    // a stored one, shown in the result window.
-    void computeFormulas();
-    void showParameters();
-    void showSteps(const QString& code, const QString& chinese);
-    void showDetails();
-    // "公式往期位置值结果列表": the listed formulas replayed over every draw,
-    // shown in the history query window.
-    void showPastResults();
     // "导出列表到Excel": the history grid, with the per-draw formula columns
     // when they are shown, to a workbook.
-    void exportHistoryList();
+    void exportHistoryList() override;
     // "公式搜索(&F)": the search window, modal.
-    void openSearch();
-    // "开奖历史号在线更新(&O)": the day pages of the results site up to today.
-    void updateHistoryOnline();
+    void openSearch() override;
     // "公式在线更新（&W)": every formula replaced by the published file.
     void updateFormulasOnline();
-    // The settings menu's address entries.
-    void setHistorySiteAddress();
-    void setFormulaFileAddress();
 
     // Where "today" comes from (the manual entry's date, the last day page
     // of an online update); tests give a fixed day.
-    void setClock(std::function<QDate()> today) { today_ = std::move(today); }
+    void setClock(std::function<QDate()> today) { history_->setClock(std::move(today)); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    std::function<QDate()> today_ = [] { return QDate::currentDate(); };
-
     void loadSettings();
     void buildWindow();
-    QMenu* buildSettingsMenu();
-    void buildHistoryMenu();
     QPushButton* addressButton(const QString& caption, const QString& key);
-    QLayout* buildCalculationRow();
 
-    void storeEnteredDraw();
-    void deferredRefresh();
-    void refreshAfterHistoryChange();
-    // Shows a history in the grid, shows its end and proposes the next issue.
-    void showHistory(std::shared_ptr<const History> history);
-    // After a change whose effect on the rows is known, the history in memory
-    // follows it instead of reading every row again; when the row count then
-    // disagrees with the file (another program wrote to it), everything is
-    // read again. Then the formula list is filled anew (`fill`) or its
-    // formulas are verified with their flags.
-    void followHistoryChange(const std::function<void(History&)>& change, bool fill = true);
-    // `Yansuan` of the listed formulas, keeping their selection.
-    void verifyListedFormulas();
-
-    // FormulaPanel::Host
-    std::shared_ptr<const History> currentHistory() const override { return history_; }
+    // FormulaPanel::Host, frmGSGL::Host, CalculationCommands::Host
+    std::shared_ptr<const History> currentHistory() const override { return history_->history(); }
     WorkRunner& runner() override { return runner_; }
-    bool busy() const override { return runner_.busy(); }
     // Exporter
+    bool busy() const override { return runner_.busy(); }
     bool exportFile(QWidget* from, const QString& title, const std::string& file, long long total,
                     const Exporter::Write& write) override;
     // frmGSGL::Host
@@ -173,19 +122,17 @@ class MainWindow : public QMainWindow,
     // The formula tables of these positions were rewritten: list and verify
     // again.
     void formulasSaved(const std::vector<int>& positions);
-
-    void chooseDisplay(bool onCurrent);
-    void chooseIssueCount(int index);
-    void syncSettingsChecks();
-    void openAddress(const QString& address);
-    bool reportFailure(const QString& title, bool ok, const std::string& message);
-    // Asks before a deletion, naming how many draws and which issues go.
-    // Asks about the draws of `span`, then removes them on the worker.
-    void deleteAfterQuestion(const HistoryCommands::Span& span,
-                             const std::function<HistoryCommands::Result()>& remove);
-    bool confirmDeletion(const HistoryCommands::Span& span);
-    void askAddress(const QString& title, const QString& key, const QString& what);
-
+    // HistoryPanel::Host, SettingsMenu::Host
+    void refillFormulas() override { panel_->refresh(); }
+    void verifyFormulas() override { panel_->Yansuan(); }
+    void lastIssueShown(qint64 issue) override;
+    std::string historySite() const override;
+    int historySize() const override { return history_->history()->size(); }
+    // CalculationCommands::Host
+    FormulaPanel& formulas() override { return *panel_; }
+    void methodChosen(bool computeSelected) override {
+        settings_.setComputeSelected(computeSelected);
+    }
 
     Database& db_;
     std::string dataFolder_;
@@ -194,45 +141,19 @@ class MainWindow : public QMainWindow,
     Asker& asker_;
 
     MainState state_;
-    std::shared_ptr<const History> history_;
-    bool historyReadFailed_ = false;  // read again until it works
-    void retryHistory();
 
-    HistoryModel* model_ = nullptr;
-    HistoryView* view_ = nullptr;
+    HistoryPanel* history_ = nullptr;
     FormulaPanel* panel_ = nullptr;
-    DrawEntry* entry_ = nullptr;
+    CalculationCommands* calculation_ = nullptr;
+    SettingsMenu* settingsMenu_ = nullptr;
     QWidget* commandArea_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
-    QMenu* settingsMenu_ = nullptr;
-    QMenu* historyMenu_ = nullptr;
-    QAction* showNextAction_ = nullptr;
-    QAction* showCurrentAction_ = nullptr;
-    QAction* excludeCurrentAction_ = nullptr;
-    QAction* weightedAction_ = nullptr;
-    std::array<QAction*, AppSettings::kIssueCountEntries> issueCountActions_{};
-    QRadioButton* nextDrawButton_ = nullptr;
-    QRadioButton* givenIssueButton_ = nullptr;
-    QRadioButton* bestButton_ = nullptr;
-    QRadioButton* selectedButton_ = nullptr;
-    QLineEdit* verificationBox_ = nullptr;
-
-    frmErrarrLei* result_ = nullptr;
-    frmGsCsArr* sort_ = nullptr;
-    frmShuoming* parameters_ = nullptr;
-    frmGsbz* steps_ = nullptr;
-    frmLslb* query_ = nullptr;
     frmGSGL* search_ = nullptr;
-    // The voters of the current position in the last selected-formula
-    // calculation, for the detail list.
-    std::vector<VotingFormula> detailVoters_;
 
     // Downloads for the online updates; the cancel button stops the one under way.
     std::unique_ptr<Fetcher> fetcher_;
 
-    QTimer* deferredTimer_ = nullptr;
-    bool refreshPending_ = false;
     // Runs every job off the window's thread; saves from the search window
     // wait in its queue for the work under way (a verification, or an
     // earlier save with its refresh).

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QBrush>
 #include <QColor>
+#include <memory>
 
 namespace varnet {
 
@@ -37,18 +38,28 @@ WorkbookCell modelCell(const QAbstractItemModel& model, int row, int column) {
     return cell;
 }
 
-WorkbookResult writeModelWorkbook(const std::string& path, const QAbstractItemModel& model,
-                                  const std::function<bool(int)>& progress) {
-    return writeWorkbook(
-        path, model.rowCount() + 1, model.columnCount(),
-        [&model](int r, int c) { return modelCell(model, r, c); }, progress);
+GridSnapshot GridSnapshot::of(const QAbstractItemModel& model) {
+    GridSnapshot grid;
+    grid.rows = model.rowCount() + 1;
+    grid.columns = model.columnCount();
+    grid.cells.reserve(static_cast<std::size_t>(grid.rows) * grid.columns);
+    for (int r = 0; r < grid.rows; ++r)
+        for (int c = 0; c < grid.columns; ++c) grid.cells.push_back(modelCell(model, r, c));
+    return grid;
 }
 
-bool Exporter::exportGrid(QWidget* from, const QString& title, const QAbstractItemModel& grid,
+WorkbookResult writeGridWorkbook(const std::string& path, const GridSnapshot& grid,
+                                 const std::function<bool(int)>& progress) {
+    return writeWorkbook(
+        path, grid.rows, grid.columns, [&grid](int r, int c) { return grid.at(r, c); }, progress);
+}
+
+bool Exporter::exportGrid(QWidget* from, const QString& title, const QAbstractItemModel& model,
                           const std::string& file) {
-    return exportFile(from, title, file, grid.rowCount() + 1,
-                      [&grid](const std::string& path, const std::function<bool(int)>& progress) {
-                          return writeModelWorkbook(path, grid, progress);
+    auto grid = std::make_shared<const GridSnapshot>(GridSnapshot::of(model));
+    return exportFile(from, title, file, grid->rows,
+                      [grid](const std::string& path, const std::function<bool(int)>& progress) {
+                          return writeGridWorkbook(path, *grid, progress);
                       });
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/Workbook.h"
 
@@ -16,10 +17,22 @@ namespace varnet {
 // the cell's interior.
 WorkbookCell modelCell(const QAbstractItemModel& model, int row, int column);
 
-// Writes a grid as a workbook, cell by cell as above. The model may be read
-// on a worker, so it must not change meanwhile.
-WorkbookResult writeModelWorkbook(const std::string& path, const QAbstractItemModel& model,
-                                  const std::function<bool(int)>& progress = {});
+// A grid's cells copied on the window's thread, so that a worker can write
+// them while the window repaints or changes the model.
+struct GridSnapshot {
+    int rows = 0;  // with the header row
+    int columns = 0;
+    std::vector<WorkbookCell> cells;  // row by row
+
+    static GridSnapshot of(const QAbstractItemModel& model);
+    const WorkbookCell& at(int row, int column) const {
+        return cells[static_cast<std::size_t>(row) * columns + column];
+    }
+};
+
+// Writes a grid's copy as a workbook, cell by cell as above.
+WorkbookResult writeGridWorkbook(const std::string& path, const GridSnapshot& grid,
+                                 const std::function<bool(int)>& progress = {});
 
 // Where the windows' exports go: a file of the data folder, written on a
 // worker with progress, then opened with the desktop's program for it.
@@ -38,7 +51,7 @@ class Exporter {
     // True while work runs on the worker: grids being written must stay as they are.
     virtual bool busy() const = 0;
 
-    // A grid with its header row.
+    // A grid with its header row, copied before the worker writes it.
     bool exportGrid(QWidget* from, const QString& title, const QAbstractItemModel& grid,
                     const std::string& file);
 };

@@ -5,10 +5,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStandardItemModel>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <random>
+#include <thread>
 
 #include "base/Paths.h"
 #include "app/GuiFixture.h"
@@ -291,6 +295,42 @@ TEST_F(ExportWindowTest, RefusedOrFailedExportsOpenNothing) {
     ASSERT_EQ(asker.messages.size(), 2u);
     EXPECT_TRUE(asker.messages[1].text.contains("2024/001"));
     EXPECT_TRUE(launcher.opened.empty());
+}
+
+// A grid export copies the cells on the window's thread; the worker writes
+// the copy and never reads the model, which the window may repaint or change.
+TEST_F(ExportWindowTest, GridExportsWriteACopyOfTheModel) {
+    struct WatchedModel : QStandardItemModel {
+        using QStandardItemModel::QStandardItemModel;
+        mutable std::atomic<int> offThread{0};
+        QVariant data(const QModelIndex& at, int role) const override {
+            if (QThread::currentThread() != thread()) ++offThread;
+            return QStandardItemModel::data(at, role);
+        }
+        QVariant headerData(int s, Qt::Orientation o, int role) const override {
+            if (QThread::currentThread() != thread()) ++offThread;
+            return QStandardItemModel::headerData(s, o, role);
+        }
+    };
+    struct WorkerExporter : Exporter {
+        bool exportFile(QWidget*, const QString&, const std::string& path, long long,
+                        const Write& write) override {
+            WorkbookResult result;
+            std::thread worker([&] { result = write(path, {}); });
+            worker.join();
+            return result.ok;
+        }
+        bool busy() const override { return false; }
+    };
+    WatchedModel model(3, 2);
+    model.setHorizontalHeaderLabels({"期号", "号码"});
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 2; ++c) model.setItem(r, c, new QStandardItem(QString::number(r * c)));
+    model.item(1, 1)->setBackground(QColor(0, 0, 255));
+    WorkerExporter exporter;
+    EXPECT_TRUE(exporter.exportGrid(nullptr, "导出", model, pathOf("grid.xlsx")));
+    EXPECT_EQ(model.offThread.load(), 0);
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(pathOf("grid.xlsx"))));
 }
 
 }  // namespace

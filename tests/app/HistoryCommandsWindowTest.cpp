@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <mutex>
@@ -8,6 +9,9 @@
 #include <sqlite3.h>
 
 #include "GuiFixture.h"
+#include "history/DrawEntry.h"
+#include "search/SchemeSearch.h"
+#include "support/RandomHistory.h"
 
 namespace varnet::test {
 namespace {
@@ -344,6 +348,46 @@ TEST_F(CommandsTest, DocumentButtons) {
     EXPECT_TRUE(entries[1]->isVisible());
     entries[1]->trigger();
     EXPECT_EQ(launcher.opened.back(), QUrl("http://127.0.0.1/other.zip"));
+}
+
+// While a job runs, every command of the main window (buttons, grid menu,
+// a completed manual entry) does nothing: no question, no change.
+TEST_F(CommandsTest, CommandsDoNothingWhileWorkRuns) {
+    storeHistory(db, randomHistory(3000, 7));
+    std::vector<SearchResult> many;
+    for (int i = 0; i < 30000; ++i)
+        many.push_back({1, true, "L1A+L2B*L3C+" + std::to_string(i), "c:" + std::to_string(i)});
+    ASSERT_TRUE(saveBatch(db, many, false).ok);
+    MainWindow& w = open();
+    const auto before = storedIssues();
+    int fired = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!QApplication::overrideCursor()) return;  // the verification is under way
+        watch.stop();
+        for (const char* name : {"cmdRead", "cmdExport", "cmdDelLast", "cmdWebUpdate", "cmdDcexl",
+                                 "Command23", "Command12", "cmdSearch"}) {
+            auto* button = w.findChild<QPushButton*>(name);
+            ASSERT_NE(button, nullptr) << name;
+            button->click();
+            ++fired;
+        }
+        for (QAction* a : w.historyMenu()->actions())
+            if (a->text() != QString() && !a->menu()) {
+                a->trigger();
+                ++fired;
+            }
+        emit w.drawEntry()->drawComplete();
+    });
+    watch.start(5);
+    w.formulaPanel()->Yansuan();
+    ASSERT_FALSE(watch.isActive()) << "the verification ended before the commands came";
+    EXPECT_GE(fired, 12);
+    EXPECT_TRUE(asker.questions.empty());
+    EXPECT_TRUE(asker.messages.empty());
+    EXPECT_EQ(storedIssues(), before);
+    EXPECT_EQ(w.searchWindow(), nullptr);
+    EXPECT_EQ(w.resultWindow(), nullptr);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST_F(WindowLayoutTest, WindowsComeBackWhereTheyWereLeftButOnTheScreen) {
     QApplication::processEvents();
     const QList<int> sizes{splitter()->sizes()[0] - 40, splitter()->sizes()[1] + 40};
     splitter()->setSizes(sizes);
-    window->showParameters();
+    window->calculation()->showParameters();
     const QRect placed(30, 40, 500, 300);
     window->parameterWindow()->setGeometry(placed);
     window->close();
@@ -96,7 +96,7 @@ TEST_F(WindowLayoutTest, WindowsComeBackWhereTheyWereLeftButOnTheScreen) {
     open();
     EXPECT_EQ(window->size(), left);
     EXPECT_EQ(splitter()->sizes(), sizes);
-    window->showParameters();
+    window->calculation()->showParameters();
     EXPECT_EQ(window->parameterWindow()->geometry(), placed);
 
     // Kept in a section of their own.
@@ -116,7 +116,7 @@ TEST_F(WindowLayoutTest, WindowsComeBackWhereTheyWereLeftButOnTheScreen) {
     window->close();
     window.reset();
     open();
-    window->showParameters();
+    window->calculation()->showParameters();
     const QRect screen = window->parameterWindow()->screen()->availableGeometry();
     EXPECT_TRUE(screen.contains(window->parameterWindow()->frameGeometry()))
         << window->parameterWindow()->frameGeometry().x() << ","

@@ -81,11 +81,11 @@ TEST_F(EntryTest, HistoryInMemoryFollowsTheFile) {
     sameAsFile();
     EXPECT_EQ(w.history().issue(0), 545547);
 
-    w.deleteLastDraw();
+    w.historyPanel()->deleteLastDraw();
     sameAsFile();
     asker.answers.push_back(QStringLiteral("2"));
     asker.confirms.push_back(true);
-    w.deleteLastDraws();
+    w.historyPanel()->deleteLastDraws();
     sameAsFile();
     EXPECT_EQ(w.history().issue(w.history().size() - 1), 545549);
 }
@@ -149,7 +149,7 @@ TEST_F(EntryTest, ManualEntryAfterAnImportTakesTheImportedDate) {
     open();
     asker.confirms = {true};
     asker.files = {file};
-    window->importHistory();
+    window->historyPanel()->importHistory();
     ASSERT_EQ(window->history().size(), 1);
 
     box(1)->setFocus();
