@@ -47,8 +47,8 @@ class MainWindow : public QMainWindow,
   public:
     // Settings keys of the addresses behind the document buttons; an empty
     // address hides its button.
-    static constexpr const char* kSlidesUrlKey = "SlideDocUrl";
-    static constexpr const char* kVideoUrlKey = "VideoDocUrl";
+    static constexpr const char* kSlidesUrlKey = settings::kSlideDocUrl.name;
+    static constexpr const char* kVideoUrlKey = settings::kVideoDocUrl.name;
     static constexpr const char* kGuideFile = "使用说明.html";
 
     MainWindow(Database& db, std::string dataFolder, AppSettings& settings, Launcher& launcher,

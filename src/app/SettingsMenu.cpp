@@ -42,7 +42,7 @@ std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer) {
 
 }  // namespace
 
-QString SettingsMenu::otherProgramUrlKey(int i) { return QStringLiteral("OtherSoft%1Url").arg(i); }
+QString SettingsMenu::otherProgramUrlKey(int i) { return QString::fromLatin1(settings::kOtherProgramUrlPattern).arg(i); }
 QString SettingsMenu::otherProgramNameKey(int i) {
     return QStringLiteral("OtherSoft%1Name").arg(i);
 }

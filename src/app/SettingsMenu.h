@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "base/SettingKeys.h"
 #include "app/AppSettings.h"
 
 class QAction;
@@ -29,7 +30,7 @@ class SettingsMenu : public QMenu {
         virtual int historySize() const = 0;
     };
 
-    static constexpr int kOtherPrograms = 3;
+    static constexpr int kOtherPrograms = settings::kOtherPrograms;
     static QString otherProgramUrlKey(int i);   // "OtherSoft1Url" ..
     static QString otherProgramNameKey(int i);  // "OtherSoft1Name" ..
     // The entry that sets the formula file of the online update.
