@@ -32,9 +32,10 @@
 #include "formula/FormulaExport.h"
 #include "search/CandidateStatsBox.h"
 #include "search/DisplayBox.h"
-#include "search/FindsView.h"
 #include "search/GeneratorBoxes.h"
+#include "search/ResultList.h"
 #include "search/SchemePlanBox.h"
+#include "search/SearchControls.h"
 #include "search/SearchSettings.h"
 #include "search/ThresholdsBox.h"
 #include "search/TuningBox.h"
@@ -49,7 +50,6 @@ namespace {
 const QString kSavedTitle = QStringLiteral("追加公式");
 const QString kSettingsTitle = QStringLiteral("公式参数");
 const QString kPlanTitle = QStringLiteral("公式自动搜索方案设置");
-const QString kExportTitle = QStringLiteral("公式中文导出");
 const QString kTuneAllTitle = QStringLiteral("更新参数默认设置");
 const QString kTuneTitle = QStringLiteral("公式参数智能设置");
 const QString kTuneAllQuestion = QStringLiteral(
@@ -173,7 +173,7 @@ void frmGSGL::build() {
     right->addStretch(1);
     outer->addLayout(right);
 
-    idleOnly_ = {startButton_, plan_->startButton(), plan_->continueButton(),
+    idleOnly_ = {controls_->startButton(), plan_->startButton(), plan_->continueButton(),
                  tuning_->currentButton(), tuning_->allButton()};
     // The position and kind a search works on stay put while it runs.
     for (int p = 1; p <= 10; ++p) idleOnly_.push_back(selector_->positionButton(p));
@@ -183,86 +183,16 @@ void frmGSGL::build() {
 
 // The search, its displays, the result list and its commands.
 QLayout* frmGSGL::buildSearchColumn() {
-    auto* middle = new QVBoxLayout;
-    auto* row = new QHBoxLayout;
-    startButton_ = new QPushButton(QStringLiteral("开始搜索(&F)"), this);
-    startButton_->setObjectName(QStringLiteral("cmdStart"));
-    connect(startButton_, &QPushButton::clicked, this, runner_.whenIdle([this] { startSearch(); }));
-    auto* pauseButton = new QPushButton(QStringLiteral("暂停搜索(&E)"), this);
-    pauseButton->setObjectName(QStringLiteral("cmdPause"));
-    connect(pauseButton, &QPushButton::clicked, this, &frmGSGL::pauseSearch);
-    limitCheck_ = new QCheckBox(QStringLiteral("自动中止"), this);
-    limitCheck_->setObjectName(QStringLiteral("chkLimit"));
-    limitBox_ = new QLineEdit(QStringLiteral("50"), this);
-    limitBox_->setObjectName(QStringLiteral("limitBox"));
-    limitBox_->setFixedWidth(limitBox_->fontMetrics().horizontalAdvance(QStringLiteral("999999999")) + 16);
-    row->addWidget(startButton_);
-    row->addWidget(pauseButton);
-    row->addWidget(limitCheck_);
-    row->addWidget(limitBox_);
-    row->addWidget(new QLabel(QStringLiteral("条"), this));
-    row->addSpacing(12);
-    auto* holdOutLabel = new QLabel(QStringLiteral("留出期数"), this);
-    holdOutBox_ = new QSpinBox(this);
-    holdOutBox_->setObjectName(QStringLiteral("holdOutBox"));
-    holdOutBox_->setRange(0, 10000000);
-    holdOutBox_->setSpecialValueText(QStringLiteral("不留出"));
-    const QString holdOutTip = QStringLiteral(
-        "留出最后若干期不参与搜索：公式只在这之前的期数上挑选，再看它们在留出期中的命中率。"
-        "0 = 不留出。");
-    holdOutLabel->setToolTip(holdOutTip);
-    holdOutBox_->setToolTip(holdOutTip);
-    row->addWidget(holdOutLabel);
-    row->addWidget(holdOutBox_);
-    row->addStretch(1);
-    middle->addLayout(row);
+    controls_ = new SearchControls(this);
+    connect(controls_->startButton(), &QPushButton::clicked, this,
+            runner_.whenIdle([this] { startSearch(); }));
+    connect(controls_->pauseButton(), &QPushButton::clicked, this, &frmGSGL::pauseSearch);
+    QVBoxLayout* middle = controls_->layout();
 
-    auto* counters = new QGridLayout;
-    counters->addWidget(new QLabel(QStringLiteral("当前验证公式数"), this), 0, 0);
-    verifiedBox_ = new DisplayBox(this, QStringLiteral("verifiedBox"));
-    counters->addWidget(verifiedBox_, 0, 1);
-    counters->addWidget(new QLabel(QStringLiteral("检索合格公式数               合格"), this), 1,
-                        0);
-    qualifiedBox_ = new DisplayBox(this, QStringLiteral("qualifiedBox"));
-    qualifiedBox_->setText(QStringLiteral("0"));
-    counters->addWidget(qualifiedBox_, 1, 1);
-    middle->addLayout(counters);
-    holdOutSummary_ = new QLabel(this);
-    holdOutSummary_->setObjectName(QStringLiteral("holdOutSummary"));
-    holdOutSummary_->setWordWrap(true);
-    holdOutSummary_->setToolTip(QStringLiteral(
-        "机会合格数：同样的候选公式在留出期之前的各期打乱先后次序后（号码的出现频率不变，"
-        "期与期之间的规律被打乱）合格的个数，即单凭机会能得到的合格数。\n"
-        "留出期平均正确率：合格公式在留出期中命中率的平均值 ± 标准误，对照机会基线。\n"
-        "显著性：所有合格公式在留出期中的命中次数合在一起的二项分布单侧尾概率；"
-        "合格公式之间常常相似、同时命中，并不独立，所以它会夸大证据。"));
-    holdOutSummary_->hide();
-    middle->addWidget(holdOutSummary_);
-    currentBox_ = new DisplayBox(this, QStringLiteral("currentBox"));
-    middle->addWidget(currentBox_);
-
-    results_ = new FindsModel(this);
-    resultView_ = new FindsView(results_, this);
-    middle->addWidget(resultView_, 1);
-
-    row = new QHBoxLayout;
-    auto* appendButton = new QPushButton(QStringLiteral("公式追加到数据库(&A)"), this);
-    appendButton->setObjectName(QStringLiteral("cmdAppend"));
-    appendButton->setToolTip(
-        QStringLiteral("保留软件现有公式然后将所有合格公式追加到软件数据库。"));
-    connect(appendButton, &QPushButton::clicked, this, [this] { saveResults(false); });
-    auto* replaceButton = new QPushButton(QStringLiteral("公式更新到数据库(&N)"), this);
-    replaceButton->setObjectName(QStringLiteral("cmdReplace"));
-    replaceButton->setToolTip(
-        QStringLiteral("删除软件现有公式然后将所有合格公式添加到软件数据库。"));
-    connect(replaceButton, &QPushButton::clicked, this, [this] { saveResults(true); });
-    auto* exportButton = new QPushButton(QStringLiteral("公式中文导出"), this);
-    exportButton->setObjectName(QStringLiteral("cmdExport"));
-    connect(exportButton, &QPushButton::clicked, this, &frmGSGL::exportResults);
-    row->addWidget(appendButton);
-    row->addWidget(replaceButton);
-    row->addWidget(exportButton);
-    middle->addLayout(row);
+    results_ = new ResultList(this, middle);
+    connect(results_->appendButton(), &QPushButton::clicked, this, [this] { saveResults(false); });
+    connect(results_->replaceButton(), &QPushButton::clicked, this, [this] { saveResults(true); });
+    connect(results_->exportButton(), &QPushButton::clicked, this, &frmGSGL::exportResults);
     return middle;
 }
 
@@ -340,8 +270,7 @@ void frmGSGL::poll() {
     // A tuning counts its samples from 0 and leaves the current formula as it is.
     const bool tuning = work_ == Work::Tune || work_ == Work::TuneAll;
     if (work_ == Work::Single || work_ == Work::Scheme || tuning) {
-        verifiedBox_->setText(
-            QString::number((tuning ? 0 : verifiedBase_) + watch_.evaluated.load()));
+        controls_->setVerified((tuning ? 0 : verifiedBase_) + watch_.evaluated.load());
         SearchFind latest;
         {
             std::lock_guard<std::mutex> lock(watch_.mutex);
@@ -349,10 +278,7 @@ void frmGSGL::poll() {
             watch_.fresh = false;
         }
         if (!latest.candidate.code.empty()) {
-            if (!tuning) {
-                currentBox_->setText(qs(latest.candidate.chinese));
-                currentBox_->setCursorPosition(0);
-            }
+            if (!tuning) controls_->showCurrent(qs(latest.candidate.chinese));
             stats_->show(latest.score, tuning ? tuneKill_ : runKill_);
         }
     }
@@ -368,7 +294,7 @@ void frmGSGL::finished(const WorkOutcome& outcome,
     // The last counts and finds.
     if (was == Work::Single || was == Work::Scheme) {
         verifiedBase_ += watch_.evaluated.exchange(0);
-        verifiedBox_->setText(QString::number(verifiedBase_));
+        controls_->setVerified(verifiedBase_);
     }
     takeFinds();
     for (QWidget* w : idleOnly_) w->setEnabled(true);
@@ -398,11 +324,9 @@ void frmGSGL::takeFinds() {
             }
         }
         results_->append(finds);
-        resultView_->scrollToBottom();
     }
     if (work_ == Work::Scheme && started > schemeAt_.position) markSchemePosition(started);
-    qualifiedBox_->setText(
-        QString::number(schemeBatch_ ? schemeAt_.found : static_cast<long long>(batchSize())));
+    controls_->setQualified(schemeBatch_ ? schemeAt_.found : static_cast<long long>(results_->batchSize()));
     // Each tuned position is stored as soon as it is done.
     for (const auto& [p, t] : tuned) {
         SearchSettings stored(store_);
@@ -417,13 +341,9 @@ void frmGSGL::queueFind(const SearchResult& find, FormulaShape shape,
     pending_.add(find, shape, scores);
 }
 
-std::vector<SearchResult> frmGSGL::batch() const {
-    std::vector<SearchResult> batch;
-    const FoundList& finds = results_->finds();
-    batch.reserve(batchSize());
-    for (std::size_t i = batchStart_; i < finds.size(); ++i) batch.push_back(finds.result(i));
-    return batch;
-}
+std::vector<SearchResult> frmGSGL::batch() const { return results_->batch(); }
+
+FindsModel* frmGSGL::resultModel() const { return results_->model(); }
 
 void frmGSGL::stopWork() {
     if (!runner_.busy()) return;
@@ -461,7 +381,7 @@ bool frmGSGL::holdOutFitsOrSays(int draws, int holdOut, const QString& title) {
                                "没有开始搜索。")
                     .arg(holdOut)
                     .arg(draws));
-    holdOutBox_->setFocus();
+    controls_->focusHoldOut();
     return false;
 }
 
@@ -479,23 +399,20 @@ void frmGSGL::startSearch() {
     r.candidates = LLONG_MAX / 2;
     r.seed = clockSeed();
     r.watch = &watch_;
-    std::optional<long long> limit;
-    if (limitCheck_->isChecked())
-        limit = std::llround(std::max(0.0, numericValue(limitBox_->text().toStdString())));
+    const std::optional<long long> limit = controls_->limit();
     // After a scheme the finds join the same batch, saved as a single
     // search's; a paused scheme can still go on ("继续").
     schemeBatch_ = false;
     verifiedBase_ = 0;
     watch_.evaluated = 0;
-    verifiedBox_->setText(QStringLiteral("0"));
-    const long long before = static_cast<long long>(batchSize());
+    controls_->setVerified(0);
+    const long long before = static_cast<long long>(results_->batchSize());
     if (limit && before >= *limit) return;  // the batch is already full
     auto history = host_.currentHistory();
-    const int holdOut = holdOutBox_->value();
+    const int holdOut = controls_->holdOut();
     if (!holdOutFitsOrSays(history->size(), holdOut, QStringLiteral("公式搜索"))) return;
     runKill_ = r.generator.kill;
-    holdOutSummary_->setVisible(holdOut > 0);
-    holdOutSummary_->setText(QStringLiteral("留出最后 %1 期：搜索中……").arg(holdOut));
+    controls_->showHoldOutStarted(holdOut);
     auto report = std::make_shared<HoldOutReport>();
     launch(
         Work::Single,
@@ -512,25 +429,8 @@ void frmGSGL::startSearch() {
                 progress.cancelFlag());
         },
         [this, report](const WorkOutcome&) {
-            if (report->holdOut > 0) showHoldOut(*report);
+            if (report->holdOut > 0) controls_->showHoldOut(*report, runKill_);
         });
-}
-
-void frmGSGL::showHoldOut(const HoldOutReport& r) {
-    const QString mean =
-        r.mean.finds > 0
-            ? QStringLiteral("%1% ± %2%").arg(r.mean.mean, 0, 'f', 2).arg(r.mean.standardError, 0,
-                                                                             'f', 2)
-            : QStringLiteral("—");
-    holdOutSummary_->setText(
-        QStringLiteral("留出最后 %1 期 · 试验 %2 个 · 合格 %3 个 · 机会合格 %4 个"
-                       "\n留出期平均正确率 %5（机会基线 %6）· 显著性 %7")
-            .arg(r.holdOut)
-            .arg(r.tried)
-            .arg(r.finds)
-            .arg(r.chanceFinds)
-            .arg(mean, qs(baselineText(runKill_)),
-                 r.mean.finds > 0 ? qs(pValueText(r.mean.pValue)) : QStringLiteral("—")));
 }
 
 void frmGSGL::pauseSearch() {
@@ -543,7 +443,7 @@ void frmGSGL::startScheme() {
     std::array<std::optional<int>, 10> plan;
     if (!plan_->read(plan, asker_, this, kPlanTitle)) return;
     auto history = host_.currentHistory();
-    const int holdOut = holdOutBox_->value();
+    const int holdOut = controls_->holdOut();
     if (!holdOutFitsOrSays(history->size(), holdOut, kPlanTitle)) return;
     countExisting();
     const std::array<int, 10>& existing = plan_->existing();
@@ -576,7 +476,7 @@ void frmGSGL::startScheme() {
     scheme_.rule = host_.searchCountRule();
     scheme_.holdOut = holdOut;
     scheme_.watch = &watch_;
-    batchStart_ = results_->finds().size();
+    results_->startBatch();
     schemeBatch_ = true;
     schemeAt_ = SchemeProgress{};
     {
@@ -585,7 +485,7 @@ void frmGSGL::startScheme() {
     }
     plan_->clearMarks();
     runKill_ = scheme_.kill;
-    holdOutSummary_->hide();  // the hold-out shows beside each find
+    controls_->hideHoldOut();  // the hold-out shows beside each find
     runScheme();
 }
 
@@ -621,7 +521,7 @@ void frmGSGL::runScheme() {
 void frmGSGL::markSchemePosition(int p) {
     plan_->markPosition(p);
     schemeAt_.started(p);
-    limitBox_->setText(QString::number(schemeTarget(scheme_, p)));
+    controls_->setLimit(schemeTarget(scheme_, p));
     selectPosition(p);
 }
 
@@ -674,27 +574,20 @@ bool frmGSGL::confirmReplace(const std::vector<int>& positions, bool atSchemeSta
 
 void frmGSGL::saveResults(bool replace, bool asked) {
     takeFinds();
-    const std::vector<SearchResult> batch = this->batch();
-    if (replace && !asked) {
-        std::vector<int> written;
-        for (const SearchResult& r : batch)
-            if (std::find(written.begin(), written.end(), r.position) == written.end())
-                written.push_back(r.position);
-        if (!confirmReplace(written, false)) return;
-    }
+    const std::vector<SearchResult> batch = results_->batch();
+    if (replace && !asked && !confirmReplace(results_->batchPositions(), false)) return;
     const bool single = !schemeBatch_ && !batch.empty();
     const int last = batch.empty() ? 0 : batch.back().position;
     // The batch leaves the window now (finds arriving meanwhile start the
     // next one); a failed save takes it back.
-    const auto start = batchStart_;
-    batchStart_ = results_->finds().size();
+    const auto start = results_->startBatch();
     // A scheme keeps its position and count: "继续" goes on from there.
-    qualifiedBox_->setText(QString::number(schemeBatch_ ? schemeAt_.found : 0));
+    controls_->setQualified(schemeBatch_ ? schemeAt_.found : 0);
     QPointer<frmGSGL> self(this);
     host_.saveFormulas(batch, replace, [self, start, single, last](const BatchSaveResult& saved) {
         if (!self) return;
         if (!saved.ok) {
-            self->batchStart_ = std::min(self->batchStart_, start);
+            self->results_->takeBack(start);
             self->asker_.warn(self, kSavedTitle, qs(saved.message));
             return;
         }
@@ -706,21 +599,7 @@ void frmGSGL::saveResults(bool replace, bool asked) {
 
 void frmGSGL::exportResults() {
     takeFinds();
-    const QString issue = host_.entryIssueText();
-    if (issue.contains(QLatin1Char('/')) || issue.contains(QLatin1Char('\\'))) {
-        asker_.warn(
-            this, kExportTitle,
-            QStringLiteral("期号框中的“%1”含有 / 或 \\，不能用作文件名。没有导出。").arg(issue));
-        return;
-    }
-    std::vector<ExportedFormula> formulas;
-    const FoundList& lines = results_->finds();
-    formulas.reserve(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i) formulas.push_back({lines.chinese(i), 0});
-    exporter_.exportFile(this, kExportTitle, ExportNames::formulaText(issue.toStdString()), 0,
-                         [&formulas](const std::string& path, const std::function<bool(int)>&) {
-                             return writeFormulaText(path, formulas, FormulaPadding::Bare);
-                         });
+    results_->exportText(host_.entryIssueText(), exporter_, asker_, this);
 }
 
 // ---- tuning ----
@@ -731,7 +610,7 @@ void frmGSGL::tuneCurrent() {
     const int samples = tuning_->samples();
     const CountRule rule = host_.searchCountRule();
     auto history = host_.currentHistory();
-    verifiedBox_->setText(QStringLiteral("0"));
+    controls_->setVerified(0);
     watch_.evaluated = 0;
     tuneKill_ = kill_;
     tuning_->showProgress(0);
@@ -742,7 +621,7 @@ void frmGSGL::tuneCurrent() {
                                          progress.cancelFlag(), &watch_);
         },
         [this](const WorkOutcome& outcome) {
-            verifiedBox_->setText(QString::number(tuningResult_.samples.size()));
+            controls_->setVerified(static_cast<long long>(tuningResult_.samples.size()));
             if (outcome.cancelled || tuningResult_.samples.empty()) {
                 asker_.inform(this, kTuneTitle, QStringLiteral("参数检索已取消，参数框没有改变。"));
                 return;

@@ -17,14 +17,8 @@
 #include "search/SearchRun.h"
 #include "ui/WorkRunner.h"
 
-class QLabel;
 class QLayout;
-class QLineEdit;
-class QCheckBox;
-class QPushButton;
 class QSettings;
-class QSpinBox;
-class QTableView;
 class QTimer;
 
 namespace varnet {
@@ -36,7 +30,9 @@ class History;
 class CandidateStatsBox;
 class GeneratorBoxes;
 class PositionKindSelector;
+class ResultList;
 class SchemePlanBox;
+class SearchControls;
 class ThresholdsBox;
 class TuningBox;
 
@@ -68,7 +64,7 @@ class frmGSGL : public QDialog {
     bool searching() const { return runner_.busy(); }
     // The finds not saved yet.
     std::vector<SearchResult> batch() const;
-    FindsModel* resultModel() const { return results_; }
+    FindsModel* resultModel() const;
 
     // The commands.
     void startSearch();
@@ -115,14 +111,12 @@ class frmGSGL : public QDialog {
     // On the worker: hands a find to the window (single search and scheme alike).
     void queueFind(const SearchResult& find, FormulaShape shape,
                    const std::optional<FindScores>& scores);
-    std::size_t batchSize() const { return results_->finds().size() - batchStart_; }
     void runScheme();
     void markSchemePosition(int p);
     void schemeEnded(bool cancelled);
     // Asks before a replacement, naming per position the stored formulas of
     // each kind it deletes.
     bool confirmReplace(const std::vector<int>& positions, bool atSchemeStart);
-    void showHoldOut(const HoldOutReport& report);
 
     Database& db_;
     QSettings& store_;
@@ -136,26 +130,15 @@ class frmGSGL : public QDialog {
     CandidateStatsBox* stats_ = nullptr;
     TuningBox* tuning_ = nullptr;
     SchemePlanBox* plan_ = nullptr;
-    QPushButton* startButton_ = nullptr;
-    QCheckBox* limitCheck_ = nullptr;
-    QLineEdit* limitBox_ = nullptr;
-    QLineEdit* verifiedBox_ = nullptr;
-    QLineEdit* qualifiedBox_ = nullptr;
-    QLineEdit* currentBox_ = nullptr;
-    QSpinBox* holdOutBox_ = nullptr;
-    QLabel* holdOutSummary_ = nullptr;
-    QTableView* resultView_ = nullptr;
-    FindsModel* results_ = nullptr;
+    SearchControls* controls_ = nullptr;
+    ResultList* results_ = nullptr;
     std::vector<QWidget*> idleOnly_;  // commands that wait while work runs
 
     int position_ = 1;
     bool kill_ = true;
     bool runKill_ = true;  // the kind the running search scores
 
-    // The batch: the finds since the last save or scheme start, the list's
-    // rows from this one on.
-    std::size_t batchStart_ = 0;
-    bool schemeBatch_ = false;
+    bool schemeBatch_ = false;  // the batch is a scheme's
 
     // The work on the worker thread and what it hands over.
     WorkRunner runner_;
