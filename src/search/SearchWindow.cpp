@@ -4,34 +4,22 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QShowEvent>
-#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <algorithm>
 #include <climits>
-#include <cmath>
 
 #include "base/History.h"
-#include "base/NumericText.h"
 #include "base/ParameterNames.h"
-#include "base/Paths.h"
 #include "db/FormulaTable.h"
 #include "engine/Significance.h"
-#include "formula/FormulaExport.h"
 #include "search/CandidateStatsBox.h"
-#include "search/DisplayBox.h"
 #include "search/GeneratorBoxes.h"
 #include "search/ResultList.h"
 #include "search/SchemePlanBox.h"
@@ -40,7 +28,6 @@
 #include "search/ThresholdsBox.h"
 #include "search/TuningBox.h"
 #include "ui/Asker.h"
-#include "ui/ModelExport.h"
 #include "ui/PositionKindSelector.h"
 
 namespace varnet {
@@ -59,19 +46,6 @@ const QString kTuneAllQuestion = QStringLiteral(
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 QString positionName(int p) { return qs(ParameterNames::positionName(p)); }
-
-// The end of an all-positions tuning. The positions are done and stored in
-// order, so those stored are the first `done`.
-QString tunedAllText(int done, bool kill) {
-    const QString kind = kill ? QStringLiteral("杀") : QStringLiteral("生");
-    if (done == 10)
-        return QStringLiteral("参数检索完毕，十个位数的%1码参数已更改并保存。").arg(kind);
-    if (done == 0) return QStringLiteral("参数检索已取消，没有参数被更改。");
-    QStringList names;
-    for (int p = 1; p <= done; ++p) names << positionName(p);
-    return QStringLiteral("参数检索已取消。%1位的%2码参数已更改并保存，其余位数的参数没有改变。")
-        .arg(names.join(QStringLiteral("、")), kind);
-}
 
 // A single search's find as the list keeps it.
 FindScores scoresOf(const HoldOutFind& f, bool kill, bool heldOut) {
@@ -306,15 +280,7 @@ void frmGSGL::finished(const WorkOutcome& outcome,
 }
 
 void frmGSGL::takeFinds() {
-    FoundList finds;
-    std::vector<std::pair<int, Thresholds>> tuned;
-    int started = 0;
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        std::swap(finds, pending_);
-        tuned.swap(tunedPending_);
-        started = pendingPosition_;
-    }
+    auto [finds, tuned, started] = inbox_.take();
     if (!finds.empty()) {
         if (schemeBatch_) {
             for (std::size_t i = 0; i < finds.size(); ++i) {
@@ -326,19 +292,14 @@ void frmGSGL::takeFinds() {
         results_->append(finds);
     }
     if (work_ == Work::Scheme && started > schemeAt_.position) markSchemePosition(started);
-    controls_->setQualified(schemeBatch_ ? schemeAt_.found : static_cast<long long>(results_->batchSize()));
+    controls_->setQualified(schemeBatch_ ? schemeAt_.found
+                                          : static_cast<long long>(results_->batchSize()));
     // Each tuned position is stored as soon as it is done.
     for (const auto& [p, t] : tuned) {
         SearchSettings stored(store_);
         stored.setThresholdsAndOperands(p, tuneKill_, t, stored.operands(p));
         selectPosition(p);
     }
-}
-
-void frmGSGL::queueFind(const SearchResult& find, FormulaShape shape,
-                        const std::optional<FindScores>& scores) {
-    std::lock_guard<std::mutex> lock(pendingMutex_);
-    pending_.add(find, shape, scores);
 }
 
 std::vector<SearchResult> frmGSGL::batch() const { return results_->batch(); }
@@ -421,7 +382,7 @@ void frmGSGL::startSearch() {
             *report = runHoldOutSearch(
                 *history, r, holdOut,
                 [&](const HoldOutFind& f) {
-                    queueFind({r.generator.position, r.generator.kill, f.find.candidate.code,
+                    inbox_.putFind({r.generator.position, r.generator.kill, f.find.candidate.code,
                                f.find.candidate.chinese},
                               r.generator.shape, scoresOf(f, r.generator.kill, holdOut > 0));
                     return !limit || ++found < *limit;
@@ -479,10 +440,7 @@ void frmGSGL::startScheme() {
     results_->startBatch();
     schemeBatch_ = true;
     schemeAt_ = SchemeProgress{};
-    {
-        std::lock_guard<std::mutex> lock(pendingMutex_);
-        pendingPosition_ = 0;
-    }
+    inbox_.putPosition(0);
     plan_->clearMarks();
     runKill_ = scheme_.kill;
     controls_->hideHoldOut();  // the hold-out shows beside each find
@@ -506,12 +464,9 @@ void frmGSGL::runScheme() {
                 *history, r,
                 [this, shape = r.shape, holdOut = r.holdOut](const SearchResult& found,
                                                              const HoldOutFind& f) {
-                    queueFind(found, shape, scoresOf(f, found.kill, holdOut > 0));
+                    inbox_.putFind(found, shape, scoresOf(f, found.kill, holdOut > 0));
                 },
-                [this](int p) {
-                    std::lock_guard<std::mutex> lock(pendingMutex_);
-                    pendingPosition_ = p;
-                },
+                [this](int p) { inbox_.putPosition(p); },
                 progress.cancelFlag());
             *cancelled = report.cancelled;
         },
@@ -661,13 +616,12 @@ void frmGSGL::tuneAll() {
                                     bases[p - 1], progress.cancelFlag(), &watch_);
                    // A position cut short is not stored.
                    if (progress.cancelled()) break;
-                   std::lock_guard<std::mutex> lock(pendingMutex_);
-                   tunedPending_.push_back({p, t.proposal});
+                   inbox_.putTuned(p, t.proposal);
                    ++tuned_;
                }
            },
            [this](const WorkOutcome&) {
-               asker_.inform(this, kTuneAllTitle, tunedAllText(tuned_, tuneKill_));
+               asker_.inform(this, kTuneAllTitle, TuningBox::allTunedText(tuned_, tuneKill_));
            });
 }
 

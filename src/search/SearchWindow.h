@@ -5,7 +5,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "search/SchemeSearch.h"
 #include "search/HoldOut.h"
 #include "search/SearchRun.h"
+#include "search/WorkInbox.h"
 #include "ui/WorkRunner.h"
 
 class QLayout;
@@ -108,9 +108,6 @@ class frmGSGL : public QDialog {
     // A hold-out of `holdOut` draws leaves enough to search in, or the user
     // is told so (under `title`) and nothing starts.
     bool holdOutFitsOrSays(int draws, int holdOut, const QString& title);
-    // On the worker: hands a find to the window (single search and scheme alike).
-    void queueFind(const SearchResult& find, FormulaShape shape,
-                   const std::optional<FindScores>& scores);
     void runScheme();
     void markSchemePosition(int p);
     void schemeEnded(bool cancelled);
@@ -146,12 +143,9 @@ class frmGSGL : public QDialog {
     bool ending_ = false;  // being destroyed: a job cut short reports nothing
     SearchWatch watch_;
     std::atomic<int> tuned_{0};
-    std::vector<std::pair<int, Thresholds>> tunedPending_;  // under pendingMutex_
     TuningResult tuningResult_;
     bool tuneKill_ = true;  // the kind the all-positions tuning stores
-    std::mutex pendingMutex_;
-    FoundList pending_;                  // under pendingMutex_
-    int pendingPosition_ = 0;            // under pendingMutex_: scheme position started
+    WorkInbox inbox_;
     long long verifiedBase_ = 0;
     QTimer* pollTimer_ = nullptr;
 

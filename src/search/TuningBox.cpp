@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "base/ParameterNames.h"
 #include "search/DisplayBox.h"
 
 namespace varnet {
@@ -53,6 +54,18 @@ void TuningBox::setProgress(int done) { progress_->setValue(done); }
 void TuningBox::hideProgress() {
     progress_->hide();
     cancel_->hide();
+}
+
+QString TuningBox::allTunedText(int done, bool kill) {
+    // The positions are done and stored in order.
+    const QString kind = kill ? QStringLiteral("杀") : QStringLiteral("生");
+    if (done == 10)
+        return QStringLiteral("参数检索完毕，十个位数的%1码参数已更改并保存。").arg(kind);
+    if (done == 0) return QStringLiteral("参数检索已取消，没有参数被更改。");
+    QStringList names;
+    for (int p = 1; p <= done; ++p) names << QString::fromStdString(ParameterNames::positionName(p));
+    return QStringLiteral("参数检索已取消。%1位的%2码参数已更改并保存，其余位数的参数没有改变。")
+        .arg(names.join(QStringLiteral("、")), kind);
 }
 
 }  // namespace varnet

@@ -27,6 +27,10 @@ class TuningBox : public QGroupBox {
     void setProgress(int done);
     void hideProgress();
 
+    // The end of an all-positions tuning that stored the first `done`
+    // positions of the kind.
+    static QString allTunedText(int done, bool kill);
+
   private:
     QPushButton* current_ = nullptr;
     QPushButton* all_ = nullptr;
