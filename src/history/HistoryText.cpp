@@ -38,6 +38,18 @@ bool readsAsNumber(const std::u32string& field) {
 // must also fit a 32-bit integer.
 bool acceptField(const std::u32string& line, std::size_t q, std::size_t w, int& value) {
     if (q < 1 || q - 1 + w > line.size()) return false;
+    // Digits only, as nearly every field is: their value at once (at most
+    // nine of them, so exactly what the general reading below gives).
+    if (w <= 9) {
+        int digits = 0;
+        std::size_t i = q - 1;
+        for (; i < q - 1 + w && isDigit(line[i]); ++i)
+            digits = digits * 10 + static_cast<int>(line[i] - U'0');
+        if (i == q - 1 + w) {
+            value = digits;
+            return true;
+        }
+    }
     const std::u32string field = line.substr(q - 1, w);
     if (!isDigit(field.front()) || !isDigit(field.back()) || !readsAsNumber(field)) return false;
     std::string ascii(field.begin(), field.end());
