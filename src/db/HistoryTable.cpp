@@ -74,6 +74,36 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
 
 namespace {
 
+// The row being stored, read by `varnet_value(k)`: parameter k, or the
+// issue for 0.
+struct StoredRow {
+    const ParamValues* params = nullptr;
+    std::int32_t issue = 0;
+};
+
+void storedValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const auto* row = static_cast<const StoredRow*>(sqlite3_user_data(ctx));
+    const int k = sqlite3_value_int(argv[0]);
+    if (k >= 1 && k <= kParamCount)
+        sqlite3_result_int64(ctx, (*row->params)[k - 1]);
+    else
+        sqlite3_result_int64(ctx, row->issue);
+}
+
+// insertSql with each value read through varnet_value (not deterministic,
+// so that it is called for every row).
+const std::string& insertFromRowSql() {
+    static const std::string sql = [] {
+        std::string cols, values;
+        for (int k : appendOrder()) {
+            cols += ParameterNames::code(k) + ", ";
+            values += "varnet_value(" + std::to_string(k) + "), ";
+        }
+        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + values + "varnet_value(0))";
+    }();
+    return sql;
+}
+
 // Stores the draws as appendDraws does; with `into`, also appends each row
 // there as stored. Each block's parameters are worked out (and appended to
 // `into`) on a second thread while the block before is inserted.
@@ -83,13 +113,23 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
     const int total = static_cast<int>(draws.size());
     if (total == 0) return;
     sqlite3* raw = db.handle();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(raw, insertSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
+    // The row's values come through a function of ours rather than bound one
+    // by one: each bind takes the connection's mutex, and a million rows of
+    // 133 values spent much of the insert there.
+    StoredRow row;
+    if (sqlite3_create_function_v2(raw, "varnet_value", 1, SQLITE_UTF8, &row, storedValue,
+                                   nullptr, nullptr, nullptr) != SQLITE_OK)
         throw DbError(describeError(raw, sqlite3_errcode(raw)));
-    struct Finalize {
-        sqlite3_stmt* st;
-        ~Finalize() { sqlite3_finalize(st); }
-    } finalize{st};
+    struct Undefine {
+        sqlite3* raw;
+        ~Undefine() {
+            sqlite3_create_function_v2(raw, "varnet_value", 1, SQLITE_UTF8, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+        }
+    } undefine{raw};
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(raw, insertFromRowSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
+        throw DbError(describeError(raw, sqlite3_errcode(raw)));
     std::vector<ParamValues> blocks[2] = {std::vector<ParamValues>(kBlock),
                                           std::vector<ParamValues>(kBlock)};
     std::vector<std::int32_t> issues[2] = {std::vector<std::int32_t>(kBlock),
@@ -112,10 +152,8 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
         const int from = b * kBlock, to = std::min(total, from + kBlock);
         const auto& params = blocks[b % 2];
         for (int i = from; i < to; ++i) {
-            const ParamValues& v = params[i - from];
-            int n = 0;
-            for (int k : appendOrder()) sqlite3_bind_int64(st, ++n, v[k - 1]);
-            sqlite3_bind_int64(st, n + 1, draws[i].issue);
+            row.params = &params[i - from];
+            row.issue = draws[i].issue;
             const int rc = sqlite3_step(st);
             sqlite3_reset(st);
             if (rc != SQLITE_DONE) throw DbError(describeError(raw, rc));
