@@ -74,32 +74,34 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
 
 namespace {
 
-// The row being stored, read by `varnet_value(k)`: parameter k, or the
-// issue for 0.
+// The row being stored, read by `varnet_value_k()`: parameter k, or the
+// issue for k = 0. One function a column, so that no argument is read.
 struct StoredRow {
     const ParamValues* params = nullptr;
     std::int32_t issue = 0;
 };
+struct StoredValue {
+    const StoredRow* row;
+    int k;
+};
 
-void storedValue(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    const auto* row = static_cast<const StoredRow*>(sqlite3_user_data(ctx));
-    const int k = sqlite3_value_int(argv[0]);
-    if (k >= 1 && k <= kParamCount)
-        sqlite3_result_int64(ctx, (*row->params)[k - 1]);
-    else
-        sqlite3_result_int64(ctx, row->issue);
+void storedValue(sqlite3_context* ctx, int, sqlite3_value**) {
+    const auto* v = static_cast<const StoredValue*>(sqlite3_user_data(ctx));
+    sqlite3_result_int64(ctx, v->k == 0 ? v->row->issue : (*v->row->params)[v->k - 1]);
 }
 
-// insertSql with each value read through varnet_value (not deterministic,
+std::string valueFunction(int k) { return "varnet_value_" + std::to_string(k); }
+
+// insertSql with each value read through its function (not deterministic,
 // so that it is called for every row).
 const std::string& insertFromRowSql() {
     static const std::string sql = [] {
         std::string cols, values;
         for (int k : appendOrder()) {
             cols += ParameterNames::code(k) + ", ";
-            values += "varnet_value(" + std::to_string(k) + "), ";
+            values += valueFunction(k) + "(), ";
         }
-        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + values + "varnet_value(0))";
+        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + values + valueFunction(0) + "())";
     }();
     return sql;
 }
@@ -117,16 +119,21 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
     // by one: each bind takes the connection's mutex, and a million rows of
     // 133 values spent much of the insert there.
     StoredRow row;
-    if (sqlite3_create_function_v2(raw, "varnet_value", 1, SQLITE_UTF8, &row, storedValue,
-                                   nullptr, nullptr, nullptr) != SQLITE_OK)
-        throw DbError(describeError(raw, sqlite3_errcode(raw)));
+    std::vector<StoredValue> values;
+    for (int k = 0; k <= kParamCount; ++k) values.push_back({&row, k});
     struct Undefine {
         sqlite3* raw;
+        int defined = 0;
         ~Undefine() {
-            sqlite3_create_function_v2(raw, "varnet_value", 1, SQLITE_UTF8, nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+            for (int k = 0; k < defined; ++k)
+                sqlite3_create_function_v2(raw, valueFunction(k).c_str(), 0, SQLITE_UTF8, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr);
         }
     } undefine{raw};
+    for (int k = 0; k <= kParamCount; ++k, ++undefine.defined)
+        if (sqlite3_create_function_v2(raw, valueFunction(k).c_str(), 0, SQLITE_UTF8, &values[k],
+                                       storedValue, nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw DbError(describeError(raw, sqlite3_errcode(raw)));
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(raw, insertFromRowSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
         throw DbError(describeError(raw, sqlite3_errcode(raw)));
