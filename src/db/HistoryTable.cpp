@@ -137,6 +137,11 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(raw, insertFromRowSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
         throw DbError(describeError(raw, sqlite3_errcode(raw)));
+    // Finalized before the functions it calls are undefined.
+    struct Finalize {
+        sqlite3_stmt* st;
+        ~Finalize() { sqlite3_finalize(st); }
+    } finalize{st};
     std::vector<ParamValues> blocks[2] = {std::vector<ParamValues>(kBlock),
                                           std::vector<ParamValues>(kBlock)};
     std::vector<std::int32_t> issues[2] = {std::vector<std::int32_t>(kBlock),
