@@ -74,6 +74,38 @@ void HistoryTable::appendAll(const std::vector<Draw>& draws, const std::vector<P
 
 namespace {
 
+// The row being stored, read by `varnet_value_k()`: parameter k, or the
+// issue for k = 0. One function a column, so that no argument is read.
+struct StoredRow {
+    const ParamValues* params = nullptr;
+    std::int32_t issue = 0;
+};
+struct StoredValue {
+    const StoredRow* row;
+    int k;
+};
+
+void storedValue(sqlite3_context* ctx, int, sqlite3_value**) {
+    const auto* v = static_cast<const StoredValue*>(sqlite3_user_data(ctx));
+    sqlite3_result_int64(ctx, v->k == 0 ? v->row->issue : (*v->row->params)[v->k - 1]);
+}
+
+std::string valueFunction(int k) { return "varnet_value_" + std::to_string(k); }
+
+// insertSql with each value read through its function (not deterministic,
+// so that it is called for every row).
+const std::string& insertFromRowSql() {
+    static const std::string sql = [] {
+        std::string cols, values;
+        for (int k : appendOrder()) {
+            cols += ParameterNames::code(k) + ", ";
+            values += valueFunction(k) + "(), ";
+        }
+        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + values + valueFunction(0) + "())";
+    }();
+    return sql;
+}
+
 // Stores the draws as appendDraws does; with `into`, also appends each row
 // there as stored. Each block's parameters are worked out (and appended to
 // `into`) on a second thread while the block before is inserted.
@@ -83,9 +115,29 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
     const int total = static_cast<int>(draws.size());
     if (total == 0) return;
     sqlite3* raw = db.handle();
+    // The row's values come through a function of ours rather than bound one
+    // by one: each bind takes the connection's mutex, and a million rows of
+    // 133 values spent much of the insert there.
+    StoredRow row;
+    std::vector<StoredValue> values;
+    for (int k = 0; k <= kParamCount; ++k) values.push_back({&row, k});
+    struct Undefine {
+        sqlite3* raw;
+        int defined = 0;
+        ~Undefine() {
+            for (int k = 0; k < defined; ++k)
+                sqlite3_create_function_v2(raw, valueFunction(k).c_str(), 0, SQLITE_UTF8, nullptr,
+                                           nullptr, nullptr, nullptr, nullptr);
+        }
+    } undefine{raw};
+    for (int k = 0; k <= kParamCount; ++k, ++undefine.defined)
+        if (sqlite3_create_function_v2(raw, valueFunction(k).c_str(), 0, SQLITE_UTF8, &values[k],
+                                       storedValue, nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw DbError(describeError(raw, sqlite3_errcode(raw)));
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(raw, insertSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(raw, insertFromRowSql().c_str(), -1, &st, nullptr) != SQLITE_OK)
         throw DbError(describeError(raw, sqlite3_errcode(raw)));
+    // Finalized before the functions it calls are undefined.
     struct Finalize {
         sqlite3_stmt* st;
         ~Finalize() { sqlite3_finalize(st); }
@@ -112,10 +164,8 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
         const int from = b * kBlock, to = std::min(total, from + kBlock);
         const auto& params = blocks[b % 2];
         for (int i = from; i < to; ++i) {
-            const ParamValues& v = params[i - from];
-            int n = 0;
-            for (int k : appendOrder()) sqlite3_bind_int64(st, ++n, v[k - 1]);
-            sqlite3_bind_int64(st, n + 1, draws[i].issue);
+            row.params = &params[i - from];
+            row.issue = draws[i].issue;
             const int rc = sqlite3_step(st);
             sqlite3_reset(st);
             if (rc != SQLITE_DONE) throw DbError(describeError(raw, rc));
@@ -126,10 +176,10 @@ void storeDraws(Database& db, const std::vector<Draw>& draws,
 }
 
 // The stored copy of the loaded history: row 0 the issues, row k the
-// parameter k, each column's values as History holds them. It is the
-// table's only while the triggers below stand (any writer of the table, this
-// program or another, empties the copy in the same transaction) and the
-// table still has the row count and last row id it was made with.
+// parameter k, each column's values as History holds them, for the table's
+// rows up to `lastRowid` (`rows` of them). Appends after it leave it
+// standing; the triggers below empty it in the writer's transaction, for any
+// program, as soon as a row it covers is inserted, changed or deleted.
 const char* const kCopyTableSql =
     "CREATE TABLE IF NOT EXISTS LishiCopy (k INTEGER PRIMARY KEY, width INTEGER NOT NULL,"
     " rows INTEGER NOT NULL, lastRowid INTEGER NOT NULL, data BLOB NOT NULL)";
@@ -137,14 +187,19 @@ struct CopyTrigger {
     const char* name;
     const char* sql;
 };
+#define VARNET_COVERED(row) row ".rowid <= (SELECT lastRowid FROM LishiCopy WHERE k = 0)"
 const CopyTrigger kCopyTriggers[3] = {
     {"LishiCopyAfterInsert",
-     "CREATE TRIGGER LishiCopyAfterInsert AFTER INSERT ON Lishi BEGIN DELETE FROM LishiCopy; END"},
+     "CREATE TRIGGER LishiCopyAfterInsert AFTER INSERT ON Lishi WHEN " VARNET_COVERED("NEW")
+     " BEGIN DELETE FROM LishiCopy; END"},
     {"LishiCopyAfterUpdate",
-     "CREATE TRIGGER LishiCopyAfterUpdate AFTER UPDATE ON Lishi BEGIN DELETE FROM LishiCopy; END"},
+     "CREATE TRIGGER LishiCopyAfterUpdate AFTER UPDATE ON Lishi WHEN " VARNET_COVERED("OLD")
+     " OR " VARNET_COVERED("NEW") " BEGIN DELETE FROM LishiCopy; END"},
     {"LishiCopyAfterDelete",
-     "CREATE TRIGGER LishiCopyAfterDelete AFTER DELETE ON Lishi BEGIN DELETE FROM LishiCopy; END"},
+     "CREATE TRIGGER LishiCopyAfterDelete AFTER DELETE ON Lishi WHEN " VARNET_COVERED("OLD")
+     " BEGIN DELETE FROM LishiCopy; END"},
 };
+#undef VARNET_COVERED
 
 // Counts our triggers standing on Lishi exactly as we made them.
 const std::string& triggerCountSql() {
@@ -176,9 +231,20 @@ void HistoryTable::appendDraws(const std::vector<Draw>& draws,
 void HistoryTable::ensureCopy(Database& db) {
     db.exec(kCopyTableSql);
     for (const auto& t : kCopyTriggers) {
-        auto st = db.prepare("SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
-        st.bind(1, std::string_view(t.name));
-        if (!st.step()) db.exec(t.sql);
+        bool ours = false, there = false;
+        {
+            auto st = db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
+            st.bind(1, std::string_view(t.name));
+            if (st.step()) {
+                there = true;
+                ours = st.text(0) == t.sql;
+            }
+        }
+        if (ours) continue;
+        // An older trigger of this name emptied the copy on any change, so
+        // a copy standing now covers the whole table.
+        if (there) db.exec(std::string("DROP TRIGGER ") + t.name);
+        db.exec(t.sql);
     }
 }
 
@@ -247,14 +313,10 @@ void HistoryTable::storeCopy(const History& h) {
     for (int k = 1; k <= kParamCount; ++k) put(k, h.column(k).width(), h.column(k).bytes());
 }
 
-std::optional<History> HistoryTable::loadCopy() {
+std::optional<History> HistoryTable::loadCopy(std::int64_t& lastRowid) {
     if (!db_.tableExists("LishiCopy")) return std::nullopt;
-    // One statement, so the triggers, the table's figures and the copy are
-    // read in one snapshot.
-    static const std::string sql =
-        "SELECT k, width, rows, lastRowid, data, (SELECT COUNT(*) FROM Lishi),"
-        " (SELECT COALESCE(MAX(rowid), 0) FROM Lishi) FROM LishiCopy WHERE " +
-        triggerCountSql() + " = 3 ORDER BY k";
+    static const std::string sql = "SELECT k, width, rows, lastRowid, data FROM LishiCopy WHERE " +
+                                   triggerCountSql() + " = 3 ORDER BY k";
     sqlite3* raw = db_.handle();
     sqlite3_stmt* st = nullptr;
     check(raw, sqlite3_prepare_v2(raw, sql.c_str(), -1, &st, nullptr));
@@ -270,12 +332,12 @@ std::optional<History> HistoryTable::loadCopy() {
         const int k = sqlite3_column_int(st, 0);
         const int width = sqlite3_column_int(st, 1);
         const std::int64_t n = sqlite3_column_int64(st, 2);
+        const std::int64_t last = sqlite3_column_int64(st, 3);
         if (k != next || (width != 1 && width != 2 && width != 4) || (k == 0 && width != 4) ||
-            n < 0 || n > INT32_MAX || (rows >= 0 && n != rows) ||
-            n != sqlite3_column_int64(st, 5) ||
-            sqlite3_column_int64(st, 3) != sqlite3_column_int64(st, 6))
+            n < 0 || n > INT32_MAX || (k > 0 && (n != rows || last != lastRowid)))
             return std::nullopt;
         rows = n;
+        lastRowid = last;
         const void* data = sqlite3_column_blob(st, 4);
         if (sqlite3_column_bytes(st, 4) != n * width) return std::nullopt;
         if (k == 0) {
@@ -289,6 +351,15 @@ std::optional<History> HistoryTable::loadCopy() {
     }
     check(raw, rc);
     if (next != kParamCount + 1) return std::nullopt;
+    // The rows it covers are still exactly there: the triggers stood for
+    // every change of them, and none went by with triggers off.
+    auto figures = db_.prepare(
+        "SELECT (SELECT COUNT(*) FROM Lishi) - (SELECT COUNT(*) FROM Lishi WHERE rowid > ?1),"
+        " (SELECT rowid FROM Lishi WHERE rowid <= ?1 ORDER BY rowid DESC LIMIT 1)");
+    figures.bind(1, lastRowid);
+    if (!figures.step() || figures.int64(0) != rows ||
+        (rows > 0 && figures.int64(1) != lastRowid))
+        return std::nullopt;
     return h;
 }
 
@@ -341,16 +412,46 @@ void secondHalf(sqlite3_context* ctx, int, sqlite3_value** argv) {
 }  // namespace
 
 History HistoryTable::load() {
-    if (auto copy = loadCopy()) return std::move(*copy);
-    return loadRows();
+    // The copy, the table's figures and the rows after the copy in one
+    // snapshot.
+    const bool own = sqlite3_get_autocommit(db_.handle()) != 0;
+    if (own) db_.exec("BEGIN");
+    try {
+        History h;
+        std::int64_t lastRowid = 0;
+        if (auto copy = loadCopy(lastRowid)) {
+            h = std::move(*copy);
+            // Rows appended after the copy: stored later than all it covers,
+            // so a stable sort of both keeps ties in stored order.
+            if (!decodeRows(h, &lastRowid)) h = h.sortedByIssue();
+        } else {
+            h = loadRows();
+        }
+        if (own) db_.exec("COMMIT");
+        return h;
+    } catch (...) {
+        if (own) {
+            try {
+                db_.exec("ROLLBACK");
+            } catch (const DbError&) {
+            }
+        }
+        throw;
+    }
 }
 
 History HistoryTable::loadRows() {
     History h;
-    const int rows = count();
-    h.reserve(rows);
+    h.reserve(count());
+    if (decodeRows(h, nullptr)) return h;
+    // Issue order, ties in stored order.
+    return h.sortedByIssue();
+}
+
+bool HistoryTable::decodeRows(History& h, const std::int64_t* after) {
     RowSink sink;
     sink.history = &h;
+    if (h.size() > 0) sink.lastIssue = h.issue(h.size() - 1);
     sink.issues.reserve(RowSink::kBlock);
     sink.rows.reserve(RowSink::kBlock);
     sqlite3* raw = db_.handle();
@@ -370,7 +471,7 @@ History HistoryTable::loadRows() {
                                        nullptr, nullptr, nullptr, nullptr, nullptr);
         }
     } undefine{raw};
-    static const std::string sql = [] {
+    static const std::string select = [] {
         std::string s = "SELECT varnet_row_a(strQQH";
         for (int k = 1; k <= kParamCount; ++k) {
             if (k == kFirstHalf + 1)
@@ -379,17 +480,18 @@ History HistoryTable::loadRows() {
                 s += ", ";
             s += ParameterNames::code(k);
         }
-        return s + ") FROM Lishi ORDER BY rowid";
+        return s + ") FROM Lishi";
     }();
+    static const std::string all = select + " ORDER BY rowid";
+    static const std::string tail = select + " WHERE rowid > ?1 ORDER BY rowid";
     {
-        auto st = db_.prepare(sql);
+        auto st = db_.prepare(after ? tail : all);
+        if (after) st.bind(1, *after);
         while (st.step()) {
         }
     }
     sink.flush();
-    if (sink.sorted) return h;
-    // Issue order, ties in stored order.
-    return h.sortedByIssue();
+    return sink.sorted;
 }
 
 std::optional<ParamValues> HistoryTable::paramsOf(std::int32_t issue) {

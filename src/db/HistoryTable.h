@@ -35,13 +35,13 @@ public:
     // caller's transaction) for load() to read whole.
     void replaceDraws(const std::vector<Draw>& draws, const std::function<bool(int)>& progress = {});
 
-    // The history ordered by issue, ties in stored order. Read from the
-    // stored copy when it is still the table's, else from the table.
+    // The history ordered by issue, ties in stored order. The rows the
+    // stored copy still covers are read from it, the rest from the table.
     History load();
     // The same, always decoded from the table's rows.
     History loadRows();
     // The copy's table and the triggers that drop the copy on any change of
-    // the table, by any program; created where missing.
+    // a row it covers, by any program; made where missing or different.
     static void ensureCopy(Database& db);
     static bool hasCopy(Database& db);
     int count();
@@ -73,7 +73,12 @@ public:
 
 private:
     std::optional<Draw> edgeDraw(bool last);
-    std::optional<History> loadCopy();
+    // The copy and the last row id it covers, when it still stands for the
+    // table's rows up to there.
+    std::optional<History> loadCopy(std::int64_t& lastRowid);
+    // Appends the table's rows (those after `*after`, or all) in stored
+    // order; false when `h` is then out of issue order.
+    bool decodeRows(History& h, const std::int64_t* after);
     void storeCopy(const History& h);
     void dropCopyTriggers();
 

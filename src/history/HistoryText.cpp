@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 
 #include "base/NumericText.h"
 #include "base/TextCodec.h"
@@ -37,6 +38,18 @@ bool readsAsNumber(const std::u32string& field) {
 // must also fit a 32-bit integer.
 bool acceptField(const std::u32string& line, std::size_t q, std::size_t w, int& value) {
     if (q < 1 || q - 1 + w > line.size()) return false;
+    // Digits only, as nearly every field is: their value at once (at most
+    // nine of them, so exactly what the general reading below gives).
+    if (w <= 9) {
+        int digits = 0;
+        std::size_t i = q - 1;
+        for (; i < q - 1 + w && isDigit(line[i]); ++i)
+            digits = digits * 10 + static_cast<int>(line[i] - U'0');
+        if (i == q - 1 + w) {
+            value = digits;
+            return true;
+        }
+    }
     const std::u32string field = line.substr(q - 1, w);
     if (!isDigit(field.front()) || !isDigit(field.back()) || !readsAsNumber(field)) return false;
     std::string ascii(field.begin(), field.end());
@@ -107,8 +120,12 @@ void forEachLine(std::string_view text, Fn fn) {
 
 // Reads one line; false when no issue was read. `empty` tells a line of
 // blanks only.
+// `set` gathers which carried fields the line gave: bit 0..2 year, month,
+// day, bit 3 + k the number at k.
+constexpr unsigned kAllCarried = (1u << (3 + kPositions)) - 1;
+
 bool parseLine(std::string_view raw, HistoryText::Carry& carry, HistoryText::Line& out,
-               bool& empty) {
+               bool& empty, unsigned* set = nullptr) {
     std::u32string line = TextCodec::toU32(raw);
     std::size_t a = 0, b = line.size();
     while (a < b && isBlank(line[a])) ++a;
@@ -118,16 +135,21 @@ bool parseLine(std::string_view raw, HistoryText::Carry& carry, HistoryText::Lin
 
     int issue = 0, k = 0, v = 0;
     std::size_t q = 1;
+    unsigned given = 0;
     takeField(line, q, 7, issue);
-    takeField(line, q, 4, carry.year);
-    takeField(line, q, 2, carry.month);
-    takeField(line, q, 2, carry.day);
+    if (takeField(line, q, 4, carry.year)) given |= 1u;
+    if (takeField(line, q, 2, carry.month)) given |= 2u;
+    if (takeField(line, q, 2, carry.day)) given |= 4u;
     while (q < line.size()) {
         if (takeField(line, q, 2, v)) {
-            if (k < kPositions) carry.numbers[k] = v;
+            if (k < kPositions) {
+                carry.numbers[k] = v;
+                given |= 1u << (3 + k);
+            }
             ++k;  // numbers past the tenth are dropped
         }
     }
+    if (set) *set |= given;
     if (issue < 1) return false;
     out.draw.issue = issue;
     out.draw.numbers = carry.numbers;
@@ -160,26 +182,102 @@ bool HistoryText::Reading::enough() const {
     return !draws.empty() && 2 * static_cast<long long>(draws.size()) >= nonEmptyLines;
 }
 
-HistoryText::Reading HistoryText::read(std::string_view text, Carry& carry) {
-    Reading r;
+namespace {
+
+// Reads the lines of `text` into `r`, numbered after `before` lines; returns
+// how many lines it had.
+int readLines(std::string_view text, HistoryText::Carry& carry, int before,
+              HistoryText::Reading& r) {
+    int count = 0;
     forEachLine(text, [&](int lineNumber, std::string_view raw) {
-        Line l;
+        count = lineNumber;
+        HistoryText::Line l;
         bool empty = false;
         const bool issue = parseLine(raw, carry, l, empty);
         if (empty) return;
         ++r.nonEmptyLines;
         if (!issue) {
-            r.textLines.push_back(lineNumber);
+            r.textLines.push_back(before + lineNumber);
         } else if (!isValidNumbers(l.draw.numbers)) {
-            r.badNumberLines.push_back(lineNumber);
+            r.badNumberLines.push_back(before + lineNumber);
         } else {
-            l.lineNumber = lineNumber;
+            l.lineNumber = before + lineNumber;
             r.draws.push_back(l);
         }
     });
+    return count;
+}
+
+// The second half of a big text, read on a thread of its own. A line's
+// draw depends on the lines before it only through the carried fields, so
+// from the first line by which the half has given every one of them, the
+// half reads the same whatever came before; the lines ahead of that (`head`)
+// are read again in order once the first half is done.
+struct LaterHalf {
+    std::string_view head, rest;
+    HistoryText::Carry carry;
+    HistoryText::Reading reading;
+
+    void read(std::string_view text) {
+        unsigned set = 0;
+        std::size_t at = text.size();
+        forEachLine(text, [&](int, std::string_view raw) {
+            if (set == kAllCarried) return;
+            HistoryText::Line l;
+            bool empty = false;
+            const auto start = static_cast<std::size_t>(raw.data() - text.data());
+            parseLine(raw, carry, l, empty, &set);
+            if (set == kAllCarried) at = start;
+        });
+        head = text.substr(0, at);
+        rest = text.substr(at);
+        if (!rest.empty()) readLines(rest, carry, 0, reading);
+    }
+};
+
+void appendShifted(std::vector<int>& to, const std::vector<int>& from, int by) {
+    for (int n : from) to.push_back(n + by);
+}
+
+}  // namespace
+
+HistoryText::Reading HistoryText::read(std::string_view text, Carry& carry,
+                                       std::size_t splitFrom) {
+    Reading r;
+    std::size_t split = std::string_view::npos;
+    if (text.size() >= splitFrom) {
+        split = text.find('\n', text.size() / 2);
+        if (split != std::string_view::npos) ++split;
+        if (split >= text.size()) split = std::string_view::npos;
+    }
+    if (split == std::string_view::npos) {
+        readLines(text, carry, 0, r);
+    } else {
+        const std::string_view later = text.substr(split);
+        LaterHalf half;
+        auto done = std::async(std::launch::async, [&] { half.read(later); });
+        int lines = readLines(text.substr(0, split), carry, 0, r);
+        done.get();
+        // The head again, after the first half's carry; a half that never
+        // gave every field is all head.
+        lines += readLines(half.head, carry, lines, r);
+        if (!half.rest.empty()) {
+            const Reading& h = half.reading;
+            r.nonEmptyLines += h.nonEmptyLines;
+            appendShifted(r.textLines, h.textLines, lines);
+            appendShifted(r.badNumberLines, h.badNumberLines, lines);
+            r.draws.reserve(r.draws.size() + h.draws.size());
+            for (Line l : h.draws) {
+                l.lineNumber += lines;
+                r.draws.push_back(l);
+            }
+            carry = half.carry;
+        }
+    }
     // In issue order, the first line of an issue ahead of its repeats.
-    std::stable_sort(r.draws.begin(), r.draws.end(),
-                     [](const Line& a, const Line& b) { return a.draw.issue < b.draw.issue; });
+    const auto byIssue = [](const Line& a, const Line& b) { return a.draw.issue < b.draw.issue; };
+    if (!std::is_sorted(r.draws.begin(), r.draws.end(), byIssue))
+        std::stable_sort(r.draws.begin(), r.draws.end(), byIssue);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < r.draws.size(); ++i) {
         if (kept > 0 && r.draws[kept - 1].draw.issue == r.draws[i].draw.issue) {

@@ -55,7 +55,10 @@ public:
     };
     // parse, then the draws to store: a line whose numbers are not 1..10 each
     // once, or whose issue an earlier line already gave, is not taken.
-    static Reading read(std::string_view text, Carry& carry);
+    // Texts of `splitFrom` bytes or more are read in two halves at once,
+    // with the same result.
+    static constexpr std::size_t kSplitFrom = std::size_t(1) << 22;
+    static Reading read(std::string_view text, Carry& carry, std::size_t splitFrom = kSplitFrom);
 };
 
 }  // namespace varnet

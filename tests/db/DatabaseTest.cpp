@@ -290,10 +290,10 @@ void expectSameHistory(const History& a, const History& b, const std::string& wh
             ASSERT_EQ(a.param(r, k), b.param(r, k)) << what << ' ' << r << ' ' << k;
 }
 
-// The import keeps a copy of the loaded history beside the table; the load
-// reads it only while it is still the table's. After each change of the
-// table, by this program or by another writer (even one without the
-// triggers), the load equals a plain decode of the rows.
+// The import keeps a copy of the loaded history beside the table; appends
+// after it leave it standing, any change of a row it covers drops it. After
+// each change of the table, by this program or by another writer (even one
+// without the triggers), the load equals a plain decode of the rows.
 TEST(HistoryStore, TheStoredCopyIsUsedOnlyWhileItIsTheTables) {
     TempDir dir;
     const std::string path = dir.file("formula.mdb");
@@ -333,24 +333,62 @@ TEST(HistoryStore, TheStoredCopyIsUsedOnlyWhileItIsTheTables) {
             other.exec(sql);
         };
     };
-    const std::vector<std::pair<std::string, std::function<void(Database&)>>> changes = {
-        {"foreign update", foreign("UPDATE Lishi SET L1A = 77 WHERE rowid = 5")},
-        {"foreign insert", foreign("INSERT INTO Lishi (strQQH, L1A) VALUES (1, 3)")},
-        {"foreign delete", foreign("DELETE FROM Lishi WHERE rowid = 9")},
-        {"trigger dropped", foreign("DROP TRIGGER LishiCopyAfterUpdate; UPDATE Lishi SET L1A = 77 WHERE rowid = 5")},
-        {"delete, triggers off", foreign("DELETE FROM Lishi WHERE rowid = 400", true)},
-        {"insert, triggers off", foreign("INSERT INTO Lishi (strQQH) VALUES (2)", true)},
-        {"our append", [](Database& db) { HistoryTable(db).append(5, ParamValues{}); }},
-        {"our deletion", [](Database& db) { HistoryTable(db).deleteLastN(3); }},
-        {"everything deleted", [](Database& db) { HistoryTable(db).Delrec(); }},
+    std::int32_t top = 0;
+    for (const Draw& d : draws) top = std::max(top, d.issue);
+    // Draws after the last, as the online update and the manual entry add them.
+    const auto appendNext = [&](int n) {
+        return [=](Database& db) {
+            std::vector<Draw> more;
+            for (int i = 1; i <= n; ++i) {
+                Draw d = draws[i];
+                d.issue = top + i;
+                more.push_back(d);
+            }
+            HistoryTable(db).appendDraws(more);
+        };
     };
-    for (const auto& [what, change] : changes) {
+    const auto both = [](std::function<void(Database&)> a, std::function<void(Database&)> b) {
+        return [=](Database& db) {
+            a(db);
+            b(db);
+        };
+    };
+    struct Change {
+        std::string what;
+        std::function<void(Database&)> change;
+        bool copyStands;  // appends after the rows it covers leave it
+    };
+    const std::vector<Change> changes = {
+        {"foreign update", foreign("UPDATE Lishi SET L1A = 77 WHERE rowid = 5"), false},
+        {"foreign insert, lowest issue", foreign("INSERT INTO Lishi (strQQH, L1A) VALUES (1, 3)"), true},
+        {"foreign delete", foreign("DELETE FROM Lishi WHERE rowid = 9"), false},
+        {"trigger dropped", foreign("DROP TRIGGER LishiCopyAfterUpdate; UPDATE Lishi SET L1A = 77 WHERE rowid = 5"), true},
+        {"delete, triggers off", foreign("DELETE FROM Lishi WHERE rowid = 400", true), true},
+        {"insert, triggers off", foreign("INSERT INTO Lishi (strQQH) VALUES (2)", true), true},
+        {"our append, lower issue", [](Database& db) { HistoryTable(db).append(5, ParamValues{}); }, true},
+        {"our append, the last issue again", [&](Database& db) { HistoryTable(db).append(top, ParamValues{}); }, true},
+        {"our deletion", [](Database& db) { HistoryTable(db).deleteLastN(3); }, false},
+        {"everything deleted", [](Database& db) { HistoryTable(db).Delrec(); }, false},
+        {"appended", appendNext(3), true},
+        {"appended, then the last deleted", both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLast(); }), true},
+        {"appended, then all appended deleted", both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLastN(3); }), true},
+        {"appended, then one too many deleted", both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLastN(4); }), false},
+        {"appended, then a covered row deleted with triggers off",
+         both(appendNext(1), foreign("DELETE FROM Lishi WHERE rowid = 9", true)), true},
+        {"an appended row moved among the covered",
+         both(appendNext(1), foreign("UPDATE Lishi SET rowid = 0 WHERE rowid = 401")), false},
+        {"a covered row deleted unseen, then put back",
+         both(foreign("DELETE FROM Lishi WHERE rowid = 9", true),
+              foreign("INSERT INTO Lishi (rowid, strQQH) VALUES (9, 3)")), false},
+    };
+    for (const auto& [what, change, copyStands] : changes) {
         import();
         {
             Database db = Schema::openDataFile(path);
             change(db);
         }
         Database db = Schema::openDataFile(path);
+        EXPECT_EQ(copyRows(db), copyStands ? kParamCount + 1 : 0) << what;
         HistoryTable t(db);
         const History plain = t.loadRows();
         expectSameHistory(t.load(), plain, what);

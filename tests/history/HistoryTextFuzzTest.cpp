@@ -16,7 +16,7 @@ TEST(HistoryTextFuzz, RandomAndMutatedInputKeepsTheReaderSound) {
     const std::string alphabet = "0123456789 -.eE+\r\n\t期号abc\xFF\x81";
     for (int round = 0; round < 3000; ++round) {
         std::string text;
-        const int lines = static_cast<int>(rng() % 6);
+        const int lines = static_cast<int>(rng() % 10);
         for (int l = 0; l < lines; ++l) {
             std::string line = valid;
             const int edits = static_cast<int>(rng() % 8);
@@ -48,6 +48,26 @@ TEST(HistoryTextFuzz, RandomAndMutatedInputKeepsTheReaderSound) {
         EXPECT_EQ(static_cast<int>(read.draws.size()) + read.skipped(), read.nonEmptyLines);
         for (std::size_t i = 1; i < read.draws.size(); ++i)
             EXPECT_LT(read.draws[i - 1].draw.issue, read.draws[i].draw.issue);
+        // Read in two halves at once, the same to the last line number and carry.
+        HistoryText::Carry halves;
+        const auto split = HistoryText::read(TextCodec::decodeFile(text), halves, 0);
+        EXPECT_EQ(split.nonEmptyLines, read.nonEmptyLines);
+        EXPECT_EQ(split.textLines, read.textLines);
+        EXPECT_EQ(split.badNumberLines, read.badNumberLines);
+        EXPECT_EQ(split.repeatedLines, read.repeatedLines);
+        EXPECT_EQ(split.carriedLines, read.carriedLines);
+        ASSERT_EQ(split.draws.size(), read.draws.size());
+        for (std::size_t i = 0; i < read.draws.size(); ++i) {
+            const auto &a = split.draws[i], &b = read.draws[i];
+            EXPECT_TRUE(a.lineNumber == b.lineNumber && a.draw.issue == b.draw.issue &&
+                        a.draw.numbers == b.draw.numbers && a.draw.year == b.draw.year &&
+                        a.draw.month == b.draw.month && a.draw.day == b.draw.day &&
+                        a.carried == b.carried)
+                << round << ' ' << i;
+        }
+        EXPECT_TRUE(halves.numbers == again.numbers && halves.year == again.year &&
+                    halves.month == again.month && halves.day == again.day)
+            << round;
     }
 }
 
