@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/ParameterNames.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
-#include "base/ParameterNames.h"
 #include "engine/Generator.h"
 
 namespace varnet::bench {

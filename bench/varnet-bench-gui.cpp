@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -76,8 +76,8 @@ int searchFinds(const fs::path& root, long long finds) {
     QCoreApplication::processEvents();
     window.findChild<QPushButton*>("cmdSearch")->click();
     frmGSGL* w = window.searchWindow();
-    const char* const open[10] = {"0", "100", "0", "32768", "0",
-                                  "32768", "0", "32768", "0", "32768"};
+    const char* const open[10] = {"0",     "100", "0",     "32768", "0",
+                                  "32768", "0",   "32768", "0",     "32768"};
     for (int i = 0; i < 10; ++i)
         w->findChild<QLineEdit*>(QStringLiteral("threshold%1").arg(i))->setText(open[i]);
     w->findChild<QSpinBox*>("holdOutBox")->setValue(40);
@@ -98,9 +98,9 @@ int searchFinds(const fs::path& root, long long finds) {
 
 // Runs this program again with `--search-finds N` and reads its one number.
 double searchFindsMb(long long finds) {
-    const std::string command =
-        "QT_QPA_PLATFORM=offscreen '" + QCoreApplication::applicationFilePath().toStdString() +
-        "' --search-finds " + std::to_string(finds);
+    const std::string command = "QT_QPA_PLATFORM=offscreen '" +
+                                QCoreApplication::applicationFilePath().toStdString() +
+                                "' --search-finds " + std::to_string(finds);
     FILE* out = ::popen(command.c_str(), "r");
     if (!out) return -1.0;
     double mb = -1.0;

@@ -27,6 +27,9 @@
 #include "analysis/Calculation.h"
 #include "analysis/Exports.h"
 #include "analysis/Replay.h"
+#include "base/Parallel.h"
+#include "base/ParameterNames.h"
+#include "base/TextCodec.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
@@ -34,18 +37,15 @@
 #include "db/Transaction.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
-#include "formula/FormulaCommands.h"
-#include "base/Parallel.h"
+#include "engine/Generator.h"
 #include "engine/Reference.h"
+#include "engine/SearchKernel.h"
 #include "engine/Significance.h"
+#include "formula/FormulaCommands.h"
 #include "formula/Translate.h"
 #include "formula/Verification.h"
 #include "history/HistoryCommands.h"
-#include "base/ParameterNames.h"
-#include "base/TextCodec.h"
-#include "engine/Generator.h"
 #include "search/SchemeSearch.h"
-#include "engine/SearchKernel.h"
 #include "search/StatementSearch.h"
 #include "support/RandomHistory.h"
 
@@ -107,8 +107,7 @@ double verifyListSeconds(Database& db, const History& h, int position, const Cou
     storeFormulaScores(db, position, list, scores);
     if (chance) {
         double sum = 0;
-        for (const Score& s : scores)
-            sum += chanceViewOf(s, true).pValue;
+        for (const Score& s : scores) sum += chanceViewOf(s, true).pValue;
         if (sum < 0) std::puts("");  // keeps the work observable
     }
     return secondsSince(start);

@@ -8,12 +8,12 @@
 
 // A broken rule in a fuzz target: says which and aborts, which libFuzzer
 // (and the corpus replay under ctest) reports as a crash with the input.
-#define FUZZ_CHECK(cond)                                                                   \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
+#define FUZZ_CHECK(cond)                                                                  \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                                  \
-        }                                                                                  \
+            std::abort();                                                                 \
+        }                                                                                 \
     } while (0)
 
 namespace varnet::fuzz {

@@ -1,6 +1,8 @@
 // Runs a fuzz target's entry function once on every file of the folders
 // given, without fuzzing: the corpus and the inputs that once failed are
 // replayed by ctest in every build.
+#include <unistd.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdint>
@@ -9,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);

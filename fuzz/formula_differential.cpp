@@ -3,11 +3,11 @@
 // evaluation does, and both call the same formulas invalid.
 #include <numeric>
 
+#include "FuzzCheck.h"
+#include "base/History.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
 #include "engine/Reference.h"
-#include "FuzzCheck.h"
-#include "base/History.h"
 
 using namespace varnet;
 
@@ -19,8 +19,8 @@ void print(const char* who, const Score& s) {
                  "hit %d/%d calc %d\n",
                  who, s.valid, s.error.c_str(), static_cast<long long>(s.hits),
                  static_cast<long long>(s.total), static_cast<long long>(s.plainHits),
-                 static_cast<long long>(s.counted), s.rate, s.longestMiss, s.lastMiss,
-                 s.longestHit, s.lastHit, s.calcValue ? *s.calcValue : -999);
+                 static_cast<long long>(s.counted), s.rate, s.longestMiss, s.lastMiss, s.longestHit,
+                 s.lastHit, s.calcValue ? *s.calcValue : -999);
 }
 
 }  // namespace
@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned sizeByte = bytes.next();
     const int rows = sizeByte < 0xF0 ? static_cast<int>(sizeByte % 48)
                                      : 1000 + static_cast<int>(sizeByte - 0xF0) * 8;
-    std::int32_t issue = static_cast<std::int32_t>((bytes.next() << 16 | bytes.next() << 8 |
-                                                    bytes.next()) % 9000000);
+    std::int32_t issue = static_cast<std::int32_t>(
+        (bytes.next() << 16 | bytes.next() << 8 | bytes.next()) % 9000000);
     History history;
     Numbers previous{};
     for (int r = 0; r < rows; ++r) {

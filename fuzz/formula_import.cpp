@@ -8,13 +8,13 @@
 #include <set>
 #include <tuple>
 
+#include "FuzzCheck.h"
+#include "base/TextCodec.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "formula/FormulaCommands.h"
 #include "formula/Translate.h"
-#include "FuzzCheck.h"
-#include "base/TextCodec.h"
 
 using namespace varnet;
 

@@ -3,9 +3,9 @@
 // the translation agrees with replacing from the very start every time.
 #include <optional>
 
+#include "FuzzCheck.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
-#include "FuzzCheck.h"
 
 using namespace varnet;
 

@@ -1,8 +1,8 @@
 // The history text reader on any file bytes: it never fails, keeps its line
 // rules, and every draw it reads that the writer can write reads back the same.
 #include "FuzzCheck.h"
-#include "history/HistoryText.h"
 #include "base/TextCodec.h"
+#include "history/HistoryText.h"
 
 using namespace varnet;
 

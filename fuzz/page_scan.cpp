@@ -2,8 +2,8 @@
 // its draw table, on any bytes. The text is UTF-8 and every draw the scan
 // passes on is one a user could have entered.
 #include "FuzzCheck.h"
-#include "history/PageScan.h"
 #include "base/TextCodec.h"
+#include "history/PageScan.h"
 #include "net/PageText.h"
 
 using namespace varnet;

@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string text = TextCodec::decodeFile(bytes);
     FUZZ_CHECK(TextCodec::isValidUtf8(text));
-    if (valid)
-        FUZZ_CHECK(text == (bytes.substr(0, 3) == "\xEF\xBB\xBF" ? bytes.substr(3) : bytes));
+    if (valid) FUZZ_CHECK(text == (bytes.substr(0, 3) == "\xEF\xBB\xBF" ? bytes.substr(3) : bytes));
 
     // An exported file read back and exported again is the same file.
     const std::string gbk = TextCodec::utf8ToGbk(text);

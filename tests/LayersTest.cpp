@@ -2,13 +2,13 @@
 // or stay in its own folder, never up and never sideways into a folder of the
 // same floor; and no source file grows to the line limit.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -17,8 +17,8 @@ namespace {
 
 // Folders on one floor sit side by side and do not include each other.
 const std::vector<std::vector<std::string>> kFloors = {
-    {"base"},   {"engine"},           {"db", "net"}, {"ui"},  {"history"},
-    {"formula"}, {"search", "analysis"}, {"app"},       {"cli"},
+    {"base"}, {"engine"}, {"db", "net"}, {"ui"}, {"history"}, {"formula"}, {"search", "analysis"},
+    {"app"},  {"cli"},
 };
 constexpr int kLineLimit = 700;
 
@@ -58,11 +58,12 @@ Finding inspect(const fs::path& src) {
             if (!std::regex_search(line, m, include)) continue;
             const std::string to = m[1].str();
             const int target = floorOf(to);
-            if (target < 0) continue; // generated headers and the like
+            if (target < 0) continue;  // generated headers and the like
             if (target > own || (target == own && to != folder))
                 out.upward.push_back(rel.string() + ":" + std::to_string(lines) + " -> " + to);
         }
-        if (lines >= kLineLimit) out.tooLong.push_back(rel.string() + " (" + std::to_string(lines) + ")");
+        if (lines >= kLineLimit)
+            out.tooLong.push_back(rel.string() + " (" + std::to_string(lines) + ")");
     }
     return out;
 }
@@ -73,22 +74,26 @@ std::string joined(const std::vector<std::string>& v) {
     return s;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LayersTest, IncludesPointDownAndFilesStaySmall) {
     const Finding f = inspect(fs::path(VARNET_SOURCE_DIR) / "src");
     EXPECT_TRUE(f.upward.empty()) << "includes that point up or sideways:" << joined(f.upward);
-    EXPECT_TRUE(f.tooLong.empty()) << "files of " << kLineLimit << " lines or more:" << joined(f.tooLong);
-    EXPECT_TRUE(f.unknownFolder.empty()) << "files in a folder with no floor:" << joined(f.unknownFolder);
+    EXPECT_TRUE(f.tooLong.empty())
+        << "files of " << kLineLimit << " lines or more:" << joined(f.tooLong);
+    EXPECT_TRUE(f.unknownFolder.empty())
+        << "files in a folder with no floor:" << joined(f.unknownFolder);
 }
 
 // The check itself: a tree with one include pointing up and one long file.
 TEST(LayersTest, ReportsAnUpwardIncludeAndALongFile) {
-    const fs::path root = fs::temp_directory_path() / ("varnet-layers-" + std::to_string(::getpid()));
+    const fs::path root =
+        fs::temp_directory_path() / ("varnet-layers-" + std::to_string(::getpid()));
     fs::remove_all(root);
     fs::create_directories(root / "engine");
     fs::create_directories(root / "search");
-    std::ofstream(root / "engine" / "A.cpp") << "#include \"engine/A.h\"\n#include \"search/B.h\"\n";
+    std::ofstream(root / "engine" / "A.cpp")
+        << "#include \"engine/A.h\"\n#include \"search/B.h\"\n";
     std::ofstream(root / "search" / "B.h") << "#include \"engine/A.h\"\n";
     {
         std::ofstream big(root / "search" / "C.cpp");

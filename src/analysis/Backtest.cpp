@@ -6,14 +6,14 @@
 #include <deque>
 #include <numeric>
 
+#include "base/History.h"
+#include "base/Parallel.h"
 #include "engine/Engine.h"
 #include "engine/Evaluation.h"
-#include "base/Parallel.h"
 #include "engine/Reference.h"
 #include "engine/ScoreStat.h"
 #include "engine/Significance.h"
 #include "formula/Verification.h"
-#include "base/History.h"
 
 namespace varnet {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "base/Outcome.h"
 #include "analysis/Calculation.h"
+#include "base/Outcome.h"
 
 namespace varnet {
 

@@ -3,18 +3,17 @@
 #include <algorithm>
 #include <numeric>
 
+#include "base/History.h"
+#include "base/Parallel.h"
 #include "engine/Bounds.h"
 #include "engine/Engine.h"
 #include "engine/Evaluation.h"
-#include "base/Parallel.h"
 #include "engine/Reference.h"
 #include "formula/Verification.h"
-#include "base/History.h"
 
 namespace varnet {
 
 namespace {
-
 
 // Each formula's number for the target draw, or nothing when the formula
 // cannot be evaluated on every row of the history (it then never votes).
@@ -43,7 +42,6 @@ std::vector<std::optional<int>> targetNumbers(const History& history,
 }
 
 }  // namespace
-
 
 std::optional<int> targetRow(const History& history, std::optional<std::int32_t> issue,
                              std::string* why) {

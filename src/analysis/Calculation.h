@@ -16,7 +16,6 @@ namespace varnet {
 class Database;
 class History;
 
-
 // What one calculation asks for.
 struct CalcRequest {
     int currentPosition = 1;  // positions 1..currentPosition are computed
@@ -50,7 +49,7 @@ struct VotingFormula {
     int number = 0;  // its number for the target draw
 };
 
-struct CalcResult : Outcome {  // message: why nothing was computed
+struct CalcResult : Outcome {              // message: why nothing was computed
     std::vector<PositionVotes> positions;  // 1..currentPosition in order
     int keepQuota = 1;                     // N: 1 for the selected method, the keep limit else
     int targetRow = -1;                    // history row whose values predict the target draw

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "base/Paths.h"
-#include "db/FormulaTable.h"
 #include "base/History.h"
 #include "base/ParameterNames.h"
+#include "base/Paths.h"
 #include "base/TextCodec.h"
+#include "db/FormulaTable.h"
 
 namespace varnet {
 
@@ -72,6 +72,5 @@ WorkbookResult exportResultWorkbook(const std::string& path, const PositionVotes
         return {std::to_string(v)};
     });
 }
-
 
 }  // namespace varnet

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "analysis/Calculation.h"
-#include "base/Workbook.h"
 #include "base/Paths.h"
+#include "base/Workbook.h"
 #include "formula/FormulaExport.h"
 #include "formula/Verification.h"
 

@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/History.h"
+#include "base/NumericText.h"
+#include "base/ParameterNames.h"
 #include "engine/Evaluation.h"
 #include "engine/Expression.h"
 #include "engine/Reference.h"
 #include "formula/Translate.h"
-#include "base/History.h"
-#include "base/NumericText.h"
-#include "base/ParameterNames.h"
 
 namespace varnet {
 

@@ -8,10 +8,10 @@
 #include <numeric>
 #include <thread>
 
+#include "base/History.h"
+#include "base/Parallel.h"
 #include "engine/Engine.h"
 #include "engine/Evaluation.h"
-#include "base/Parallel.h"
-#include "base/History.h"
 
 namespace varnet {
 
@@ -88,7 +88,8 @@ Replay replayFormulas(const History& history, const std::vector<ListedFormula>& 
                 for (int g = 0; g < grouped; ++g) {
                     const std::int8_t* num =
                         numbers.data() + static_cast<std::size_t>(g) * n + from;
-                    for (int i = 0; i < len; ++i) ++block[static_cast<std::size_t>(i) * 11 + num[i]];
+                    for (int i = 0; i < len; ++i)
+                        ++block[static_cast<std::size_t>(i) * 11 + num[i]];
                 }
                 std::uint16_t* out = local.data() + static_cast<std::size_t>(from) * 10;
                 for (int i = 0; i < len; ++i)

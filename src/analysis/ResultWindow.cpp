@@ -270,11 +270,11 @@ void frmErrarrLei::runBacktest() {
     const WorkOutcome outcome = source_.runner->run(
         [&](Progress& work) {
             work.setTotal(*draws);
-            result = backtest(db, *history, request, static_cast<int>(*draws),
-                              [&work](int done, int) {
-                                  work.step(done);
-                                  return !work.cancelled();
-                              });
+            result =
+                backtest(db, *history, request, static_cast<int>(*draws), [&work](int done, int) {
+                    work.step(done);
+                    return !work.cancelled();
+                });
         },
         true);
     if (!outcome.ran) return;

@@ -8,7 +8,7 @@ namespace varnet {
 namespace {
 const QString kSection = QString::fromLatin1(settings::kMain);
 const char* const kCaptions[AppSettings::kIssueCountEntries] = {
-    "前所有期", "前100期", "前200期", "前300期", "前500期", "前600期",
+    "前所有期", "前100期",  "前200期",  "前300期",  "前500期", "前600期",
     "前800期",  "前1000期", "前1500期", "前3000期", "前指定期"};
 const int kCounts[10] = {0, 100, 200, 300, 500, 600, 800, 1000, 1500, 3000};
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <memory>
 #include <optional>
 
@@ -14,7 +13,7 @@ namespace varnet {
 // values as texts ("True"/"False", decimal integers), absent keys taking
 // their defaults.
 class AppSettings {
-public:
+  public:
     // The settings of the issue-count menu ("检索期数设置(&Q)").
     static constexpr int kIssueCountEntries = 11;
     static const char* issueCountCaption(int index);
@@ -22,7 +21,7 @@ public:
     static int issueCountFor(int index, int ownCount);
 
     struct Values {
-        int days = 3;              // "IniSerchDay"
+        int days = 3;                 // "IniSerchDay"
         bool computeSelected = true;  // "JSFF"
         bool showOnCurrent = false;   // "LsXs"
         bool excludeCurrent = true;   // "SyBq"
@@ -65,7 +64,7 @@ public:
     void setText(const QString& key, const QString& value);
     QSettings& store() { return *store_; }
 
-private:
+  private:
     bool boolean(const QString& key, bool fallback);
     int integer(const QString& key, int fallback);
     bool boolean(const SettingKey<bool>& key);

@@ -183,7 +183,8 @@ void CalculationCommands::computeFormulas() {
         connect(result_, &frmErrarrLei::detailsRequested, this, &CalculationCommands::showDetails);
     }
     result_->fill(result, summarise(result, request.kill), request.kill, !request.best);
-    result_->setBacktestSource({&db_, &runner_, [this] { return host_.currentHistory(); }, &asker_, request});
+    result_->setBacktestSource(
+        {&db_, &runner_, [this] { return host_.currentHistory(); }, &asker_, request});
     result_->show();
     result_->raise();
     result_->activateWindow();

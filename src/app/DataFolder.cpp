@@ -1,10 +1,10 @@
 #include "app/DataFolder.h"
-#include "base/Paths.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "base/Paths.h"
 #include "db/Schema.h"
 #include "formula/FormulaCommands.h"
 #include "history/HistoryText.h"
@@ -57,6 +57,5 @@ DataFolder::Opened DataFolder::open(const std::string& folder) {
                       " 是只读的：历史号码和公式只能查看，不能修改，所做的修改都不会保存。";
     return opened;
 }
-
 
 }  // namespace varnet

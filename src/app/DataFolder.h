@@ -12,7 +12,6 @@ namespace varnet {
 // $XDG_DATA_HOME/Varnet (~/.local/share/Varnet).
 class DataFolder {
   public:
-
     static std::string resolve(const std::string& dataDirArg, const std::string& executableDir);
     // Creates the folder and its two subfolders when missing. Returns false
     // with a message when that is not possible.

@@ -89,8 +89,8 @@ void MainWindow::buildWindow() {
     area->setContentsMargins(0, 0, 0, 0);
 
     // The history half; the splitter below takes it.
-    history_ = new HistoryPanel(*this, db_, state_, dataFolder_, runner_, *fetcher_, asker_,
-                                launcher_);
+    history_ =
+        new HistoryPanel(*this, db_, state_, dataFolder_, runner_, *fetcher_, asker_, launcher_);
     // History commands, then settings and documents; the rows wrap on a
     // narrow screen.
     auto* historyRow = new FlowLayout;
@@ -99,7 +99,8 @@ void MainWindow::buildWindow() {
     auto* settingsRow = historyRow;
     auto* settingsButton = new QPushButton(QStringLiteral("软件设置(&T)"));
     settingsButton->setObjectName(QStringLiteral("cmdSetting"));
-    settingsMenu_ = new SettingsMenu(*this, state_, settings_, asker_, launcher_, dataFolder_, this);
+    settingsMenu_ =
+        new SettingsMenu(*this, state_, settings_, asker_, launcher_, dataFolder_, this);
     connect(settingsButton, &QPushButton::clicked, this, [this, settingsButton] {
         settingsMenu_->popup(settingsButton->mapToGlobal(QPoint(0, settingsButton->height())));
     });
@@ -174,7 +175,8 @@ QPushButton* MainWindow::addressButton(const QString& caption, const QString& ke
     button->setObjectName(QStringLiteral("cmd") + key);
     const QString address = settings_.address(key);
     button->setVisible(!address.isEmpty());
-    connect(button, &QPushButton::clicked, this, [this, address] { settingsMenu_->openAddress(address); });
+    connect(button, &QPushButton::clicked, this,
+            [this, address] { settingsMenu_->openAddress(address); });
     return button;
 }
 void MainWindow::lastIssueShown(qint64 issue) {
@@ -306,7 +308,8 @@ void MainWindow::formulasSaved(const std::vector<int>& positions) {
 void MainWindow::exportHistoryList() {
     const bool perDraw = panel_->perDrawShown();
     if (perDraw && !asker_.confirm(this, kWaitTitle, kPerDrawExportQuestion)) return;
-    const std::vector<PerDrawColumn>* columns = perDraw ? &history_->model()->formulaColumns() : nullptr;
+    const std::vector<PerDrawColumn>* columns =
+        perDraw ? &history_->model()->formulaColumns() : nullptr;
     std::vector<std::string> names;
     if (columns) {
         const auto& list = panel_->model()->list();

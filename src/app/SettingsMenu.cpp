@@ -42,7 +42,9 @@ std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer) {
 
 }  // namespace
 
-QString SettingsMenu::otherProgramUrlKey(int i) { return QString::fromLatin1(settings::kOtherProgramUrlPattern).arg(i); }
+QString SettingsMenu::otherProgramUrlKey(int i) {
+    return QString::fromLatin1(settings::kOtherProgramUrlPattern).arg(i);
+}
 QString SettingsMenu::otherProgramNameKey(int i) {
     return QStringLiteral("OtherSoft%1Name").arg(i);
 }
@@ -121,8 +123,9 @@ SettingsMenu::SettingsMenu(Host& host, MainState& state, AppSettings& settings, 
     menu->addSeparator();
     QAction* about = menu->addAction(QStringLiteral("关于 Varnet(&V)"));
     about->setObjectName(QStringLiteral("mnuAbout"));
-    connect(about, &QAction::triggered, this,
-            [this] { asker_.inform(window_, QStringLiteral("关于 Varnet"), aboutText(dataFolder_)); });
+    connect(about, &QAction::triggered, this, [this] {
+        asker_.inform(window_, QStringLiteral("关于 Varnet"), aboutText(dataFolder_));
+    });
     syncSettingsChecks();
 }
 
@@ -146,8 +149,8 @@ void SettingsMenu::chooseIssueCount(int index) {
     if (index == 10) {
         const int proposal = state_.issueCount != 0 ? state_.issueCount : host_.historySize();
         const auto answer =
-            asker_.askText(window_, QStringLiteral("期数检索"), QStringLiteral("设置检索的最近期数"),
-                           QString::number(proposal));
+            asker_.askText(window_, QStringLiteral("期数检索"),
+                           QStringLiteral("设置检索的最近期数"), QString::number(proposal));
         if (!answer) {
             syncSettingsChecks();  // cancelled: the previous entry stays checked
             return;

@@ -4,8 +4,8 @@
 #include <array>
 #include <string>
 
-#include "base/SettingKeys.h"
 #include "app/AppSettings.h"
+#include "base/SettingKeys.h"
 
 class QAction;
 

@@ -18,9 +18,7 @@ std::int32_t saturate(long double v) {
     return static_cast<std::int32_t>(v);
 }
 
-std::int32_t saturate(long long v) {
-    return saturate(static_cast<long double>(v));
-}
+std::int32_t saturate(long long v) { return saturate(static_cast<long double>(v)); }
 
 // Integer modulo with the sign of the dividend, as the draw rules use it.
 long long remainder(long long a, long long b) { return a % b; }
@@ -67,16 +65,16 @@ ParamValues computeParameters(const Draw& draw, const Numbers& previous) {
             if (d > n1) n1 = d;
         }
         if (xi == previous[i - 1]) ++n2;
-        set(0, i, xi);                                      // A: number
-        set(1, i, xi > 5 ? 1LL : 0LL);                      // B: big/small
-        set(2, i, xi & 1LL);                                // C: odd/even
-        set(3, i, remainder(xi, 5));                        // D: mod 5
-        set(4, i, remainder(xi, 3));                        // E: mod 3
-        set(5, i, (xi - 1) / 2 + 1);                        // F: segment
-        set(6, i, square(xi));                              // G: square
-        set(7, i, 10 - xi);                                 // H: complement
-        set(8, i, powerOfTwo(xi));                          // I: 2^x
-        set(9, i, cube(xi));                                // J: cube
+        set(0, i, xi);                  // A: number
+        set(1, i, xi > 5 ? 1LL : 0LL);  // B: big/small
+        set(2, i, xi & 1LL);            // C: odd/even
+        set(3, i, remainder(xi, 5));    // D: mod 5
+        set(4, i, remainder(xi, 3));    // E: mod 3
+        set(5, i, (xi - 1) / 2 + 1);    // F: segment
+        set(6, i, square(xi));          // G: square
+        set(7, i, 10 - xi);             // H: complement
+        set(8, i, powerOfTwo(xi));      // I: 2^x
+        set(9, i, cube(xi));            // J: cube
         if (i > 1) {
             const long long before = x[i - 2];
             if (xi == before + 1) ++m1;

@@ -152,8 +152,7 @@ History::History() = default;
 History History::sortedByIssue() const {
     std::vector<int> order(size());
     for (int i = 0; i < size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return issue(a) < issue(b); });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return issue(a) < issue(b); });
     History sorted;
     sorted.reserve(size());
     for (int i : order) sorted.append(issue(i), params(i));

@@ -69,7 +69,7 @@ class HistoryColumn {
 // ascending issue order (ties in stored order), one array per parameter
 // column so that formulas can run over whole columns.
 class History {
-public:
+  public:
     History();
 
     int size() const { return static_cast<int>(issues_.size()); }
@@ -104,7 +104,7 @@ public:
     // Row of the last draw with this issue, or -1.
     int findIssue(std::int32_t issue) const;
 
-private:
+  private:
     std::vector<std::int32_t> issues_;
     std::array<HistoryColumn, kParamCount> columns_;
 };

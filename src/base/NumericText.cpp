@@ -42,7 +42,8 @@ double numericValue(std::string_view text) {
 std::optional<std::int32_t> toInt32(double value) {
     if (!std::isfinite(value)) return std::nullopt;
     const double r = std::nearbyint(value);  // default rounding: half to even
-    if (r < std::numeric_limits<std::int32_t>::min() || r > std::numeric_limits<std::int32_t>::max())
+    if (r < std::numeric_limits<std::int32_t>::min() ||
+        r > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
     return static_cast<std::int32_t>(r);
 }

@@ -11,10 +11,11 @@ namespace {
 
 const std::array<std::string, 10> kPositionNames = {"第一", "第二", "第三", "第四", "第五",
                                                     "第六", "第七", "第八", "第九", "第十"};
-const std::array<std::string, 12> kKindNames = {"码",   "大小",   "单双", "5余",    "3余",    "5段",
-                                                "平方", "互补数", "2指数方", "立方", "邻号和", "邻号差"};
-const std::array<std::string, 12> kWholeDrawNames = {"连顺号", "逆顺号", "连跳号", "逆跳号",
-                                                     "前期号", "上期号", "本期号", "日期",
+const std::array<std::string, 12> kKindNames = {"码",      "大小", "单双",   "5余",
+                                                "3余",     "5段",  "平方",   "互补数",
+                                                "2指数方", "立方", "邻号和", "邻号差"};
+const std::array<std::string, 12> kWholeDrawNames = {"连顺号", "逆顺号", "连跳号",   "逆跳号",
+                                                     "前期号", "上期号", "本期号",   "日期",
                                                      "月份",   "年份",   "最大振幅", "同上期数"};
 
 struct Lists {

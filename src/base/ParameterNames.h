@@ -9,7 +9,7 @@ namespace varnet {
 // the history table, `L1A` .. `L2N`) and Chinese names (第一码 .. 同上期数).
 // Indexes run 1..132. Built once, kept for the whole run.
 class ParameterNames {
-public:
+  public:
     static const std::string& code(int k);
     static const std::string& chinese(int k);
     // 1..132 for a code name in any letter case, 0 when it is not one.

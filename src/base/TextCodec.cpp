@@ -111,7 +111,8 @@ std::u32string TextCodec::toU32(std::string_view s) {
             out.push_back(U'\uFFFD');
             break;
         }
-        for (std::size_t j = 1; j <= n; ++j) cp = (cp << 6) | (static_cast<unsigned char>(s[i + j]) & 0x3F);
+        for (std::size_t j = 1; j <= n; ++j)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + j]) & 0x3F);
         out.push_back(cp);
         i += n + 1;
     }

@@ -8,7 +8,7 @@ namespace varnet {
 // Text files are read as UTF-8 when they are valid UTF-8 (a BOM is dropped)
 // and as GBK otherwise; files written for exchange are GBK.
 class TextCodec {
-public:
+  public:
     static bool isValidUtf8(std::string_view bytes);
     // Decodes file bytes to UTF-8.
     static std::string decodeFile(std::string_view bytes);

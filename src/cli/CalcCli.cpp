@@ -8,12 +8,12 @@
 #include "analysis/Calculation.h"
 #include "analysis/FormulaSteps.h"
 #include "analysis/ResultSummary.h"
+#include "base/History.h"
 #include "cli/CliArgs.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "engine/Significance.h"
-#include "base/History.h"
 
 namespace varnet {
 

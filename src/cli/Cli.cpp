@@ -16,10 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "base/Paths.h"
 #include "app/AppSettings.h"
 #include "app/BuildInfo.h"
 #include "app/DataFolder.h"
+#include "base/NumericText.h"
+#include "base/ParameterNames.h"
+#include "base/Paths.h"
+#include "base/TextCodec.h"
 #include "cli/CalcCli.h"
 #include "cli/CliArgs.h"
 #include "cli/ExportCli.h"
@@ -31,16 +34,13 @@
 #include "db/Schema.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
+#include "engine/Generator.h"
+#include "engine/Thresholds.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
 #include "history/HistoryCommands.h"
 #include "history/HistoryText.h"
-#include "base/NumericText.h"
-#include "base/ParameterNames.h"
-#include "base/TextCodec.h"
-#include "engine/Generator.h"
 #include "search/SearchRun.h"
-#include "engine/Thresholds.h"
 
 namespace varnet {
 
@@ -212,7 +212,7 @@ class Session {
         } else {
             const std::string issue = h.empty() ? "2007001" : std::to_string(h.issue(h.size() - 1));
             path = joinPath(joinPath(dataDir_, HistoryText::kFolder),
-                                    HistoryText::exportFileName(issue));
+                            HistoryText::exportFileName(issue));
         }
         const auto r = HistoryCommands::exportFile(h, path);
         if (!r.ok) {

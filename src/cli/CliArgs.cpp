@@ -4,10 +4,10 @@
 #include <climits>
 
 #include "app/AppSettings.h"
-#include "formula/FormulaLine.h"
-#include "formula/Translate.h"
 #include "base/Draw.h"
 #include "base/NumericText.h"
+#include "formula/FormulaLine.h"
+#include "formula/Translate.h"
 
 namespace varnet {
 

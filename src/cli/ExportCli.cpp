@@ -1,15 +1,15 @@
 #include "cli/ExportCli.h"
 
-#include "base/Paths.h"
 #include "analysis/Exports.h"
 #include "analysis/Replay.h"
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
+#include "base/History.h"
+#include "base/Paths.h"
 #include "cli/CliArgs.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "formula/Verification.h"
-#include "base/History.h"
 
 namespace varnet {
 

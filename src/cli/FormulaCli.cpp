@@ -3,15 +3,15 @@
 #include <climits>
 #include <sstream>
 
+#include "base/History.h"
 #include "cli/CliArgs.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
-#include "formula/FormulaCommands.h"
 #include "engine/Significance.h"
+#include "formula/FormulaCommands.h"
 #include "formula/Verification.h"
-#include "base/History.h"
 
 namespace varnet {
 

@@ -5,12 +5,12 @@
 #include <sstream>
 
 #include "app/AppSettings.h"
+#include "base/History.h"
+#include "base/NumericText.h"
 #include "cli/CliArgs.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
-#include "base/History.h"
-#include "base/NumericText.h"
 #include "engine/Significance.h"
 #include "search/HoldOut.h"
 #include "search/SchemeSearch.h"
@@ -164,8 +164,8 @@ int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
 
     const History h = HistoryTable(db).load();
     if (holdOut > 0 && !holdOutFits(h.size(), holdOut)) {
-        err << "varnet-cli: --holdout " << holdOut << " leaves fewer than three of the "
-            << h.size() << " stored draws to search on\n";
+        err << "varnet-cli: --holdout " << holdOut << " leaves fewer than three of the " << h.size()
+            << " stored draws to search on\n";
         return kFailed;
     }
     const bool kill = r.generator.kill;

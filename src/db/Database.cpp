@@ -19,25 +19,34 @@ std::string describeError(sqlite3* db, int rc) {
     const std::string engine = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     const char* plain = nullptr;
     switch (rc & 0xff) {
-        case SQLITE_FULL: plain = "磁盘已满，数据文件写不下"; break;
-        case SQLITE_IOERR: plain = "读写磁盘出错"; break;
-        case SQLITE_READONLY: plain = "数据文件或它的文件夹是只读的，不能写入"; break;
-        case SQLITE_CANTOPEN: plain = "无法打开或建立数据文件（文件夹是否只读？）"; break;
+        case SQLITE_FULL:
+            plain = "磁盘已满，数据文件写不下";
+            break;
+        case SQLITE_IOERR:
+            plain = "读写磁盘出错";
+            break;
+        case SQLITE_READONLY:
+            plain = "数据文件或它的文件夹是只读的，不能写入";
+            break;
+        case SQLITE_CANTOPEN:
+            plain = "无法打开或建立数据文件（文件夹是否只读？）";
+            break;
         case SQLITE_BUSY:
         case SQLITE_LOCKED:
             // Not damage: someone else holds the file. The engine's words add nothing.
             if (waitCancelled) return "已取消等待另一个程序释放数据文件；数据没有改变。";
             return "数据文件正被另一个程序使用，等待它结束超时；数据没有改变。"
                    "请等另一个程序（Varnet 窗口或 varnet-cli）完成后再试。";
-        default: break;
+        default:
+            break;
     }
     return plain ? std::string(plain) + "（" + engine + "）" : engine;
 }
 
 Database::Database(const std::string& path) : path_(path) {
-    const int rc = sqlite3_open_v2(path.c_str(), &db_,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int rc =
+        sqlite3_open_v2(path.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = describeError(db_, rc);
         sqlite3_close(db_);
@@ -179,7 +188,8 @@ Statement Database::prepare(std::string_view sql) {
 }
 
 bool Database::tableExists(std::string_view name) {
-    auto st = prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
+    auto st =
+        prepare("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE");
     st.bind(1, name);
     return st.step();
 }

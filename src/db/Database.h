@@ -13,7 +13,7 @@ class Statement;
 
 // An error of the database engine, with its message.
 class DbError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -34,7 +34,7 @@ struct BusyWait {
 
 // One open SQLite connection (RAII). Used by one thread at a time.
 class Database {
-public:
+  public:
     // The wait of a new connection: $VARNET_WAIT_SECONDS when set (so tests
     // and scripts can shorten it), else the default set here (60 s).
     static int defaultWaitSeconds();
@@ -72,7 +72,7 @@ public:
     void setFirstWrite(std::function<void(Database&)> hook) { firstWrite_ = std::move(hook); }
     bool hasPendingFirstWrite() const { return static_cast<bool>(firstWrite_); }
 
-private:
+  private:
     static BusyWait& defaultWait();
     static int onBusy(void* self, int count);
     void installBusyHandler();

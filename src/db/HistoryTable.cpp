@@ -7,10 +7,10 @@
 #include <future>
 #include <string>
 
+#include "base/ParameterNames.h"
 #include "db/Database.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "base/ParameterNames.h"
 
 namespace varnet {
 
@@ -101,7 +101,8 @@ const std::string& insertFromRowSql() {
             cols += ParameterNames::code(k) + ", ";
             values += valueFunction(k) + "(), ";
         }
-        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + values + valueFunction(0) + "())";
+        return "INSERT INTO Lishi (" + cols + "strQQH) VALUES (" + values + valueFunction(0) +
+               "())";
     }();
     return sql;
 }
@@ -190,14 +191,14 @@ struct CopyTrigger {
 #define VARNET_COVERED(row) row ".rowid <= (SELECT lastRowid FROM LishiCopy WHERE k = 0)"
 const CopyTrigger kCopyTriggers[3] = {
     {"LishiCopyAfterInsert",
-     "CREATE TRIGGER LishiCopyAfterInsert AFTER INSERT ON Lishi WHEN " VARNET_COVERED("NEW")
-     " BEGIN DELETE FROM LishiCopy; END"},
+     "CREATE TRIGGER LishiCopyAfterInsert AFTER INSERT ON Lishi WHEN " VARNET_COVERED(
+         "NEW") " BEGIN DELETE FROM LishiCopy; END"},
     {"LishiCopyAfterUpdate",
-     "CREATE TRIGGER LishiCopyAfterUpdate AFTER UPDATE ON Lishi WHEN " VARNET_COVERED("OLD")
-     " OR " VARNET_COVERED("NEW") " BEGIN DELETE FROM LishiCopy; END"},
+     "CREATE TRIGGER LishiCopyAfterUpdate AFTER UPDATE ON Lishi WHEN " VARNET_COVERED(
+         "OLD") " OR " VARNET_COVERED("NEW") " BEGIN DELETE FROM LishiCopy; END"},
     {"LishiCopyAfterDelete",
-     "CREATE TRIGGER LishiCopyAfterDelete AFTER DELETE ON Lishi WHEN " VARNET_COVERED("OLD")
-     " BEGIN DELETE FROM LishiCopy; END"},
+     "CREATE TRIGGER LishiCopyAfterDelete AFTER DELETE ON Lishi WHEN " VARNET_COVERED(
+         "OLD") " BEGIN DELETE FROM LishiCopy; END"},
 };
 #undef VARNET_COVERED
 
@@ -205,7 +206,8 @@ const CopyTrigger kCopyTriggers[3] = {
 const std::string& triggerCountSql() {
     static const std::string sql = [] {
         std::string s =
-            "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'Lishi' AND (";
+            "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'Lishi' AND "
+            "(";
         for (int i = 0; i < 3; ++i) {
             if (i) s += " OR ";
             s += std::string("(name = '") + kCopyTriggers[i].name + "' AND sql = '" +
@@ -233,7 +235,8 @@ void HistoryTable::ensureCopy(Database& db) {
     for (const auto& t : kCopyTriggers) {
         bool ours = false, there = false;
         {
-            auto st = db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
+            auto st =
+                db.prepare("SELECT sql FROM sqlite_master WHERE type = 'trigger' AND name = ?1");
             st.bind(1, std::string_view(t.name));
             if (st.step()) {
                 there = true;
@@ -357,8 +360,7 @@ std::optional<History> HistoryTable::loadCopy(std::int64_t& lastRowid) {
         "SELECT (SELECT COUNT(*) FROM Lishi) - (SELECT COUNT(*) FROM Lishi WHERE rowid > ?1),"
         " (SELECT rowid FROM Lishi WHERE rowid <= ?1 ORDER BY rowid DESC LIMIT 1)");
     figures.bind(1, lastRowid);
-    if (!figures.step() || figures.int64(0) != rows ||
-        (rows > 0 && figures.int64(1) != lastRowid))
+    if (!figures.step() || figures.int64(0) != rows || (rows > 0 && figures.int64(1) != lastRowid))
         return std::nullopt;
     return h;
 }

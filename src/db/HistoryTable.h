@@ -15,7 +15,7 @@ class Database;
 // Operations on the draw history table `Lishi`. Each changing operation is
 // one statement or runs inside the caller's transaction.
 class HistoryTable {
-public:
+  public:
     explicit HistoryTable(Database& db) : db_(db) {}
 
     // Appends a draw with its parameters, columns set in the writer's order:
@@ -33,7 +33,8 @@ public:
     // Replaces every row by these draws, as appendDraws stores them, and
     // keeps a copy of the resulting history beside the table (in the
     // caller's transaction) for load() to read whole.
-    void replaceDraws(const std::vector<Draw>& draws, const std::function<bool(int)>& progress = {});
+    void replaceDraws(const std::vector<Draw>& draws,
+                      const std::function<bool(int)>& progress = {});
 
     // The history ordered by issue, ties in stored order. The rows the
     // stored copy still covers are read from it, the rest from the table.
@@ -71,7 +72,7 @@ public:
     Span spanAbove(std::int32_t issue);
     Span spanOfLast(int n);
 
-private:
+  private:
     std::optional<Draw> edgeDraw(bool last);
     // The copy and the last row id it covers, when it still stands for the
     // table's rows up to there.

@@ -6,12 +6,12 @@
 #include <fstream>
 #include <set>
 
+#include "base/Draw.h"
+#include "base/ParameterNames.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
-#include "base/Draw.h"
-#include "base/ParameterNames.h"
 
 namespace varnet {
 
@@ -107,9 +107,9 @@ std::string Schema::formulaTableSql(const std::string& table) {
 std::string Schema::formulaTable(int position) { return "Gongshi" + std::to_string(position); }
 
 const std::vector<std::string>& Schema::formulaColumns() {
-    static const std::vector<std::string> cols{"bolKill",      "gongshi",      "gongshiCN",
-                                               "idx",          "sglGsRate",    "intGsErrCon",
-                                               "intGsTrueCon", "intGsErrLst",  "intGsTrueLst"};
+    static const std::vector<std::string> cols{"bolKill",      "gongshi",     "gongshiCN",
+                                               "idx",          "sglGsRate",   "intGsErrCon",
+                                               "intGsTrueCon", "intGsErrLst", "intGsTrueLst"};
     return cols;
 }
 
@@ -123,7 +123,8 @@ void Schema::ensureTables(Database& db) {
     }
     if (!db.tableExists("Errarr")) {
         db.exec(errarrSql("Errarr"));
-        auto ins = db.prepare("INSERT INTO Errarr (Num, ETrrcount, Errcount, Trrcount) VALUES (?1, 0, 0, 0)");
+        auto ins = db.prepare(
+            "INSERT INTO Errarr (Num, ETrrcount, Errcount, Trrcount) VALUES (?1, 0, 0, 0)");
         for (int n = 1; n <= 10; ++n) {
             ins.bind(1, n);
             ins.run();

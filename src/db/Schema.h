@@ -10,7 +10,7 @@ class Database;
 // The tables of formula.mdb: the draw history `Lishi`, the formula tables
 // `Gongshi1`..`Gongshi10`, `Errarr` and `ErrarrLei`.
 class Schema {
-public:
+  public:
     static constexpr const char* kFileName = "formula.mdb";
     // The mark in the file's header that says it is ours ("VRNT"), and the
     // version of its tables.

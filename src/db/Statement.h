@@ -11,7 +11,7 @@ namespace varnet {
 // A prepared statement with bound values (RAII). Parameters are 1-based,
 // columns 0-based, as in SQLite.
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, std::string_view sql);
     ~Statement();
     Statement(Statement&& other) noexcept;
@@ -38,7 +38,7 @@ public:
     double real(int column) const;
     std::string text(int column) const;
 
-private:
+  private:
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };

@@ -8,7 +8,7 @@ class Database;
 // so a command that throws leaves the file as it was, with no need of its
 // journal.
 class Transaction {
-public:
+  public:
     explicit Transaction(Database& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
@@ -22,7 +22,7 @@ public:
     // complete it at the next open.
     static void restore(Database& db) noexcept;
 
-private:
+  private:
     Database& db_;
     bool done_ = false;
 };

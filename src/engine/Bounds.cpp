@@ -4,8 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "base/Parallel.h"
 #include "base/History.h"
+#include "base/Parallel.h"
 
 namespace varnet {
 

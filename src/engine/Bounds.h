@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "engine/Expression.h"
 #include "base/Draw.h"
+#include "engine/Expression.h"
 
 namespace varnet {
 

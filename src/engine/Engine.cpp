@@ -5,12 +5,12 @@
 #include <cmath>
 #include <memory>
 
+#include "base/History.h"
+#include "base/Parallel.h"
 #include "engine/Bounds.h"
 #include "engine/Evaluation.h"
 #include "engine/HitBits.h"
-#include "base/Parallel.h"
 #include "engine/Reference.h"
-#include "base/History.h"
 #include "engine/SearchKernel.h"
 
 namespace varnet {

@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "engine/Evaluation.h"
 #include "base/History.h"
+#include "engine/Evaluation.h"
 
 namespace varnet {
 

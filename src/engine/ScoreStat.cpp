@@ -22,11 +22,16 @@ std::optional<ScoreStat> statOfColumn(const std::string& column) {
 
 double valueOf(const Score& score, ScoreStat stat) {
     switch (stat) {
-        case ScoreStat::Rate: return score.rate;
-        case ScoreStat::LongestMiss: return score.longestMiss;
-        case ScoreStat::LongestHit: return score.longestHit;
-        case ScoreStat::LastMiss: return score.lastMiss;
-        case ScoreStat::LastHit: return score.lastHit;
+        case ScoreStat::Rate:
+            return score.rate;
+        case ScoreStat::LongestMiss:
+            return score.longestMiss;
+        case ScoreStat::LongestHit:
+            return score.longestHit;
+        case ScoreStat::LastMiss:
+            return score.lastMiss;
+        case ScoreStat::LastHit:
+            return score.lastHit;
     }
     return 0;
 }

@@ -34,5 +34,4 @@ std::string rateText(const Score& score) {
     return buf;
 }
 
-
 }  // namespace varnet

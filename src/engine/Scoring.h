@@ -36,7 +36,7 @@ struct Score {
     // baseline and the significance are measured on).
     std::int64_t plainHits = 0;
     std::int64_t counted = 0;
-    float rate = 0.0f;       // percent; 0 when no row counts
+    float rate = 0.0f;  // percent; 0 when no row counts
     int longestMiss = 0;
     int longestHit = 0;
     int lastMiss = 0;

@@ -6,9 +6,9 @@
 #include <bit>
 #include <cstring>
 
-#include "engine/HitBits.h"
 #include "base/Draw.h"
 #include "base/History.h"
+#include "engine/HitBits.h"
 
 namespace varnet {
 

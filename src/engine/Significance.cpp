@@ -11,8 +11,8 @@ namespace {
 // log C(n, k) + k log p + (n - k) log(1 - p): the log of one binomial term.
 double logTerm(std::int64_t n, std::int64_t k, double p) {
     const double nn = static_cast<double>(n), kk = static_cast<double>(k);
-    return std::lgamma(nn + 1) - std::lgamma(kk + 1) - std::lgamma(nn - kk + 1) +
-           kk * std::log(p) + (nn - kk) * std::log1p(-p);
+    return std::lgamma(nn + 1) - std::lgamma(kk + 1) - std::lgamma(nn - kk + 1) + kk * std::log(p) +
+           (nn - kk) * std::log1p(-p);
 }
 
 // Sum of the terms from k upwards (up = true) or downwards, relative to the
@@ -44,7 +44,8 @@ double upperTail(std::int64_t n, std::int64_t k, double p) {
         return std::exp(logTerm(n, k, p) + std::log(relativeTail(n, k, p, true)));
     // Below the mean the upper tail is large: take it as one minus the
     // short lower tail, which loses nothing that matters.
-    const double lower = std::exp(logTerm(n, k - 1, p) + std::log(relativeTail(n, k - 1, p, false)));
+    const double lower =
+        std::exp(logTerm(n, k - 1, p) + std::log(relativeTail(n, k - 1, p, false)));
     return std::max(0.0, 1.0 - lower);
 }
 
@@ -88,7 +89,8 @@ ChanceView chanceViewOf(const Score& score, bool kill) {
     ChanceView v;
     v.baseline = chanceBaseline(kill);
     v.expected = v.baseline * static_cast<double>(score.counted);
-    v.pValue = score.counted > 0 ? binomialUpperTail(score.counted, score.plainHits, v.baseline) : 1.0;
+    v.pValue =
+        score.counted > 0 ? binomialUpperTail(score.counted, score.plainHits, v.baseline) : 1.0;
     return v;
 }
 

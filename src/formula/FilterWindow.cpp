@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "formula/FormulaListModel.h"
 #include "base/NumericText.h"
 #include "engine/ScoreStat.h"
+#include "formula/FormulaListModel.h"
 #include "ui/Asker.h"
 
 namespace varnet {

@@ -7,7 +7,9 @@
 #include <map>
 #include <unordered_set>
 
+#include "base/ParameterNames.h"
 #include "base/Paths.h"
+#include "base/TextCodec.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
@@ -15,8 +17,6 @@
 #include "engine/Expression.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
-#include "base/ParameterNames.h"
-#include "base/TextCodec.h"
 
 namespace varnet {
 

@@ -31,8 +31,8 @@ class FormulaCommands {
 
     struct EntryResult : Outcome {  // message (under title): why not
         std::string title;
-        int position = 0;            // the table written: the text's position, else the current one
-        bool kill = true;            // the formula's kind (the mode after the entry)
+        int position = 0;  // the table written: the text's position, else the current one
+        bool kill = true;  // the formula's kind (the mode after the entry)
         int idx = 0;
     };
     // Formula entry: `text` is one Chinese-form line (entry bracket rule) or a

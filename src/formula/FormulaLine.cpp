@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "formula/Translate.h"
 #include "base/ParameterNames.h"
 #include "base/TextCodec.h"
+#include "formula/Translate.h"
 
 namespace varnet {
 

@@ -8,10 +8,10 @@
 #include <limits>
 #include <numeric>
 
-#include "ui/MainState.h"
 #include "base/Parallel.h"
-#include "engine/Significance.h"
 #include "base/ParameterNames.h"
+#include "engine/Significance.h"
+#include "ui/MainState.h"
 
 namespace varnet {
 

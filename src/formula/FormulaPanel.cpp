@@ -17,24 +17,24 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "base/History.h"
+#include "base/ParameterNames.h"
 #include "base/Paths.h"
 #include "db/Database.h"
-#include "ui/MainState.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
 #include "formula/FormulaListModel.h"
 #include "formula/RateChartWindow.h"
 #include "formula/RollingRate.h"
-#include "base/History.h"
-#include "base/ParameterNames.h"
-#include "ui/Asker.h"
-#include "ui/FlowLayout.h"
 #include "history/HistoryModel.h"
 #include "history/HistoryView.h"
-#include "ui/WorkRunner.h"
+#include "ui/Asker.h"
+#include "ui/FlowLayout.h"
 #include "ui/Launcher.h"
+#include "ui/MainState.h"
 #include "ui/ModelExport.h"
 #include "ui/PositionKindSelector.h"
+#include "ui/WorkRunner.h"
 
 namespace varnet {
 
@@ -103,12 +103,10 @@ void FormulaPanel::buildPanel() {
     auto* choices = new QHBoxLayout;
     choices_ = new PositionKindSelector(this);
     // A click on the position already checked lists it anew too.
-    connect(choices_, &PositionKindSelector::positionClicked, this, [this](int p) {
-        idle([this, p] { selectPosition(p); }, [this] { syncChoices(); })();
-    });
-    connect(choices_, &PositionKindSelector::kindChanged, this, [this](bool on) {
-        idle([this, on] { setKill(on); }, [this] { syncChoices(); })();
-    });
+    connect(choices_, &PositionKindSelector::positionClicked, this,
+            [this](int p) { idle([this, p] { selectPosition(p); }, [this] { syncChoices(); })(); });
+    connect(choices_, &PositionKindSelector::kindChanged, this,
+            [this](bool on) { idle([this, on] { setKill(on); }, [this] { syncChoices(); })(); });
     choices->addWidget(choices_->positionBox(), 1);
     choices->addWidget(choices_->kindBox());
     layout->addLayout(choices);
@@ -356,8 +354,7 @@ void FormulaPanel::apply(Verified& v, const Carry& carry) {
         return;
     }
     readFailed_ = false;
-    if (auto left =
-            selection_.fill(v.list, v.position, v.kill, carry, model_->list()))
+    if (auto left = selection_.fill(v.list, v.position, v.kill, carry, model_->list()))
         state_.leftSelections[left->position] =
             MainState::PositionSelection{left->kill, std::move(left->ids)};
     // A read-only data file (the start-up said so) shows the scores without
@@ -658,7 +655,8 @@ void FormulaPanel::showRateChart(int row) {
         return;
     }
     const std::shared_ptr<const History> history = host_.currentHistory();
-    const auto block = perDrawBlock(*history, model_->list(), i, 1, selection_.listedPosition(), false);
+    const auto block =
+        perDrawBlock(*history, model_->list(), i, 1, selection_.listedPosition(), false);
     if (block.empty() || !block[0].valid) {
         asker_.warn(this, kRateChartTitle,
                     QStringLiteral("该公式在历史号码上无法计算（除数为零或数值越界），不能作图。"));

@@ -142,8 +142,7 @@ class FormulaPanel : public QWidget {
     void deleteBySelection(bool selected, const QString& question);
     void syncChoices();
     // `command` that does nothing while a job runs; `refused` runs then.
-    std::function<void()> idle(std::function<void()> command,
-                               std::function<void()> refused = {});
+    std::function<void()> idle(std::function<void()> command, std::function<void()> refused = {});
     void updateColumnBar();
     void fitWideColumns();
     void showManageMenu(const QPoint& globalPos);

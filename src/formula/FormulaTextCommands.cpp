@@ -65,9 +65,8 @@ std::optional<FormulaCommands::ImportResult> FormulaTextCommands::import(WorkRun
 }
 
 void FormulaTextCommands::offerReport(const FormulaCommands::ImportResult& result) {
-    if (result.unrecognised > 0 &&
-        asker_.confirm(parent_, qs(FormulaCommands::kUnrecognisedTitle),
-                       qs(FormulaCommands::kImportQuestion))) {
+    if (result.unrecognised > 0 && asker_.confirm(parent_, qs(FormulaCommands::kUnrecognisedTitle),
+                                                  qs(FormulaCommands::kImportQuestion))) {
         const QString report = qs(result.unrecognisedPath);
         if (!launcher_.open(QUrl::fromLocalFile(report)))
             asker_.warn(parent_, qs(FormulaCommands::kUnrecognisedTitle),
@@ -110,12 +109,12 @@ void FormulaTextCommands::exportEvery(const History& history, const CountRule& r
     const std::string file = fileName();
     if (file.empty()) return;
     showChinese();
-    exporter_.exportFile(
-        parent_, kExportTitle, file, 0,
-        [&](const std::string& path, const std::function<bool(int)>&) {
-            return writeFormulaText(path, everyFormulaForExport(db_, history, rule),
-                                    FormulaPadding::Own);
-        });
+    exporter_.exportFile(parent_, kExportTitle, file, 0,
+                         [&](const std::string& path, const std::function<bool(int)>&) {
+                             return writeFormulaText(path,
+                                                     everyFormulaForExport(db_, history, rule),
+                                                     FormulaPadding::Own);
+                         });
 }
 
 }  // namespace varnet

@@ -25,8 +25,8 @@ struct MainState;
 // listed formulas or of every formula. The user is told what went wrong.
 class FormulaTextCommands {
   public:
-    FormulaTextCommands(Database& db, MainState& state, std::string dataFolder,
-                        Exporter& exporter, Asker& asker, Launcher& launcher, QWidget* parent);
+    FormulaTextCommands(Database& db, MainState& state, std::string dataFolder, Exporter& exporter,
+                        Asker& asker, Launcher& launcher, QWidget* parent);
 
     // Reads a file the user chooses, on `runner`; the result when it was read.
     std::optional<FormulaCommands::ImportResult> import(WorkRunner& runner);

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <map>
 
-#include "base/Paths.h"
-#include "formula/FormulaCommands.h"
 #include "base/ParameterNames.h"
+#include "base/Paths.h"
 #include "base/TextCodec.h"
+#include "formula/FormulaCommands.h"
 #include "net/UpdateLock.h"
 
 namespace varnet {

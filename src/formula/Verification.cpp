@@ -3,12 +3,12 @@
 #include <atomic>
 #include <unordered_map>
 
+#include "base/History.h"
+#include "base/Parallel.h"
 #include "db/Database.h"
 #include "db/Statement.h"
 #include "engine/Engine.h"
 #include "engine/Evaluation.h"
-#include "base/Parallel.h"
-#include "base/History.h"
 
 namespace varnet {
 

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/TextCodec.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "base/TextCodec.h"
 
 namespace varnet {
 
@@ -98,9 +98,7 @@ HistoryCommands::ImportResult HistoryCommands::importFile(const std::string& pat
     try {
         Transaction tx(db_);
         HistoryTable table(db_);
-        table.replaceDraws(draws, [&](int done) {
-            return !progress || progress(done, total);
-        });
+        table.replaceDraws(draws, [&](int done) { return !progress || progress(done, total); });
         if (progress && !progress(total, total)) throw DbError("cancelled");
         tx.commit();
     } catch (const DbError& e) {
@@ -162,7 +160,8 @@ std::string HistoryCommands::importReport(const ImportResult& result, const std:
     return "已读入 " + std::to_string(result.rows) + " 期。" + text;
 }
 
-HistoryCommands::Result HistoryCommands::exportFile(const History& history, const std::string& path) {
+HistoryCommands::Result HistoryCommands::exportFile(const History& history,
+                                                    const std::string& path) {
     const fs::path target = fs::u8path(path);
     std::error_code ec;
     if (target.has_parent_path()) fs::create_directories(target.parent_path(), ec);

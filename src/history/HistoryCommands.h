@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "base/Outcome.h"
 #include "base/Draw.h"
 #include "base/History.h"
+#include "base/Outcome.h"
 #include "base/Progress.h"
 #include "history/HistoryText.h"
 
@@ -19,11 +19,11 @@ class Database;
 // changes data runs in one transaction: it completes or leaves the data as
 // it was. Messages are for the user, in Chinese.
 class HistoryCommands {
-public:
+  public:
     explicit HistoryCommands(Database& db) : db_(db) {}
 
     struct Result : Outcome {
-        int rows = 0;         // rows stored or deleted
+        int rows = 0;  // rows stored or deleted
     };
 
     // Manual entry: stores a draw. The numbers must be 1..10 each once and the
@@ -74,7 +74,7 @@ public:
     Span spanLastN(int n);
     Span spanAll();
 
-private:
+  private:
     Database& db_;
 };
 

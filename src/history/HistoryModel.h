@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/PerDrawColumn.h"
 #include "base/History.h"
+#include "engine/PerDrawColumn.h"
 
 namespace varnet {
 

@@ -272,15 +272,18 @@ void HistoryPanel::importHistory() {
     const std::string path = file.toStdString();
     const HistoryText::Carry carry = state_.carry;
     // The worker has the database to itself until it ends.
-    const bool ran = runner_.run(
-        [&](Progress& work) {
-            result = HistoryCommands(db_).importFile(path, carry, [&](long long d, long long t) {
-                work.step(d);
-                work.setTotal(t);
-                return !work.cancelled();
-            });
-        },
-        true).ran;
+    const bool ran = runner_
+                         .run(
+                             [&](Progress& work) {
+                                 result = HistoryCommands(db_).importFile(
+                                     path, carry, [&](long long d, long long t) {
+                                         work.step(d);
+                                         work.setTotal(t);
+                                         return !work.cancelled();
+                                     });
+                             },
+                             true)
+                         .ran;
     if (!ran) return;
     if (!result.ok) {
         tellNotDone(asker_, this, kImportTitle, result.cancelled, qs(result.message));
@@ -303,8 +306,7 @@ void HistoryPanel::exportHistory() {
     }
     const std::string name =
         HistoryText::exportFileName(state_.verificationIssueText.toStdString());
-    const std::string path =
-        joinPath(joinPath(dataFolder_, HistoryText::kFolder), name);
+    const std::string path = joinPath(joinPath(dataFolder_, HistoryText::kFolder), name);
     if (!confirmReplacing(asker_, this, QStringLiteral("导出历史"), qs(path))) return;
     const auto result = HistoryCommands::exportFile(*history_, path);
     if (reportFailure(QStringLiteral("导出历史"), result.ok, result.message)) return;
@@ -362,9 +364,9 @@ void HistoryPanel::deleteLastDraws() {
     if (!answer || answer->trimmed().isEmpty()) return;
     const auto n = wholeAnswer(answer);
     if (!n || *n <= 0) {
-        asker_.warn(this, kInputErrorTitle,
-                    QStringLiteral("“%1”不是期数，请输入一个正整数。历史号码没有改变。")
-                        .arg(*answer));
+        asker_.warn(
+            this, kInputErrorTitle,
+            QStringLiteral("“%1”不是期数，请输入一个正整数。历史号码没有改变。").arg(*answer));
         return;
     }
     deleteAfterQuestion(HistoryCommands(db_).spanLastN(*n),
@@ -372,7 +374,7 @@ void HistoryPanel::deleteLastDraws() {
 }
 
 void HistoryPanel::deleteAfterQuestion(const HistoryCommands::Span& span,
-                                     const std::function<HistoryCommands::Result()>& remove) {
+                                       const std::function<HistoryCommands::Result()>& remove) {
     if (!confirmDeletion(span)) return;
     HistoryCommands::Result result;
     // The compaction after it takes a while on a large file.

@@ -124,8 +124,8 @@ void forEachLine(std::string_view text, Fn fn) {
 // day, bit 3 + k the number at k.
 constexpr unsigned kAllCarried = (1u << (3 + kPositions)) - 1;
 
-bool parseLine(std::string_view raw, HistoryText::Carry& carry, HistoryText::Line& out,
-               bool& empty, unsigned* set = nullptr) {
+bool parseLine(std::string_view raw, HistoryText::Carry& carry, HistoryText::Line& out, bool& empty,
+               unsigned* set = nullptr) {
     std::u32string line = TextCodec::toU32(raw);
     std::size_t a = 0, b = line.size();
     while (a < b && isBlank(line[a])) ++a;
@@ -241,8 +241,7 @@ void appendShifted(std::vector<int>& to, const std::vector<int>& from, int by) {
 
 }  // namespace
 
-HistoryText::Reading HistoryText::read(std::string_view text, Carry& carry,
-                                       std::size_t splitFrom) {
+HistoryText::Reading HistoryText::read(std::string_view text, Carry& carry, std::size_t splitFrom) {
     Reading r;
     std::size_t split = std::string_view::npos;
     if (text.size() >= splitFrom) {

@@ -13,7 +13,7 @@ namespace varnet {
 // "0545550 2016-03-15 03 07 01 10 04 02 09 05 08 06 " (issue zero-padded to
 // seven digits, the date, the ten numbers each followed by a blank).
 class HistoryText {
-public:
+  public:
     static constexpr const char* kFolder = "历史号码";
     // Issues are written with seven digits; a longer one could not be read back.
     static constexpr int kMaxIssue = 9999999;

@@ -105,8 +105,8 @@ HistoryUpdate::Preview HistoryUpdate::preview(int windowDays, Date today) {
 }
 
 HistoryUpdate::Result HistoryUpdate::run(const std::string& site, int windowDays, Date today,
-                                         const ProgressCallback& progress, const Fetcher::Limits& limits,
-                                         OldDraws old) {
+                                         const ProgressCallback& progress,
+                                         const Fetcher::Limits& limits, OldDraws old) {
     Result result;
     UpdateLock lock;
     if (!lock.acquired()) {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Draw.h"
 #include "base/Outcome.h"
 #include "base/SettingKeys.h"
-#include "base/Draw.h"
 #include "history/HistoryCommands.h"
 #include "net/Fetcher.h"
 
@@ -74,8 +74,8 @@ class HistoryUpdate {
 
     struct Result : Outcome {  // message: what changed or why nothing did
         bool cancelled = false;
-        int added = 0;        // draws appended
-        int deleted = 0;      // stored draws dropped with the days window
+        int added = 0;    // draws appended
+        int deleted = 0;  // stored draws dropped with the days window
         std::vector<DayOutcome> days;
         int daysRead() const;
         int daysFailed() const;

@@ -1,7 +1,7 @@
 #include "history/PageScan.h"
 
-#include "history/HistoryText.h"
 #include "base/TextCodec.h"
+#include "history/HistoryText.h"
 
 namespace varnet {
 

@@ -7,8 +7,8 @@
 #include "engine/ScoreStat.h"
 #include "engine/Significance.h"
 #include "engine/Thresholds.h"
-#include "search/FindsModel.h"
 #include "search/DisplayBox.h"
+#include "search/FindsModel.h"
 
 namespace varnet {
 
@@ -32,9 +32,8 @@ void CandidateStatsBox::show(const Score& score, bool kill) {
         const ScoreStat stat = kScoreStats[s];
         const double v = valueOf(score, stat);
         // The rate as the single-precision value it is; the runs as counts.
-        stats_[s]->setText(stat == ScoreStat::Rate
-                               ? QString::fromStdString(singleText(v))
-                               : QString::number(static_cast<long long>(v)));
+        stats_[s]->setText(stat == ScoreStat::Rate ? QString::fromStdString(singleText(v))
+                                                   : QString::number(static_cast<long long>(v)));
     }
     significance_->setText(
         score.valid ? QString::fromStdString(pValueText(chanceViewOf(score, kill).pValue))

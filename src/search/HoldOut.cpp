@@ -4,11 +4,11 @@
 #include <numeric>
 #include <random>
 
+#include "base/History.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
-#include "engine/Significance.h"
-#include "base/History.h"
 #include "engine/SearchKernel.h"
+#include "engine/Significance.h"
 
 namespace varnet {
 
@@ -85,8 +85,8 @@ Score HoldOutScorer::score(const std::vector<int>& params, int constant) const {
     if (parts_->kernel.accepts(params.data(), k, constant))
         return parts_->kernel.score(params.data(), k, constant);
     const auto parsed = parseFormula(candidateCode(params, constant));
-    Score s = parts_->engine.scoreOne(*parsed.program, parts_->position, parts_->kill,
-                                      heldOutRule());
+    Score s =
+        parts_->engine.scoreOne(*parsed.program, parts_->position, parts_->kill, heldOutRule());
     s.calcValue.reset();
     return s;
 }
@@ -131,7 +131,11 @@ HoldOutReport runHoldOutSearch(const History& history, const SearchRequest& requ
     out.holdOut = holdOut;
     if (holdOut <= 0) {
         out.search = runSearch(
-            history, request, [&](const SearchFind& f) { return report({f, Score{}}); }, cancel);
+            history, request,
+            [&](const SearchFind& f) {
+                return report({f, Score{}});
+            },
+            cancel);
         out.tried = out.search.considered;
         out.finds = out.search.qualified;
         return out;

@@ -25,8 +25,7 @@ ResultList::ResultList(QWidget* window, QVBoxLayout* column) : QObject(window) {
     append_->setToolTip(QStringLiteral("保留软件现有公式然后将所有合格公式追加到软件数据库。"));
     replace_ = new QPushButton(QStringLiteral("公式更新到数据库(&N)"), window);
     replace_->setObjectName(QStringLiteral("cmdReplace"));
-    replace_->setToolTip(
-        QStringLiteral("删除软件现有公式然后将所有合格公式添加到软件数据库。"));
+    replace_->setToolTip(QStringLiteral("删除软件现有公式然后将所有合格公式添加到软件数据库。"));
     export_ = new QPushButton(QStringLiteral("公式中文导出"), window);
     export_->setObjectName(QStringLiteral("cmdExport"));
     row->addWidget(append_);

@@ -126,8 +126,7 @@ bool SchemePlanBox::read(std::array<std::optional<int>, 10>& plan, Asker& asker,
 }
 
 void SchemePlanBox::load(SearchSettings& stored, bool kill) {
-    for (int p = 1; p <= 10; ++p)
-        boxes_[p - 1]->setText(QString::number(stored.plan(p, kill)));
+    for (int p = 1; p <= 10; ++p) boxes_[p - 1]->setText(QString::number(stored.plan(p, kill)));
     recomputeTotal();
 }
 

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <map>
 
+#include "base/History.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
-#include "base/History.h"
 #include "search/SearchRun.h"
 
 namespace varnet {

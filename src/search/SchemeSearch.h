@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "base/Outcome.h"
-#include "engine/Scoring.h"
 #include "engine/Generator.h"
-#include "search/HoldOut.h"
+#include "engine/Scoring.h"
 #include "engine/Thresholds.h"
+#include "search/HoldOut.h"
 
 namespace varnet {
 

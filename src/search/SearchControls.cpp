@@ -28,7 +28,8 @@ SearchControls::SearchControls(QWidget* window) : QObject(window) {
     limitCheck_->setObjectName(QStringLiteral("chkLimit"));
     limitBox_ = new QLineEdit(QStringLiteral("50"), window);
     limitBox_->setObjectName(QStringLiteral("limitBox"));
-    limitBox_->setFixedWidth(limitBox_->fontMetrics().horizontalAdvance(QStringLiteral("999999999")) + 16);
+    limitBox_->setFixedWidth(
+        limitBox_->fontMetrics().horizontalAdvance(QStringLiteral("999999999")) + 16);
     row->addWidget(start_);
     row->addWidget(pause_);
     row->addWidget(limitCheck_);
@@ -54,8 +55,8 @@ SearchControls::SearchControls(QWidget* window) : QObject(window) {
     counters->addWidget(new QLabel(QStringLiteral("当前验证公式数"), window), 0, 0);
     verifiedBox_ = new DisplayBox(window, QStringLiteral("verifiedBox"));
     counters->addWidget(verifiedBox_, 0, 1);
-    counters->addWidget(new QLabel(QStringLiteral("检索合格公式数               合格"), window),
-                        1, 0);
+    counters->addWidget(new QLabel(QStringLiteral("检索合格公式数               合格"), window), 1,
+                        0);
     qualifiedBox_ = new DisplayBox(window, QStringLiteral("qualifiedBox"));
     qualifiedBox_->setText(QStringLiteral("0"));
     counters->addWidget(qualifiedBox_, 1, 1);
@@ -86,9 +87,7 @@ int SearchControls::holdOut() const { return holdOutBox_->value(); }
 
 void SearchControls::focusHoldOut() { holdOutBox_->setFocus(); }
 
-void SearchControls::setVerified(long long count) {
-    verifiedBox_->setText(QString::number(count));
-}
+void SearchControls::setVerified(long long count) { verifiedBox_->setText(QString::number(count)); }
 
 void SearchControls::setQualified(long long count) {
     qualifiedBox_->setText(QString::number(count));
@@ -107,11 +106,10 @@ void SearchControls::showHoldOutStarted(int holdOut) {
 void SearchControls::hideHoldOut() { holdOutSummary_->hide(); }
 
 void SearchControls::showHoldOut(const HoldOutReport& r, bool kill) {
-    const QString mean =
-        r.mean.finds > 0
-            ? QStringLiteral("%1% ± %2%").arg(r.mean.mean, 0, 'f', 2).arg(r.mean.standardError, 0,
-                                                                             'f', 2)
-            : QStringLiteral("—");
+    const QString mean = r.mean.finds > 0 ? QStringLiteral("%1% ± %2%")
+                                                .arg(r.mean.mean, 0, 'f', 2)
+                                                .arg(r.mean.standardError, 0, 'f', 2)
+                                          : QStringLiteral("—");
     holdOutSummary_->setText(
         QStringLiteral("留出最后 %1 期 · 试验 %2 个 · 合格 %3 个 · 机会合格 %4 个"
                        "\n留出期平均正确率 %5（机会基线 %6）· 显著性 %7")

@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "base/Parallel.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
-#include "base/Parallel.h"
 #include "engine/SearchKernel.h"
 
 namespace varnet {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <mutex>
 
-#include "engine/Scoring.h"
 #include "engine/Generator.h"
+#include "engine/Scoring.h"
 #include "engine/Thresholds.h"
 
 namespace varnet {

@@ -43,30 +43,34 @@ void SearchSettings::putThresholds(int position, bool kill, const Thresholds& t)
 void SearchSettings::setThresholdsAndOperands(int position, bool kill, const Thresholds& t,
                                               int operands) {
     putThresholds(position, kill, t);
-    store_.setValue(key(position) + QLatin1Char('/') + QLatin1String(settings::kOperandsName), QString::number(operands));
+    store_.setValue(key(position) + QLatin1Char('/') + QLatin1String(settings::kOperandsName),
+                    QString::number(operands));
     store_.sync();
 }
 
 int SearchSettings::operands(int position) {
-    const double v = number(store_, key(position), QLatin1String(settings::kOperandsName), kDefaultOperands);
+    const double v =
+        number(store_, key(position), QLatin1String(settings::kOperandsName), kDefaultOperands);
     const long long n = std::llround(v);
     return n >= 2 && n <= 24 ? static_cast<int>(n) : kDefaultOperands;
 }
 
 void SearchSettings::setOperands(int position, int operands) {
-    store_.setValue(key(position) + QLatin1Char('/') + QLatin1String(settings::kOperandsName), QString::number(operands));
+    store_.setValue(key(position) + QLatin1Char('/') + QLatin1String(settings::kOperandsName),
+                    QString::number(operands));
     store_.sync();
 }
 
 int SearchSettings::plan(int position, bool kill) {
-    const double v =
-        number(store_, QLatin1String(settings::kPlanSection), key(position + (kill ? 0 : 10)), kDefaultPlan);
+    const double v = number(store_, QLatin1String(settings::kPlanSection),
+                            key(position + (kill ? 0 : 10)), kDefaultPlan);
     return static_cast<int>(std::max(0.0, std::min(v, 1e9)));
 }
 
 void SearchSettings::setPlan(int position, bool kill, int count) {
-    store_.setValue(QLatin1String(settings::kPlanSection) + QLatin1Char('/') + key(position + (kill ? 0 : 10)),
-                    QString::number(count));
+    store_.setValue(
+        QLatin1String(settings::kPlanSection) + QLatin1Char('/') + key(position + (kill ? 0 : 10)),
+        QString::number(count));
     store_.sync();
 }
 

@@ -293,7 +293,7 @@ void frmGSGL::takeFinds() {
     }
     if (work_ == Work::Scheme && started > schemeAt_.position) markSchemePosition(started);
     controls_->setQualified(schemeBatch_ ? schemeAt_.found
-                                          : static_cast<long long>(results_->batchSize()));
+                                         : static_cast<long long>(results_->batchSize()));
     // Each tuned position is stored as soon as it is done.
     for (const auto& [p, t] : tuned) {
         SearchSettings stored(store_);
@@ -383,8 +383,8 @@ void frmGSGL::startSearch() {
                 *history, r, holdOut,
                 [&](const HoldOutFind& f) {
                     inbox_.putFind({r.generator.position, r.generator.kill, f.find.candidate.code,
-                               f.find.candidate.chinese},
-                              r.generator.shape, scoresOf(f, r.generator.kill, holdOut > 0));
+                                    f.find.candidate.chinese},
+                                   r.generator.shape, scoresOf(f, r.generator.kill, holdOut > 0));
                     return !limit || ++found < *limit;
                 },
                 progress.cancelFlag());
@@ -466,8 +466,7 @@ void frmGSGL::runScheme() {
                                                              const HoldOutFind& f) {
                     inbox_.putFind(found, shape, scoresOf(f, found.kill, holdOut > 0));
                 },
-                [this](int p) { inbox_.putPosition(p); },
-                progress.cancelFlag());
+                [this](int p) { inbox_.putPosition(p); }, progress.cancelFlag());
             *cancelled = report.cancelled;
         },
         [this, cancelled](const WorkOutcome&) { schemeEnded(*cancelled); });
@@ -607,22 +606,23 @@ void frmGSGL::tuneAll() {
     tuned_ = 0;
     watch_.evaluated = 0;
     tuning_->showProgress(10);
-    launch(Work::TuneAll,
-           [this, history, generators, bases, samples, rule](Progress& progress) {
-               for (int p = 1; p <= 10 && !progress.cancelled(); ++p) {
-                   watch_.evaluated = 0;  // each position counts its own samples
-                   const TuningResult t =
-                       tunePosition(*history, generators[p - 1], rule, samples, clockSeed(),
-                                    bases[p - 1], progress.cancelFlag(), &watch_);
-                   // A position cut short is not stored.
-                   if (progress.cancelled()) break;
-                   inbox_.putTuned(p, t.proposal);
-                   ++tuned_;
-               }
-           },
-           [this](const WorkOutcome&) {
-               asker_.inform(this, kTuneAllTitle, TuningBox::allTunedText(tuned_, tuneKill_));
-           });
+    launch(
+        Work::TuneAll,
+        [this, history, generators, bases, samples, rule](Progress& progress) {
+            for (int p = 1; p <= 10 && !progress.cancelled(); ++p) {
+                watch_.evaluated = 0;  // each position counts its own samples
+                const TuningResult t =
+                    tunePosition(*history, generators[p - 1], rule, samples, clockSeed(),
+                                 bases[p - 1], progress.cancelFlag(), &watch_);
+                // A position cut short is not stored.
+                if (progress.cancelled()) break;
+                inbox_.putTuned(p, t.proposal);
+                ++tuned_;
+            }
+        },
+        [this](const WorkOutcome&) {
+            asker_.inform(this, kTuneAllTitle, TuningBox::allTunedText(tuned_, tuneKill_));
+        });
 }
 
 }  // namespace varnet

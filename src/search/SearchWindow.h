@@ -11,8 +11,8 @@
 
 #include "engine/Scoring.h"
 #include "search/FindsModel.h"
-#include "search/SchemeSearch.h"
 #include "search/HoldOut.h"
+#include "search/SchemeSearch.h"
 #include "search/SearchRun.h"
 #include "search/WorkInbox.h"
 #include "ui/WorkRunner.h"

@@ -84,8 +84,7 @@ std::optional<std::pair<int, QString>> ThresholdsBox::fault(const Thresholds& t)
                                  .arg(name, boxes_[f->box]->text(), boxes_[f->box + 1]->text())};
 }
 
-std::optional<Thresholds> ThresholdsBox::read(Asker& asker, QWidget* parent,
-                                              const QString& title) {
+std::optional<Thresholds> ThresholdsBox::read(Asker& asker, QWidget* parent, const QString& title) {
     Thresholds t;
     for (int i = 0; i < 10; ++i) {
         const auto v = strictNumber(boxes_[i]->text());

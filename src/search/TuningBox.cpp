@@ -63,7 +63,8 @@ QString TuningBox::allTunedText(int done, bool kill) {
         return QStringLiteral("参数检索完毕，十个位数的%1码参数已更改并保存。").arg(kind);
     if (done == 0) return QStringLiteral("参数检索已取消，没有参数被更改。");
     QStringList names;
-    for (int p = 1; p <= done; ++p) names << QString::fromStdString(ParameterNames::positionName(p));
+    for (int p = 1; p <= done; ++p)
+        names << QString::fromStdString(ParameterNames::positionName(p));
     return QStringLiteral("参数检索已取消。%1位的%2码参数已更改并保存，其余位数的参数没有改变。")
         .arg(names.join(QStringLiteral("、")), kind);
 }

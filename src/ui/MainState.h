@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "engine/ScoreStat.h"
 #include "base/Draw.h"
 #include "db/Schema.h"
+#include "engine/ScoreStat.h"
 
 namespace varnet {
 

@@ -13,8 +13,8 @@ PositionKindSelector::PositionKindSelector(QWidget* parent) : QObject(parent) {
     positionBox_ = new QGroupBox(QStringLiteral("位数选择"), parent);
     auto* grid = new QGridLayout(positionBox_);
     for (int p = 1; p <= 10; ++p) {
-        auto* b = new QRadioButton(QString::fromStdString(ParameterNames::positionName(p)),
-                                   positionBox_);
+        auto* b =
+            new QRadioButton(QString::fromStdString(ParameterNames::positionName(p)), positionBox_);
         b->setObjectName(QStringLiteral("optPosition%1").arg(p));
         grid->addWidget(b, (p - 1) / 5, (p - 1) % 5);
         connect(b, &QRadioButton::clicked, this, [this, p] { emit positionClicked(p); });

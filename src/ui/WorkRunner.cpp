@@ -84,9 +84,8 @@ bool WorkRunner::start(std::function<void(Progress&)> job,
     startedOutcome_.ran = true;
     startedDone_ = std::move(done);
     Progress* progress = progress_.get();
-    thread_ = QThread::create([this, progress, job = std::move(job)] {
-        runCaught(job, *progress, startedOutcome_);
-    });
+    thread_ = QThread::create(
+        [this, progress, job = std::move(job)] { runCaught(job, *progress, startedOutcome_); });
     if (!poll_) {
         poll_ = new QTimer(this);
         poll_->setInterval(100);
@@ -95,7 +94,8 @@ bool WorkRunner::start(std::function<void(Progress&)> job,
                 emit progressed(progress_->done(), progress_->total());
         });
     }
-    connect(thread_, &QThread::finished, this, [this] { finishStarted(); }, Qt::QueuedConnection);
+    connect(
+        thread_, &QThread::finished, this, [this] { finishStarted(); }, Qt::QueuedConnection);
     poll_->start();
     thread_->start();
     return true;

@@ -15,8 +15,8 @@ namespace varnet {
 
 // How a job on the worker ended.
 struct WorkOutcome {
-    bool ran = false;      // false: another job was running, nothing was started
-    bool failed = false;   // the job threw; `error` says what
+    bool ran = false;     // false: another job was running, nothing was started
+    bool failed = false;  // the job threw; `error` says what
     std::string error;
     bool cancelled = false;
 };
@@ -40,8 +40,7 @@ class WorkRunner : public QObject {
 
     // Starts `job` on a worker and returns at once; `done` runs on this
     // thread when it has ended. False, without starting, while busy.
-    bool start(std::function<void(Progress&)> job,
-               std::function<void(const WorkOutcome&)> done);
+    bool start(std::function<void(Progress&)> job, std::function<void(const WorkOutcome&)> done);
     // Waits for a started job to end (on close).
     void wait();
 
@@ -61,8 +60,10 @@ class WorkRunner : public QObject {
     std::function<void()> whenIdle(std::function<void()> command,
                                    std::function<void()> refused = {}) {
         return [this, command = std::move(command), refused = std::move(refused)] {
-            if (!busy_) command();
-            else if (refused) refused();
+            if (!busy_)
+                command();
+            else if (refused)
+                refused();
         };
     }
     bool writesPending() const { return !writes_.empty(); }

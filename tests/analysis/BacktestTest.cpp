@@ -6,11 +6,11 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/ResultSummary.h"
+#include "base/ParameterNames.h"
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "db/Transaction.h"
 #include "engine/Significance.h"
-#include "base/ParameterNames.h"
 #include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"

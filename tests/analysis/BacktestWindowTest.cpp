@@ -7,15 +7,15 @@
 #include <QtCharts/QLineSeries>
 #include <random>
 
-#include "app/GuiFixture.h"
 #include "analysis/Backtest.h"
 #include "analysis/BacktestWindow.h"
 #include "analysis/ResultWindow.h"
 #include "analysis/VoteChartWindow.h"
+#include "app/GuiFixture.h"
+#include "base/ParameterNames.h"
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
 #include "formula/FormulaPanel.h"
-#include "base/ParameterNames.h"
 #include "search/SortWindow.h"
 #include "support/RandomHistory.h"
 

@@ -9,17 +9,17 @@
 #include <QTimer>
 #include <random>
 
-#include "app/GuiFixture.h"
 #include "analysis/DetailListWindow.h"
 #include "analysis/ParameterWindow.h"
 #include "analysis/ResultSummary.h"
 #include "analysis/ResultWindow.h"
 #include "analysis/StepsWindow.h"
+#include "app/GuiFixture.h"
+#include "base/ParameterNames.h"
 #include "db/FormulaTable.h"
 #include "db/Transaction.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
-#include "base/ParameterNames.h"
 #include "search/SortWindow.h"
 #include "support/RandomHistory.h"
 

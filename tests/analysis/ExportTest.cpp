@@ -6,10 +6,10 @@
 #include <regex>
 
 #include "analysis/Exports.h"
+#include "base/TextCodec.h"
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "formula/FormulaCommands.h"
-#include "base/TextCodec.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
 

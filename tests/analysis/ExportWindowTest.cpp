@@ -14,19 +14,19 @@
 #include <random>
 #include <thread>
 
-#include "base/Paths.h"
-#include "app/GuiFixture.h"
 #include "analysis/DetailListWindow.h"
 #include "analysis/Exports.h"
 #include "analysis/QueryWindow.h"
 #include "analysis/Replay.h"
 #include "analysis/ResultWindow.h"
 #include "analysis/StepsWindow.h"
+#include "app/GuiFixture.h"
+#include "base/ParameterNames.h"
+#include "base/Paths.h"
 #include "db/FormulaTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
 #include "formula/Verification.h"
-#include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 #include "ui/ModelExport.h"
 

@@ -3,9 +3,9 @@
 #include <random>
 
 #include "analysis/Replay.h"
+#include "base/ParameterNames.h"
 #include "engine/Evaluation.h"
 #include "engine/Reference.h"
-#include "base/ParameterNames.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

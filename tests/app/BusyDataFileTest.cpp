@@ -1,9 +1,9 @@
 #include <QApplication>
 #include <QProgressDialog>
 
-#include "base/Paths.h"
 #include "GuiFixture.h"
 #include "app/BusyNotice.h"
+#include "base/Paths.h"
 #include "db/FormulaTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"

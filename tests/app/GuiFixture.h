@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <QDate>
 #include <QApplication>
+#include <QDate>
 #include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
@@ -15,19 +15,19 @@
 #include <optional>
 #include <vector>
 
-#include "base/Paths.h"
 #include "app/AppSettings.h"
 #include "app/DataFolder.h"
 #include "app/MainWindow.h"
+#include "base/Paths.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
 #include "history/DrawEntry.h"
 #include "history/HistoryCommands.h"
-#include "support/Draws.h"
-#include "ui/Asker.h"
 #include "history/HistoryModel.h"
 #include "history/HistoryView.h"
+#include "support/Draws.h"
+#include "ui/Asker.h"
 #include "ui/Launcher.h"
 
 namespace varnet::test {

@@ -1,3 +1,5 @@
+#include <sqlite3.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -5,8 +7,6 @@
 #include <QTimer>
 #include <mutex>
 #include <thread>
-
-#include <sqlite3.h>
 
 #include "GuiFixture.h"
 #include "history/DrawEntry.h"
@@ -131,16 +131,23 @@ TEST_F(CommandsTest, AnAnswerThatIsNoStoredIssueOrCountGetsAMessage) {
         std::optional<QString> answer;
         bool said;
     } cases[] = {
-        {kDeleteDownTo, "abc", true},    {kDeleteDownTo, "545548.5", true},
-        {kDeleteDownTo, "5", true},      {kDeleteDownTo, "545551", true},
-        {kDeleteDownTo, "0", true},      {kDeleteDownTo, "", false},
+        {kDeleteDownTo, "abc", true},
+        {kDeleteDownTo, "545548.5", true},
+        {kDeleteDownTo, "5", true},
+        {kDeleteDownTo, "545551", true},
+        {kDeleteDownTo, "0", true},
+        {kDeleteDownTo, "", false},
         {kDeleteDownTo, std::nullopt, false},
-        {kDeleteLastN, "x", true},       {kDeleteLastN, "2.5", true},
-        {kDeleteLastN, "-3", true},      {kDeleteLastN, "0", true},
-        {kDeleteLastN, " ", false},      {kDeleteLastN, std::nullopt, false},
+        {kDeleteLastN, "x", true},
+        {kDeleteLastN, "2.5", true},
+        {kDeleteLastN, "-3", true},
+        {kDeleteLastN, "0", true},
+        {kDeleteLastN, " ", false},
+        {kDeleteLastN, std::nullopt, false},
     };
     for (const auto& c : cases) {
-        const std::string what = c.command.toStdString() + " " + c.answer.value_or("-").toStdString();
+        const std::string what =
+            c.command.toStdString() + " " + c.answer.value_or("-").toStdString();
         asker.questions.clear();
         asker.messages.clear();
         asker.answers = {c.answer};

@@ -21,8 +21,7 @@ class OnlineUpdateWindowTest : public GuiTest {
   protected:
     // The page address of the day `ago` days before today.
     static std::string pagePath(int ago) {
-        return "/draw-pk10-" +
-               kToday.addDays(-ago).toString("yyyyMMdd").toStdString() + ".html";
+        return "/draw-pk10-" + kToday.addDays(-ago).toString("yyyyMMdd").toStdString() + ".html";
     }
     void press(const char* name) {
         auto* button = window->findChild<QPushButton*>(name);

@@ -19,11 +19,11 @@ TEST(DrawParameters, WorkedExampleGivesTheWholeTable) {
     const Numbers previous{3, 1, 7, 10, 5, 2, 4, 9, 8, 6};
     const auto v = computeParameters(drawOf({3, 7, 1, 10, 4, 2, 9, 5, 8, 6}), previous);
     const int expected[10][12] = {
-        {3, 0, 1, 3, 0, 2, 9, 7, 8, 27, 13, 1},       {7, 1, 1, 2, 1, 4, 49, 3, 128, 343, 4, 2},
-        {1, 0, 1, 1, 1, 1, 1, 9, 2, 1, 17, 3},        {10, 1, 0, 0, 1, 5, 100, 0, 1024, 1000, 5, 3},
-        {4, 0, 0, 4, 1, 2, 16, 6, 16, 64, 12, 8},     {2, 0, 0, 2, 2, 1, 4, 8, 4, 8, 13, 5},
-        {9, 1, 1, 4, 0, 5, 81, 1, 512, 729, 7, 3},    {5, 0, 1, 0, 2, 3, 25, 5, 32, 125, 17, 1},
-        {8, 1, 0, 3, 2, 4, 64, 2, 256, 512, 11, 1},   {6, 1, 0, 1, 0, 3, 36, 4, 64, 216, 11, 5},
+        {3, 0, 1, 3, 0, 2, 9, 7, 8, 27, 13, 1},     {7, 1, 1, 2, 1, 4, 49, 3, 128, 343, 4, 2},
+        {1, 0, 1, 1, 1, 1, 1, 9, 2, 1, 17, 3},      {10, 1, 0, 0, 1, 5, 100, 0, 1024, 1000, 5, 3},
+        {4, 0, 0, 4, 1, 2, 16, 6, 16, 64, 12, 8},   {2, 0, 0, 2, 2, 1, 4, 8, 4, 8, 13, 5},
+        {9, 1, 1, 4, 0, 5, 81, 1, 512, 729, 7, 3},  {5, 0, 1, 0, 2, 3, 25, 5, 32, 125, 17, 1},
+        {8, 1, 0, 3, 2, 4, 64, 2, 256, 512, 11, 1}, {6, 1, 0, 1, 0, 3, 36, 4, 64, 216, 11, 5},
     };
     for (int p = 1; p <= 10; ++p)
         for (int letter = 0; letter < 12; ++letter)
@@ -89,7 +89,8 @@ TEST(ParameterNames, CodeAndChineseNames) {
     EXPECT_EQ(ParameterNames::chinese(120), "第十邻号差");
     EXPECT_EQ(ParameterNames::chinese(125), "前期号");
     EXPECT_EQ(ParameterNames::chinese(132), "同上期数");
-    for (int k = 1; k <= 132; ++k) EXPECT_EQ(ParameterNames::indexOfCode(ParameterNames::code(k)), k);
+    for (int k = 1; k <= 132; ++k)
+        EXPECT_EQ(ParameterNames::indexOfCode(ParameterNames::code(k)), k);
     EXPECT_EQ(ParameterNames::indexOfCode("l0m"), 130);
     EXPECT_EQ(ParameterNames::indexOfCode("L3N"), 0) << "there is no third N column";
     EXPECT_EQ(ParameterNames::indexOfCode("L1O"), 0);

@@ -23,7 +23,8 @@ TEST_F(CliTest, GenerateImportListAndExportRoundTrip) {
                   "--out", file});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string generated = test::readFile(file);
-    auto same = cli({"history", "generate", "--draws", "300", "--first-issue", "545001", "--seed", "7"});
+    auto same =
+        cli({"history", "generate", "--draws", "300", "--first-issue", "545001", "--seed", "7"});
     EXPECT_EQ(same.out, generated) << "a seed makes the file reproducible";
 
     r = cli({"history", "import", file});
@@ -67,10 +68,16 @@ TEST_F(CliTest, AddFollowsTheManualEntryRules) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "0545550 2016-03-15 03 07 01 10 04 02 09 05 08 06 \n");
     // The same issue again, a repeated number, a bad date: refused, nothing stored.
-    EXPECT_EQ(cli({"history", "add", "545550", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}).exitCode, 1);
-    EXPECT_EQ(cli({"history", "add", "545551", "1", "1", "3", "4", "5", "6", "7", "8", "9", "10"}).exitCode, 1);
+    EXPECT_EQ(cli({"history", "add", "545550", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"})
+                  .exitCode,
+              1);
+    EXPECT_EQ(cli({"history", "add", "545551", "1", "1", "3", "4", "5", "6", "7", "8", "9", "10"})
+                  .exitCode,
+              1);
     EXPECT_EQ(cli({"history", "add", "545551", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
-                   "--date", "2016-02-30"}).exitCode, 2);
+                   "--date", "2016-02-30"})
+                  .exitCode,
+              2);
     EXPECT_EQ(lines(cli({"history", "list"}).out).size(), 1u);
 
     r = cli({"params", "545550"});
@@ -87,7 +94,9 @@ TEST_F(CliTest, AddFollowsTheManualEntryRules) {
 TEST_F(CliTest, DeleteCommands) {
     for (int issue = 545548; issue <= 545550; ++issue)
         ASSERT_EQ(cli({"history", "add", std::to_string(issue), "1", "2", "3", "4", "5", "6", "7",
-                       "8", "9", "10"}).exitCode, 0);
+                       "8", "9", "10"})
+                      .exitCode,
+                  0);
     EXPECT_EQ(cli({"history", "delete", "--down-to", "545549"}).out, "deleted 1 draws\n");
     EXPECT_EQ(cli({"history", "delete", "--last", "5"}).out, "deleted 2 draws\n");
     EXPECT_EQ(cli({"history", "delete", "--all"}).exitCode, 0);
@@ -113,7 +122,7 @@ TEST_F(CliTest, DeleteDownToKeepsOnlyAStoredIssue) {
         {"103", 1, "", all},                          // between, not stored
         {"107", 1, "", all},                          // above every issue
         {"abc", 2, "", all},                          // not a number
-        {"106", 0, "deleted 0 draws\n", all},        // the greatest
+        {"106", 0, "deleted 0 draws\n", all},         // the greatest
         {"102", 0, "deleted 3 draws\n", {101, 102}},  // a stored one between
     };
     for (const auto& c : cases) {
@@ -132,7 +141,10 @@ TEST_F(CliTest, DeleteDownToKeepsOnlyAStoredIssue) {
 
 TEST_F(CliTest, BadInputGetsAMessageAndAnExitCode) {
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"nonsense"}, {"history"}, {"history", "import"}, {"history", "list", "--bogus", "1"},
+             {"nonsense"},
+             {"history"},
+             {"history", "import"},
+             {"history", "list", "--bogus", "1"},
              {"history", "generate", "--draws", "0"},
              {"history", "generate", "--draws", "10", "--first-issue", "9999995"}}) {
         const auto r = cli(args);
@@ -243,16 +255,21 @@ TEST_F(CliTest, AHeldLockLetsReadsThroughAndMakesWritesWait) {
 // history, never a mix or nothing.
 TEST_F(CliTest, ImportKilledMidwayLeavesOldOrNewHistory) {
     const std::string oldFile = scratch.file("old.txt"), newFile = scratch.file("new.txt");
-    ASSERT_EQ(cli({"history", "generate", "--draws", "50", "--first-issue", "1000001", "--seed", "1",
-                   "--out", oldFile}).exitCode, 0);
-    ASSERT_EQ(cli({"history", "generate", "--draws", "60000", "--first-issue", "2000001", "--seed", "2",
-                   "--out", newFile}).exitCode, 0);
+    ASSERT_EQ(cli({"history", "generate", "--draws", "50", "--first-issue", "1000001", "--seed",
+                   "1", "--out", oldFile})
+                  .exitCode,
+              0);
+    ASSERT_EQ(cli({"history", "generate", "--draws", "60000", "--first-issue", "2000001", "--seed",
+                   "2", "--out", newFile})
+                  .exitCode,
+              0);
     const std::string bin = std::string(VARNET_BIN_DIR) + "/varnet-cli";
     int sawOld = 0, sawNew = 0;
     for (int delayMs : {5, 40, 120, 250, 400, 600, 900, 1400}) {
         ASSERT_EQ(cli({"history", "import", oldFile}).exitCode, 0);
-        const pid_t pid = test::spawn({bin, "--data-dir", data.path(), "history", "import", newFile},
-                                      scratch.file("o"), scratch.file("e"));
+        const pid_t pid =
+            test::spawn({bin, "--data-dir", data.path(), "history", "import", newFile},
+                        scratch.file("o"), scratch.file("e"));
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         kill(pid, SIGKILL);
         test::waitExit(pid);

@@ -332,12 +332,21 @@ TEST_F(FormulaCliTest, AddStoresWhatWasTypedOrRefusesIt) {
         std::string kind, code, chinese;
     } stored[] = {
         {{"L3A+L5B+7"}, 1, "kill", "L3A+L5B+7", "第三码+第五大小+7=下期杀第一"},
-        {{"--position", "10", "--kind", "keep", "l1d mod 3 - (L0M*2)/L2N"}, 10, "keep",
-         "l1d mod 3 - (L0M*2)/L2N", "第一5余 mod 3 - (年份*2)/同上期数=下期生第十"},
-        {{"--position", "4", "第三码+第五大小+7=下期生第二"}, 2, "keep", "L3A+L5B+7",
+        {{"--position", "10", "--kind", "keep", "l1d mod 3 - (L0M*2)/L2N"},
+         10,
+         "keep",
+         "l1d mod 3 - (L0M*2)/L2N",
+         "第一5余 mod 3 - (年份*2)/同上期数=下期生第十"},
+        {{"--position", "4", "第三码+第五大小+7=下期生第二"},
+         2,
+         "keep",
+         "L3A+L5B+7",
          "第三码+第五大小+7=下期生第二"},
-        {{"--position", "2", "--kind", "keep", "[第二杀]第一码*第七单双+3"}, 2, "keep",
-         "L1A*L7C+3", "[第二杀]第一码*第七单双+3"},
+        {{"--position", "2", "--kind", "keep", "[第二杀]第一码*第七单双+3"},
+         2,
+         "keep",
+         "L1A*L7C+3",
+         "[第二杀]第一码*第七单双+3"},
     };
     auto rowsOf = [&](int position) {
         Database db = Schema::openDataFile(data.path() + "/formula.mdb");
@@ -365,8 +374,7 @@ TEST_F(FormulaCliTest, AddStoresWhatWasTypedOrRefusesIt) {
         const auto scored =
             ok({"formula", "score", "--position", p, "--kind", c.kind, "--", c.args.back()});
         ASSERT_EQ(scored.size(), 1u);
-        EXPECT_EQ(std::vector<std::string>(verified.begin() + 2, verified.end()),
-                  fields(scored[0]))
+        EXPECT_EQ(std::vector<std::string>(verified.begin() + 2, verified.end()), fields(scored[0]))
             << c.args.back();
     }
 

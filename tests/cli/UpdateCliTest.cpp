@@ -13,9 +13,9 @@
 #include "db/Schema.h"
 #include "formula/FormulaCommands.h"
 #include "history/HistoryCommands.h"
+#include "support/CliFixture.h"
 #include "support/DayPage.h"
 #include "support/HttpServer.h"
-#include "support/CliFixture.h"
 #include "support/SettingsFolder.h"
 #include "support/TempDir.h"
 

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <functional>
-
-#include <sqlite3.h>
 
 #include "db/Database.h"
 #include "db/FormulaTable.h"
@@ -70,7 +69,7 @@ TEST(DataFile, ForeignFilesAreNeverOverwritten) {
     const std::string path = dir.file("formula.mdb");
     // The start of an Access database, and a plain text file.
     for (const std::string& bytes : {std::string("\x00\x01\x00\x00Standard Jet DB\x00", 20),
-                                    std::string("just some text that is long enough")}) {
+                                     std::string("just some text that is long enough")}) {
         test::writeFile(path, bytes);
         EXPECT_THROW(Schema::openDataFile(path), DbError);
         EXPECT_EQ(test::readFile(path), bytes);
@@ -181,7 +180,7 @@ TEST(Transactions, RollBackUnlessCommitted) {
 }
 
 class FormulaRebuild : public ::testing::Test, protected test::DataFile {
-protected:
+  protected:
     void add(bool kill, const std::string& code, const std::string& cn, double rate) {
         auto st = db.prepare(
             "INSERT INTO Gongshi3 (bolKill, gongshi, gongshiCN, idx, sglGsRate, intGsErrCon) "
@@ -199,7 +198,8 @@ TEST_F(FormulaRebuild, KeepsOneRowPerTripleInStoredOrderAndRenumbers) {
     FormulaTable table(db, 3);
     table.rebuild();
     EXPECT_EQ(columns(db, "Gongshi3"), Schema::formulaColumns());
-    auto st = db.prepare("SELECT idx, bolKill, gongshi, sglGsRate, intGsErrCon FROM Gongshi3 ORDER BY rowid");
+    auto st = db.prepare(
+        "SELECT idx, bolKill, gongshi, sglGsRate, intGsErrCon FROM Gongshi3 ORDER BY rowid");
     std::vector<std::pair<int, std::string>> rows;
     while (st.step()) {
         rows.emplace_back(st.integer(0), std::to_string(st.integer(1)) + st.text(2));
@@ -300,8 +300,8 @@ TEST(HistoryStore, TheStoredCopyIsUsedOnlyWhileItIsTheTables) {
     const History source = test::randomHistory(400, 3);
     std::vector<Draw> draws;
     for (int i = 0; i < source.size(); ++i) draws.push_back(source.draw(i));
-    std::swap(draws[10], draws[300]);  // out of issue order,
-    draws[20].issue = draws[21].issue;  // an issue twice,
+    std::swap(draws[10], draws[300]);                    // out of issue order,
+    draws[20].issue = draws[21].issue;                   // an issue twice,
     draws[7].numbers = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1};  // and wider columns below
     const auto import = [&] {
         Database db = Schema::openDataFile(path);
@@ -360,26 +360,35 @@ TEST(HistoryStore, TheStoredCopyIsUsedOnlyWhileItIsTheTables) {
     };
     const std::vector<Change> changes = {
         {"foreign update", foreign("UPDATE Lishi SET L1A = 77 WHERE rowid = 5"), false},
-        {"foreign insert, lowest issue", foreign("INSERT INTO Lishi (strQQH, L1A) VALUES (1, 3)"), true},
+        {"foreign insert, lowest issue", foreign("INSERT INTO Lishi (strQQH, L1A) VALUES (1, 3)"),
+         true},
         {"foreign delete", foreign("DELETE FROM Lishi WHERE rowid = 9"), false},
-        {"trigger dropped", foreign("DROP TRIGGER LishiCopyAfterUpdate; UPDATE Lishi SET L1A = 77 WHERE rowid = 5"), true},
+        {"trigger dropped",
+         foreign("DROP TRIGGER LishiCopyAfterUpdate; UPDATE Lishi SET L1A = 77 WHERE rowid = 5"),
+         true},
         {"delete, triggers off", foreign("DELETE FROM Lishi WHERE rowid = 400", true), true},
         {"insert, triggers off", foreign("INSERT INTO Lishi (strQQH) VALUES (2)", true), true},
-        {"our append, lower issue", [](Database& db) { HistoryTable(db).append(5, ParamValues{}); }, true},
-        {"our append, the last issue again", [&](Database& db) { HistoryTable(db).append(top, ParamValues{}); }, true},
+        {"our append, lower issue", [](Database& db) { HistoryTable(db).append(5, ParamValues{}); },
+         true},
+        {"our append, the last issue again",
+         [&](Database& db) { HistoryTable(db).append(top, ParamValues{}); }, true},
         {"our deletion", [](Database& db) { HistoryTable(db).deleteLastN(3); }, false},
         {"everything deleted", [](Database& db) { HistoryTable(db).Delrec(); }, false},
         {"appended", appendNext(3), true},
-        {"appended, then the last deleted", both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLast(); }), true},
-        {"appended, then all appended deleted", both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLastN(3); }), true},
-        {"appended, then one too many deleted", both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLastN(4); }), false},
+        {"appended, then the last deleted",
+         both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLast(); }), true},
+        {"appended, then all appended deleted",
+         both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLastN(3); }), true},
+        {"appended, then one too many deleted",
+         both(appendNext(3), [](Database& db) { HistoryTable(db).deleteLastN(4); }), false},
         {"appended, then a covered row deleted with triggers off",
          both(appendNext(1), foreign("DELETE FROM Lishi WHERE rowid = 9", true)), true},
         {"an appended row moved among the covered",
          both(appendNext(1), foreign("UPDATE Lishi SET rowid = 0 WHERE rowid = 401")), false},
         {"a covered row deleted unseen, then put back",
          both(foreign("DELETE FROM Lishi WHERE rowid = 9", true),
-              foreign("INSERT INTO Lishi (rowid, strQQH) VALUES (9, 3)")), false},
+              foreign("INSERT INTO Lishi (rowid, strQQH) VALUES (9, 3)")),
+         false},
     };
     for (const auto& [what, change, copyStands] : changes) {
         import();

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ParameterNames.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
@@ -11,9 +12,8 @@
 #include "engine/Engine.h"
 #include "engine/Evaluation.h"
 #include "engine/Expression.h"
-#include "engine/Reference.h"
-#include "base/ParameterNames.h"
 #include "engine/Generator.h"
+#include "engine/Reference.h"
 #include "search/StatementSearch.h"
 #include "support/DataFile.h"
 #include "support/RandomHistory.h"

@@ -3,10 +3,10 @@
 #include <random>
 #include <string>
 
+#include "base/TextCodec.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
 #include "engine/Reference.h"
-#include "base/TextCodec.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

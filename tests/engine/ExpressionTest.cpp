@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "base/History.h"
 #include "engine/Expression.h"
 #include "engine/Reference.h"
-#include "base/History.h"
 #include "support/RandomHistory.h"
 
 namespace varnet {

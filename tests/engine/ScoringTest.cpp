@@ -4,10 +4,10 @@
 #include <numeric>
 #include <vector>
 
+#include "base/History.h"
 #include "engine/Engine.h"
 #include "engine/Expression.h"
 #include "engine/Reference.h"
-#include "base/History.h"
 
 namespace varnet {
 namespace {

@@ -3,8 +3,8 @@
 #include <random>
 
 #include "engine/Expression.h"
-#include "engine/Reference.h"
 #include "engine/Generator.h"
+#include "engine/Reference.h"
 #include "engine/SearchKernel.h"
 #include "support/RandomHistory.h"
 

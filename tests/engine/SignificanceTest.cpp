@@ -31,7 +31,8 @@ void expectClose(double got, long double want, const char* what) {
         EXPECT_LT(got, 1e-290) << what;
         return;
     }
-    EXPECT_NEAR(got / static_cast<double>(want), 1.0, 1e-9) << what << " want " << static_cast<double>(want);
+    EXPECT_NEAR(got / static_cast<double>(want), 1.0, 1e-9)
+        << what << " want " << static_cast<double>(want);
 }
 
 TEST(Significance, BinomialTailsMatchTheWholeDistribution) {
@@ -67,7 +68,8 @@ TEST(Significance, MissRunProbabilityMatchesEnumeration) {
                         run = miss ? run + 1 : 0;
                         longest = std::max(longest, run);
                     }
-                    if (longest >= len) want += std::pow((long double)q, misses) * std::pow(1.0L - q, n - misses);
+                    if (longest >= len)
+                        want += std::pow((long double)q, misses) * std::pow(1.0L - q, n - misses);
                 }
                 EXPECT_NEAR(missRunProbability(n, len, q), static_cast<double>(want), 1e-12)
                     << "n=" << n << " q=" << q << " len=" << len;

@@ -7,12 +7,12 @@
 
 #include "app/GuiFixture.h"
 #include "db/FormulaTable.h"
+#include "engine/Significance.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
 #include "formula/RateChartWindow.h"
-#include "engine/Significance.h"
-#include "support/RandomHistory.h"
 #include "history/NumberChartWindow.h"
+#include "support/RandomHistory.h"
 
 namespace varnet::test {
 namespace {

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "formula/FormulaLine.h"
-#include "formula/Translate.h"
 #include "base/ParameterNames.h"
 #include "base/TextCodec.h"
+#include "formula/FormulaLine.h"
+#include "formula/Translate.h"
 
 namespace varnet {
 namespace {

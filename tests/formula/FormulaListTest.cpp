@@ -4,17 +4,17 @@
 #include <set>
 #include <tuple>
 
+#include "base/TextCodec.h"
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/Schema.h"
 #include "engine/Evaluation.h"
 #include "engine/Expression.h"
+#include "engine/Reference.h"
 #include "formula/FormulaCommands.h"
 #include "formula/FormulaLine.h"
 #include "formula/Translate.h"
-#include "engine/Reference.h"
 #include "formula/Verification.h"
-#include "base/TextCodec.h"
 #include "support/DataFile.h"
 #include "support/RandomHistory.h"
 #include "support/TempDir.h"
@@ -176,7 +176,8 @@ TEST_F(FormulaListTest, Entry) {
         {" L3A+L5B+7 ", true, true, 3, true, "L3A+L5B+7", "第三码+第五大小+7=下期杀第三"},
         {"l1d mod 3 - (L0M*2)/[L2N]", false, true, 3, false, "l1d mod 3 - (L0M*2)/[L2N]",
          "第一5余 mod 3 - (年份*2)/同上期数=下期生第三"},
-        {"L3I+L0K*L9L", true, true, 3, true, "L3I+L0K*L9L", "第三2指数方+第十邻号和*第九邻号差=下期杀第三"},
+        {"L3I+L0K*L9L", true, true, 3, true, "L3I+L0K*L9L",
+         "第三2指数方+第十邻号和*第九邻号差=下期杀第三"},
         {"   ", true, false, 0, true, "", ""},
         {"下期杀第一", true, false, 0, true, "", ""},
         {"[第二杀]", true, false, 0, true, "", ""},

@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "base/Paths.h"
 #include "app/GuiFixture.h"
+#include "base/Paths.h"
 #include "db/FormulaTable.h"
 #include "formula/FilterWindow.h"
 #include "formula/FormulaCommands.h"
@@ -357,7 +357,8 @@ TEST_F(FormulaPanelTest, EntryReportsWhatItCannotTakeAndFollowsTheTextsKind) {
     press("cmdAdd");
     ASSERT_EQ(asker.messages.size(), 1u);
     EXPECT_EQ(asker.messages[0].title, FormulaCommands::kUnrecognisedTitle);
-    EXPECT_TRUE(asker.messages[0].text.contains("“第十一码”、“abc”")) << asker.messages[0].text.toStdString();
+    EXPECT_TRUE(asker.messages[0].text.contains("“第十一码”、“abc”"))
+        << asker.messages[0].text.toStdString();
     EXPECT_FALSE(asker.messages[0].text.contains("L0"));
     EXPECT_EQ(input->text(), "第十一码+abc=下期杀第一") << "the text stays to be corrected";
     EXPECT_EQ(FormulaTable(db, 1).count(), 3);

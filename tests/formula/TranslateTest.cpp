@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "formula/Translate.h"
 #include "base/ParameterNames.h"
+#include "formula/Translate.h"
 
 namespace varnet {
 namespace {

@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 
-#include "base/Paths.h"
 #include "app/GuiFixture.h"
+#include "base/Paths.h"
 
 namespace varnet::test {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "base/TextCodec.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Schema.h"
 #include "history/HistoryCommands.h"
-#include "base/TextCodec.h"
 #include "support/DataFile.h"
 #include "support/Draws.h"
 #include "support/TempDir.h"
@@ -15,7 +15,7 @@ namespace {
 using test::TempDir;
 
 class HistoryCommandsTest : public ::testing::Test, protected test::DataFile {
-protected:
+  protected:
     History load() { return HistoryTable(db).load(); }
 
     Draw draw(int issue, Numbers n) { return test::makeDraw(issue, n); }
@@ -50,12 +50,11 @@ TEST_F(HistoryCommandsTest, AddDrawStoresParametersAgainstTheGreatestIssue) {
 
 TEST_F(HistoryCommandsTest, AddDrawRejectsBadDrawsAndStoresNothing) {
     store({100});
-    for (const auto& bad : {draw(101, {1, 1, 3, 4, 5, 6, 7, 8, 9, 10}),
-                            draw(101, {0, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
-                            draw(100, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
-                            draw(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
-                            // Eight digits would not survive the text file.
-                            draw(10000000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
+    for (const auto& bad :
+         {draw(101, {1, 1, 3, 4, 5, 6, 7, 8, 9, 10}), draw(101, {0, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+          draw(100, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), draw(0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}),
+          // Eight digits would not survive the text file.
+          draw(10000000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}) {
         const auto r = commands.addDraw(bad);
         EXPECT_FALSE(r.ok);
         EXPECT_FALSE(r.message.empty());
@@ -85,7 +84,8 @@ TEST_F(HistoryCommandsTest, ExportThenImportReproducesTheHistory) {
 TEST_F(HistoryCommandsTest, UnusableFilesLeaveTheHistoryAsItWas) {
     store({1, 2, 3});
     test::writeFile(dir.file("empty.txt"), "");
-    test::writeFile(dir.file("garbage.txt"), std::string("\x00\xFF\x12 hello 12 ab\n\n\x89PNG", 20));
+    test::writeFile(dir.file("garbage.txt"),
+                    std::string("\x00\xFF\x12 hello 12 ab\n\n\x89PNG", 20));
     test::writeFile(dir.file("zeros.txt"), "0000007\n0000008 2016-01-01 01 01 01\n");
     for (const char* name : {"missing.txt", "empty.txt", "garbage.txt", "zeros.txt"}) {
         const auto r = commands.importFile(dir.file(name), {});

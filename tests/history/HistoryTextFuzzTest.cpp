@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "history/HistoryText.h"
 #include "base/TextCodec.h"
+#include "history/HistoryText.h"
 
 namespace varnet {
 namespace {
@@ -23,9 +23,15 @@ TEST(HistoryTextFuzz, RandomAndMutatedInputKeepsTheReaderSound) {
             for (int e = 0; e < edits && !line.empty(); ++e) {
                 const std::size_t at = rng() % line.size();
                 switch (rng() % 3) {
-                    case 0: line[at] = alphabet[rng() % alphabet.size()]; break;
-                    case 1: line.erase(at, 1 + rng() % 3); break;
-                    default: line.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+                    case 0:
+                        line[at] = alphabet[rng() % alphabet.size()];
+                        break;
+                    case 1:
+                        line.erase(at, 1 + rng() % 3);
+                        break;
+                    default:
+                        line.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                        break;
                 }
             }
             text += line;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "history/HistoryText.h"
 #include "base/TextCodec.h"
+#include "history/HistoryText.h"
 
 namespace varnet {
 namespace {
@@ -51,9 +51,9 @@ TEST(HistoryTextFormat, ExportThenParseReproducesEveryDraw) {
 TEST(HistoryTextReader, SkipsLinesWithoutASevenDigitIssue) {
     const auto lines = parse(
         "期号 日期 号码\n"
-        "545550 2016-03-15 03 07 01 10 04 02 09 05 08 06\n"   // 6-digit issue
+        "545550 2016-03-15 03 07 01 10 04 02 09 05 08 06\n"  // 6-digit issue
         "0545551 2016-03-15 01 02 03 04 05 06 07 08 09 10\n"
-        "---- 分隔 ----\n"                                      // header between draws
+        "---- 分隔 ----\n"  // header between draws
         "0545552 2016-03-16 10 09 08 07 06 05 04 03 02 01\n");
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].draw.issue, 545551);
@@ -67,8 +67,8 @@ TEST(HistoryTextReader, CarriesValuesOverFromTheLineBefore) {
     carry.year = 2015;
     const auto lines = HistoryText::parse(
         "0000100 2016-03-15 03 07 01 10 04 02 09 05 08 06\n"
-        "0000101 2016-03-15 3 7 1 10 4 2 9 5 8 6\n"     // one-digit numbers are not recognised
-        "0000102 01 02 03\n"                            // no date: the date is carried over
+        "0000101 2016-03-15 3 7 1 10 4 2 9 5 8 6\n"  // one-digit numbers are not recognised
+        "0000102 01 02 03\n"                         // no date: the date is carried over
         "0000103 2016-03-16 01 02 03 04 05 06 07 08 09 10 11 12\n",  // extras dropped
         carry);
     ASSERT_EQ(lines.size(), 4u);

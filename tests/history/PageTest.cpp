@@ -4,8 +4,8 @@
 #include <chrono>
 #include <random>
 
-#include "history/PageScan.h"
 #include "base/TextCodec.h"
+#include "history/PageScan.h"
 #include "net/PageText.h"
 #include "support/DayPage.h"
 

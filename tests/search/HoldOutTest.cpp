@@ -5,9 +5,9 @@
 #include <numeric>
 #include <random>
 
+#include "base/ParameterNames.h"
 #include "engine/Expression.h"
 #include "engine/Reference.h"
-#include "base/ParameterNames.h"
 #include "search/HoldOut.h"
 #include "support/RandomHistory.h"
 
@@ -67,8 +67,8 @@ TEST(HoldOut, ScoresTheLastDrawsAsTheReferenceDoes) {
                 std::vector<int> params(1 + rng() % 6);
                 for (int& p : params) p = 1 + static_cast<int>(rng() % 132);
                 const int c = static_cast<int>(rng() % 30) - 10;
-                Score want =
-                    referenceScore(*parseFormula(candidateCode(params, c)).program, h, 4, kill, rule);
+                Score want = referenceScore(*parseFormula(candidateCode(params, c)).program, h, 4,
+                                            kill, rule);
                 want.calcValue.reset();
                 ASSERT_EQ(scorer.score(params, c), want) << candidateCode(params, c) << " M " << m;
                 EXPECT_EQ(want.counted, m);
@@ -122,8 +122,7 @@ TEST(HoldOut, RandomDrawsHoldOutAtChance) {
     for (const auto& f : best) heldOut.push_back(f.heldOut);
     const HeldOutMean m = heldOutMean(heldOut, true);
     EXPECT_EQ(m.draws, 100 * 500);
-    EXPECT_LT(std::abs(m.mean - 90.0), 2 * m.standardError)
-        << m.mean << " ± " << m.standardError;
+    EXPECT_LT(std::abs(m.mean - 90.0), 2 * m.standardError) << m.mean << " ± " << m.standardError;
     EXPECT_GT(m.pValue, 0.001);
     const double chance = static_cast<double>(r.report.chanceFinds);
     EXPECT_LT(std::abs(chance - r.report.finds), 0.5 * r.report.finds)

@@ -10,12 +10,12 @@
 #include <QTimer>
 
 #include "app/GuiFixture.h"
+#include "base/ParameterNames.h"
 #include "db/FormulaTable.h"
+#include "engine/Reference.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
-#include "engine/Reference.h"
 #include "formula/Verification.h"
-#include "base/ParameterNames.h"
 #include "search/FoundList.h"
 #include "search/SearchWindow.h"
 #include "support/RandomHistory.h"
@@ -253,8 +253,8 @@ TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
     ASSERT_EQ(m->rowCount(), 6);
     const CountRule lastForty{39, true, false, true};
     for (int row = 0; row < 6; ++row) {
-        const Score s = referenceScore(*parseFormula(w.batch()[row].code).program, h, 1, true,
-                                       lastForty);
+        const Score s =
+            referenceScore(*parseFormula(w.batch()[row].code).program, h, 1, true, lastForty);
         EXPECT_EQ(m->index(row, FindsModel::HeldOut).data().toString(),
                   QString::asprintf("%.2f%% (%lld/40)", 2.5 * s.plainHits,
                                     static_cast<long long>(s.plainHits)));
@@ -263,10 +263,10 @@ TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
     auto* summary = child<QLabel>("holdOutSummary");
     EXPECT_TRUE(summary->isVisible());
     // Every candidate qualifies on open thresholds, shuffled or not.
-    const QString tried = QRegularExpression(QStringLiteral("试验 (\\d+) 个"))
-                              .match(summary->text())
-                              .captured(1);
-    EXPECT_TRUE(summary->text().contains(QStringLiteral("合格 6 个"))) << summary->text().toStdString();
+    const QString tried =
+        QRegularExpression(QStringLiteral("试验 (\\d+) 个")).match(summary->text()).captured(1);
+    EXPECT_TRUE(summary->text().contains(QStringLiteral("合格 6 个")))
+        << summary->text().toStdString();
     EXPECT_TRUE(summary->text().contains(QStringLiteral("机会合格 %1 个").arg(tried)))
         << summary->text().toStdString();
     EXPECT_EQ(tried, "6");
@@ -657,13 +657,33 @@ TEST(FindsModel, ShowsWhatTheFindsHoldAndStaysCompact) {
         QString rate, heldOut, significance;
     };
     const std::vector<Case> cases{
-        {{23, 7, 121}, 5, 1, true, FormulaShape::Prefix,
-         FindScores{93.25f, 0.5, true, true, 37, 40}, "93.2500%", "92.50% (37/40)", "0.5"},
-        {{132, 10}, -3, 10, false, FormulaShape::Suffix,
-         FindScores{12.5f, 1e-301, true, false, 0, 0}, "12.5000%", "无效", "<1e-300"},
+        {{23, 7, 121},
+         5,
+         1,
+         true,
+         FormulaShape::Prefix,
+         FindScores{93.25f, 0.5, true, true, 37, 40},
+         "93.2500%",
+         "92.50% (37/40)",
+         "0.5"},
+        {{132, 10},
+         -3,
+         10,
+         false,
+         FormulaShape::Suffix,
+         FindScores{12.5f, 1e-301, true, false, 0, 0},
+         "12.5000%",
+         "无效",
+         "<1e-300"},
         {{1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23},
-         0, 4, true, FormulaShape::Prefix, FindScores{100.0f, 0.0001234, false, false, 0, 0},
-         "100.0000%", "", "0.0001234"},
+         0,
+         4,
+         true,
+         FormulaShape::Prefix,
+         FindScores{100.0f, 0.0001234, false, false, 0, 0},
+         "100.0000%",
+         "",
+         "0.0001234"},
         {{50, 60}, 9, 2, true, FormulaShape::Suffix, std::nullopt, "", "", ""},  // a scheme's
     };
     FoundList finds;

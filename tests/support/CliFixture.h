@@ -13,7 +13,7 @@ namespace varnet::test {
 
 // varnet-cli on a data folder of its own, started in a scratch folder.
 class CliFixture : public ::testing::Test {
-protected:
+  protected:
     std::vector<std::string> cliArgs(std::vector<std::string> args) const {
         args.insert(args.begin(),
                     {std::string(VARNET_BIN_DIR) + "/varnet-cli", "--data-dir", data.path()});

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Draw.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "base/Draw.h"
 #include "support/HttpServer.h"
 
 namespace varnet::test {

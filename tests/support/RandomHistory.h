@@ -4,11 +4,11 @@
 #include <numeric>
 #include <random>
 
+#include "base/Draw.h"
+#include "base/History.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
 #include "db/Transaction.h"
-#include "base/Draw.h"
-#include "base/History.h"
 
 namespace varnet::test {
 

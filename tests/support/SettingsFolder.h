@@ -10,7 +10,7 @@ namespace varnet::test {
 // Sets an environment variable (unsets it for a null value) and puts the old
 // value back when it goes.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old, had_ = true;
         value ? setenv(name, value, 1) : unsetenv(name);
@@ -19,7 +19,7 @@ public:
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     const char* name_;
     std::string old_;
     bool had_ = false;
@@ -29,7 +29,7 @@ private:
 // it lives: the user's own settings neither affect the results nor get
 // touched.
 class SettingsFolder : public TempDir {
-private:
+  private:
     ScopedEnv env_{"XDG_CONFIG_HOME", path().c_str()};
 };
 

@@ -12,9 +12,10 @@ namespace varnet::test {
 
 // A fresh folder below the system temp folder, removed with its contents.
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varnet-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "varnet-test-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
     }
     ~TempDir() {
@@ -29,7 +30,7 @@ public:
         return (std::filesystem::u8path(path_) / std::filesystem::u8path(name)).string();
     }
 
-private:
+  private:
     std::string path_;
 };
 
