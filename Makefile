@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-sanitize bench crashtest package clean
+.PHONY: all deps build run test test-sanitize format-check bench crashtest package clean
 
 all: build
 
@@ -28,6 +28,10 @@ test-sanitize: deps
 	cd $(SANITIZE_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
 	  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# Every C++ source as clang-format (.clang-format) writes it.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 bench: build
 	bash bench/scale.sh $(BUILD_DIR)

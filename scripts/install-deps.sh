@@ -18,6 +18,7 @@ PACKAGES=(
   locales                               # the Chinese locale the tests also run under
   qt6-translations-l10n                 # Qt's own dialogs and buttons in Chinese
   clang libclang-rt-dev llvm            # make fuzz: libFuzzer, the sanitizers, llvm-symbolizer
+  clang-format git                      # make format-check
   librsvg2-bin                          # the icon's PNG sizes, drawn from its SVG
   dpkg-dev desktop-file-utils appstream # the Debian package and its checks
 )
