@@ -37,8 +37,6 @@ const QString kReplayQuestion = QStringLiteral(
     "往期结果对照需要计算每一期的运算结果还要与开奖结果比较，所以运算比较复杂过程比较长，"
     "可能花费数十分钟，继续查询吗？");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 }  // namespace
 
 CalculationCommands::CalculationCommands(Host& host, Database& db, MainState& state,

@@ -36,8 +36,6 @@ const QString kPerDrawExportQuestion = QStringLiteral(
     "将本表导出到EXCEL，因为公式每一期验证数据较多可能需要数分钟，确认需要执行并等待吗？");
 const QString kExportTitle = QStringLiteral("导出");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 }  // namespace
 
 MainWindow::MainWindow(Database& db, std::string dataFolder, AppSettings& settings,

@@ -24,20 +24,10 @@ const QString kDaysError = QStringLiteral(
     "为了保证时效性和提高计算效率，软件只能统计10天以内的数据，请输入2到10中的自然数。");
 const QString kInputErrorTitle = QStringLiteral("输入有误");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 QString aboutText(const std::string& dataFolder) {
     return QStringLiteral("Varnet %1\n北京赛车历史号码与公式分析\n\n许可证：%2\n数据文件夹：%3")
         .arg(QString::fromUtf8(build::kVersion), QString::fromUtf8(build::kLicense),
              QDir::toNativeSeparators(qs(dataFolder)));
-}
-
-// An answer to a number question: a whole number in 32-bit range, else nothing.
-std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer) {
-    if (!answer) return std::nullopt;
-    const auto n = parseWholeInteger(answer->toStdString());
-    if (!n || *n < INT32_MIN || *n > INT32_MAX) return std::nullopt;
-    return static_cast<std::int32_t>(*n);
 }
 
 }  // namespace
@@ -46,7 +36,7 @@ QString SettingsMenu::otherProgramUrlKey(int i) {
     return QString::fromLatin1(settings::kOtherProgramUrlPattern).arg(i);
 }
 QString SettingsMenu::otherProgramNameKey(int i) {
-    return QStringLiteral("OtherSoft%1Name").arg(i);
+    return QString::fromLatin1(settings::kOtherProgramNamePattern).arg(i);
 }
 
 SettingsMenu::SettingsMenu(Host& host, MainState& state, AppSettings& settings, Asker& asker,

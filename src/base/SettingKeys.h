@@ -31,8 +31,9 @@ inline constexpr SettingKey<const char*> kHistorySiteUrl{kMain, "HistorySiteUrl"
 inline constexpr SettingKey<const char*> kFormulaFileUrl{kMain, "FormulaFileUrl", ""};
 inline constexpr SettingKey<const char*> kSlideDocUrl{kMain, "SlideDocUrl", ""};
 inline constexpr SettingKey<const char*> kVideoDocUrl{kMain, "VideoDocUrl", ""};
-// "OtherSoft1Url" .. "OtherSoft3Url" (%1 the entry).
+// "OtherSoft1Url" .. "OtherSoft3Url" and their names "OtherSoft1Name" .. (%1 the entry).
 inline constexpr const char* kOtherProgramUrlPattern = "OtherSoft%1Url";
+inline constexpr const char* kOtherProgramNamePattern = "OtherSoft%1Name";
 inline constexpr int kOtherPrograms = 3;
 
 // The search window: section "1".."10" per position holds the thresholds

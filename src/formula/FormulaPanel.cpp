@@ -46,8 +46,6 @@ const QString kClearTitle = QStringLiteral("清空所有公式");
 const QString kSelectTooltip = QStringLiteral("执行公式列表中序号为蓝色的公式");
 const QString kExportTitle = QStringLiteral("导出");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 const QString kRateChartTitle = QStringLiteral("滚动正确率");
 
 // The list's first columns only, for the workbook.

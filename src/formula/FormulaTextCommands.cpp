@@ -18,8 +18,6 @@ namespace {
 const QString kImportTitle = QStringLiteral("读取公式文本");
 const QString kExportTitle = QStringLiteral("导出");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 }  // namespace
 
 FormulaTextCommands::FormulaTextCommands(Database& db, MainState& state, std::string dataFolder,

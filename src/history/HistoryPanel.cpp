@@ -36,8 +36,6 @@ const QString kImportQuestion = QStringLiteral(
 const QString kInputErrorTitle = QStringLiteral("输入有误");
 const QString kDeleteTitle = QStringLiteral("删除期数");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 // The busy pointer for a command that runs on this thread.
 class BusyCursor {
   public:
@@ -46,14 +44,6 @@ class BusyCursor {
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
-
-// An answer to a number question: a whole number in 32-bit range, else nothing.
-std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer) {
-    if (!answer) return std::nullopt;
-    const auto n = parseWholeInteger(answer->toStdString());
-    if (!n || *n < INT32_MIN || *n > INT32_MAX) return std::nullopt;
-    return static_cast<std::int32_t>(*n);
-}
 
 }  // namespace
 

@@ -43,8 +43,6 @@ const QString kTuneAllQuestion = QStringLiteral(
     "此操作将耗时一分钟到数分钟自动搜索分析各类公式并分析其参数值，归纳出相对参数较高的数值为设置"
     "软件各类公式搜索的默认值，操作后各类公式搜索默认值将改变，是否确认更改搜索默认值？");
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
 QString positionName(int p) { return qs(ParameterNames::positionName(p)); }
 
 // A single search's find as the list keeps it.

@@ -10,7 +10,16 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/NumericText.h"
+
 namespace varnet {
+
+std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer) {
+    if (!answer) return std::nullopt;
+    const auto n = parseWholeInteger(answer->toStdString());
+    if (!n || *n < INT32_MIN || *n > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(*n);
+}
 
 bool DialogAsker::confirm(QWidget* parent, const QString& title, const QString& text) {
     return QMessageBox::question(parent, title, text, QMessageBox::Ok | QMessageBox::Cancel,

@@ -2,11 +2,19 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
+#include <string>
 
 class QWidget;
 
 namespace varnet {
+
+// A text of the logic (UTF-8) for a window.
+inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// An answer to a number question: a whole number in 32-bit range, else nothing.
+std::optional<std::int32_t> wholeAnswer(const std::optional<QString>& answer);
 
 // The questions and messages a window puts to the user. The program uses
 // the standard dialogs; tests answer from a script.
