@@ -16,6 +16,7 @@
 #include "base/ParameterNames.h"
 #include "base/Paths.h"
 #include "db/Database.h"
+#include "db/HoldOutTable.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaUpdate.h"
 #include "history/DrawEntry.h"
@@ -292,6 +293,23 @@ void MainWindow::saveFormulas(std::vector<SearchResult> batch, bool replace,
         runner_.run([&](Progress&) { saved = saveBatch(db_, batch, replace); }, false).ran;
         if (saved.ok) formulasSaved(saved.positions);
         done(saved);
+    });
+}
+
+void MainWindow::storeHoldOut(HoldOutRecord record, std::function<void(const std::string&)> done) {
+    runner_.queueWrite([this, record = std::move(record), done = std::move(done)] {
+        std::string error;
+        const WorkOutcome ran = runner_.run(
+            [&](Progress&) {
+                try {
+                    HoldOutTable(db_).store(record);
+                } catch (const DbError& e) {
+                    error = e.what();
+                }
+            },
+            false);
+        if (ran.failed) error = ran.error;
+        done(error);
     });
 }
 

@@ -119,6 +119,7 @@ class MainWindow : public QMainWindow,
     QString entryIssueText() const override { return state_.entryIssueText; }
     void saveFormulas(std::vector<SearchResult> batch, bool replace,
                       std::function<void(const BatchSaveResult&)> done) override;
+    void storeHoldOut(HoldOutRecord record, std::function<void(const std::string&)> done) override;
     // The formula tables of these positions were rewritten: list and verify
     // again.
     void formulasSaved(const std::vector<int>& positions);

@@ -11,6 +11,7 @@
 #include "db/Database.h"
 #include "db/FormulaTable.h"
 #include "db/HistoryTable.h"
+#include "db/HoldOutTable.h"
 #include "engine/Significance.h"
 #include "search/HoldOut.h"
 #include "search/SchemeSearch.h"
@@ -125,9 +126,9 @@ void printHoldOut(const HoldOutReport& r, const History& h, bool kill, std::ostr
     out << "# tried " << r.tried << "\tfinds " << r.finds << "\tchance finds " << r.chanceFinds
         << "\theld-out mean " << mean << " (baseline " << baselineText(kill) << ")\tp "
         << pValueText(r.mean.pValue) << '\n';
-    out << "# chance finds: the same candidates on the earlier draws in shuffled order; p: the "
-           "finds' held-out hits pooled, as if independent (similar finds hit together, so it "
-           "overstates the evidence)\n";
+    out << "# chance finds: the same candidates on the earlier draws in shuffled order; ± and p: "
+           "from the spread over the held-out draws of the share of finds that hit each draw "
+           "(similar finds hit together, so they are not counted as independent)\n";
 }
 
 int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
@@ -198,7 +199,15 @@ int single(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
                   summary.seconds > 0 ? summary.evaluated / summary.seconds : 0.0,
                   static_cast<long long>(batch.size()));
     out << line;
-    if (holdOut > 0) printHoldOut(report, h, kill, out);
+    if (holdOut > 0) {
+        printHoldOut(report, h, kill, out);
+        // Kept for the report; a file that cannot be written still gets its search.
+        try {
+            HoldOutTable(db).store(holdOutRecord(report, h, r.generator.position, kill));
+        } catch (const DbError& e) {
+            err << "varnet-cli: the hold-out summary was not stored: " << e.what() << '\n';
+        }
+    }
     return reportSave(db, batch, replace, out, err);
 }
 

@@ -75,7 +75,7 @@ bool isForeignFile(const std::string& path) {
 }
 
 std::set<std::string> ourTables() {
-    std::set<std::string> names{"lishi", "errarr", "errarrlei", "tmp", "lishicopy"};
+    std::set<std::string> names{"lishi", "errarr", "errarrlei", "tmp", "lishicopy", "holdoutruns"};
     for (int p = 1; p <= 10; ++p) names.insert(lower(Schema::formulaTable(p)));
     return names;
 }

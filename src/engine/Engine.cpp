@@ -186,6 +186,27 @@ std::vector<double> FormulaEngine::values(const Program& program, std::string* e
     return values;
 }
 
+std::vector<std::uint8_t> FormulaEngine::hitFlags(const Program& program, int position, bool kill,
+                                                  const CountRule& rule, std::string* error) const {
+    const History& h = history_;
+    const int n = h.size();
+    const int first = firstCountedRow(n, rule);
+    const int rows = std::max(0, n - first);
+    std::vector<double> values, stack;
+    const int bad = evaluateAll(program, h, values, stack);
+    if (bad >= 0) {
+        evaluateRow(program, h, bad, error);
+        return {};
+    }
+    std::vector<std::uint8_t> flags(rows);
+    if (rows == 0) return flags;
+    std::vector<std::int8_t> numbers(rows);
+    numbersOf(values.data() + first - 2, rows, rule.search, numbers.data());
+    for (int i = 0; i < rows; ++i)
+        flags[i] = (numbers[i] == h.number(first + i, position)) != kill ? 1 : 0;
+    return flags;
+}
+
 Score FormulaEngine::scoreOne(const Program& program, int position, bool kill,
                               const CountRule& rule) const {
     // One formula does not pay for building the byte columns.

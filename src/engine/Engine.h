@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/Expression.h"
@@ -36,6 +38,12 @@ class FormulaEngine {
     // The value of a program on every row (empty with the reason in `error`
     // when it cannot be evaluated on some row).
     std::vector<double> values(const Program& program, std::string* error) const;
+
+    // Whether the program hits each counted row (1) or misses it (0), as its
+    // score counts them; empty with the reason in `error` when it cannot be
+    // evaluated on some row.
+    std::vector<std::uint8_t> hitFlags(const Program& program, int position, bool kill,
+                                       const CountRule& rule, std::string* error) const;
 
   private:
     std::vector<Score> run(const std::vector<FormulaJob>& jobs, int position, const CountRule& rule,

@@ -1,7 +1,9 @@
 #include "engine/Significance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <vector>
 
 namespace varnet {
@@ -96,6 +98,23 @@ ChanceView chanceViewOf(const Score& score, bool kill) {
 
 double longestMissChance(const Score& score, bool kill) {
     return missRunProbability(score.counted, score.longestMiss, 1.0 - chanceBaseline(kill));
+}
+
+std::vector<double> benjaminiHochberg(const std::vector<double>& pValues) {
+    const std::size_t m = pValues.size();
+    std::vector<std::size_t> order(m);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return pValues[a] < pValues[b]; });
+    std::vector<double> adjusted(m);
+    double running = 1.0;
+    for (std::size_t rank = m; rank > 0; --rank) {
+        const std::size_t i = order[rank - 1];
+        running =
+            std::min(running, pValues[i] * static_cast<double>(m) / static_cast<double>(rank));
+        adjusted[i] = running;
+    }
+    return adjusted;
 }
 
 std::string baselineText(bool kill) { return kill ? "90%" : "10%"; }

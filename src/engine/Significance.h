@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/Scoring.h"
 
@@ -40,6 +41,12 @@ ChanceView chanceViewOf(const Score& score, bool kill);
 // The probability that a formula of the kind, hitting by chance alone, has a
 // miss run at least as long as the score's longest over as many draws.
 double longestMissChance(const Score& score, bool kill);
+
+// Benjamini-Hochberg adjusted p-values, in the order given: the smallest
+// false discovery rate at which each test would be declared, min over
+// j >= rank of p_(j) * m / j, capped at 1. It corrects for the m tests of
+// the list only, not for how the list was chosen.
+std::vector<double> benjaminiHochberg(const std::vector<double>& pValues);
 
 // "90%" / "10%".
 std::string baselineText(bool kill);

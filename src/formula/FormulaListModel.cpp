@@ -19,13 +19,24 @@ namespace {
 
 constexpr int kTwipsPerPixel = 15;
 constexpr int kWidths[FormulaListModel::ColumnCount] = {420, 4800, 500, 420, 600,  2600, 800,
-                                                        800, 800,  800, 0,   1000, 1300};
+                                                        800, 800,  800, 0,   1000, 1300, 1300};
 constexpr double kUnknown = std::numeric_limits<double>::quiet_NaN();
 
 QString percentText(double p) { return QString::number(p * 100.0, 'f', 0) + QLatin1Char('%'); }
 
 const QColor kSelectedBlue(0, 0, 255);
 const QColor kSameValueGreen(0, 255, 0);
+
+// What the adjusted column corrects, and what it cannot.
+QString adjustedExplanation() {
+    return QStringLiteral(
+        "校正显著性：按本列表中有显著性的全部公式个数做 Benjamini–Hochberg 校正后的 p 值"
+        "（错误发现率）。同时检验许多公式，总有一些单凭机会就显得显著，本列校正的是这一点："
+        "只把本列小于 0.05 的公式当作显著，其中误判的比例期望不超过 5%。\n"
+        "它不能校正的是公式的来历：搜索得到的公式已经是从成千上万个候选公式中按这段历史挑出来的，"
+        "在同一段历史上再检验，校正后的 p 值仍然偏小；要看它们是否真有效，"
+        "只能用挑选时没有用过的开奖（例如搜索时留出的期数或以后的新开奖）检验。");
+}
 
 // The statistic of a score column (Rate..LastHit), for sorting.
 double statistic(const Score& s, int column) {
@@ -47,6 +58,7 @@ void FormulaListModel::setList(List list, int position, bool weighted) {
     list_ = std::make_shared<List>(std::move(list));
     scores_.assign(list_->size(), std::nullopt);
     pValues_.assign(list_->size(), kUnknown);
+    adjusted_.clear();
     order_.resize(list_->size());
     std::iota(order_.begin(), order_.end(), 0);
     position_ = position;
@@ -60,6 +72,7 @@ void FormulaListModel::setScores(std::vector<Score> scores) {
     scores.resize(list_->size());
     for (std::size_t i = 0; i < scores.size(); ++i) scores_[i] = std::move(scores[i]);
     std::fill(pValues_.begin(), pValues_.end(), kUnknown);
+    adjusted_.clear();
     takeCalcValues(0, size());
     if (size() > 0) emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
@@ -70,6 +83,7 @@ void FormulaListModel::setBlockScores(int first, const std::vector<Score>& score
         scores_[i] = scores[i - first];
         pValues_[i] = kUnknown;
     }
+    adjusted_.clear();
     takeCalcValues(first, last);
     if (size() > 0) emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
@@ -101,6 +115,28 @@ double FormulaListModel::pValue(int index) const {
         p = s && s->valid ? chanceViewOf(*s, (*list_)[index].row.kill).pValue : 1.0;
     }
     return p;
+}
+
+bool FormulaListModel::hasPValue(int index) const {
+    const Score* s = score(index);
+    return s && s->valid && s->counted > 0;
+}
+
+double FormulaListModel::adjusted(int index) const {
+    if (adjusted_.empty() && size() > 0) {
+        // Over every formula of the list that has a p-value, at once.
+        parallelFor(size(), 1024, [this](int begin, int end) {
+            for (int i = begin; i < end; ++i) pValue(i);
+        });
+        std::vector<int> tested;
+        std::vector<double> p;
+        for (int i = 0; i < size(); ++i)
+            if (hasPValue(i)) tested.push_back(i), p.push_back(pValues_[i]);
+        const std::vector<double> q = benjaminiHochberg(p);
+        adjusted_.assign(size(), kUnknown);
+        for (std::size_t k = 0; k < tested.size(); ++k) adjusted_[tested[k]] = q[k];
+    }
+    return adjusted_[index];
 }
 
 std::optional<int> FormulaListModel::calcValue(int index) const {
@@ -159,7 +195,8 @@ void FormulaListModel::markSameValue(int row) {
 }
 
 void FormulaListModel::sortByColumn(int column) {
-    const bool bySignificance = column == Significance;
+    const bool byAdjusted = column == Adjusted;
+    const bool bySignificance = column == Significance || byAdjusted;
     if ((column < Rate || column > LastHit) && !bySignificance) return;
     if (size() == 0) return;
     const List& list = *list_;
@@ -167,6 +204,7 @@ void FormulaListModel::sortByColumn(int column) {
         parallelFor(size(), 1024, [this](int begin, int end) {
             for (int i = begin; i < end; ++i) pValue(i);
         });
+    if (byAdjusted) adjusted(0);
     std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
         const Score* sa = score(a);
         const Score* sb = score(b);
@@ -174,8 +212,12 @@ void FormulaListModel::sortByColumn(int column) {
         const bool vb = sb && sb->valid;
         if (va != vb) return !va;  // nothing to compare: first, as empty statistics sort
         if (va) {
-            const double x = bySignificance ? pValues_[a] : statistic(*sa, column);
-            const double y = bySignificance ? pValues_[b] : statistic(*sb, column);
+            const auto key = [&](int i, const Score& s) {
+                if (byAdjusted) return std::isnan(adjusted_[i]) ? 2.0 : adjusted_[i];
+                return bySignificance ? pValues_[i] : statistic(s, column);
+            };
+            const double x = key(a, *sa);
+            const double y = key(b, *sb);
             if (x != y) return x < y;
         }
         return list[a].row.idx.value_or(0) < list[b].row.idx.value_or(0);
@@ -239,8 +281,11 @@ QVariant FormulaListModel::data(const QModelIndex& index, int role) const {
                     if (!s || !s->valid) return {};
                     return QString::fromStdString(baselineText(f.row.kill));
                 case Significance:
-                    if (!s || !s->valid || s->counted == 0) return {};
+                    if (!hasPValue(i)) return {};
                     return QString::fromStdString(pValueText(pValue(i)));
+                case Adjusted:
+                    if (!hasPValue(i)) return {};
+                    return QString::fromStdString(pValueText(adjusted(i)));
                 default:
                     return {};
             }
@@ -300,6 +345,10 @@ QVariant FormulaListModel::toolTip(int index, int column) const {
                 .arg(QString::fromStdString(pValueText(pValue(index))))
                 .arg(QString::number(v.expected, 'f', 1));
         }
+        case Adjusted:
+            return QStringLiteral("%1\n本公式：显著性 %2，校正后 %3")
+                .arg(adjustedExplanation(), QString::fromStdString(pValueText(pValue(index))),
+                     QString::fromStdString(pValueText(adjusted(index))));
         case LongestMiss:
             return QStringLiteral("机会命中率 %1 下，%2 期中出现至少 %3 期连错的概率：%4")
                 .arg(baseline)
@@ -319,6 +368,7 @@ QVariant FormulaListModel::headerData(int section, Qt::Orientation orientation, 
             return QStringLiteral(
                 "不加权命中次数的单侧二项检验 p 值：单凭机会达到这样的命中的概率。"
                 "越小越难用机会解释；但从成千上万个公式中挑出的公式，小 p 值也常常只是运气");
+        if (section == Adjusted) return adjustedExplanation();
         return {};
     }
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
@@ -345,6 +395,8 @@ QVariant FormulaListModel::headerData(int section, Qt::Orientation orientation, 
             return QStringLiteral("机会基线");
         case Significance:
             return QStringLiteral("显著性");
+        case Adjusted:
+            return QStringLiteral("校正显著性");
         default:
             return {};
     }

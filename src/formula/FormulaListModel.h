@@ -35,6 +35,9 @@ class FormulaListModel : public QAbstractTableModel {
         // unweighted hits stand above that (a one-sided binomial p-value).
         Baseline,
         Significance,
+        // The p-value adjusted for the number of formulas listed
+        // (Benjamini-Hochberg over the scored formulas of the list).
+        Adjusted,
         ColumnCount
     };
     using List = std::vector<ListedFormula>;
@@ -42,7 +45,7 @@ class FormulaListModel : public QAbstractTableModel {
     explicit FormulaListModel(MainState& state, QObject* parent = nullptr);
 
     // Widths in twips (420, 4800, 500, 420, 600, 2600, 800 x 4, hidden, then
-    // the two chance columns), as pixels.
+    // the three chance columns), as pixels.
     static int columnWidth(int column);
 
     // A new list in `idx` order, without scores; the rate caption follows
@@ -77,8 +80,8 @@ class FormulaListModel : public QAbstractTableModel {
     // the others white.
     void markSameValue(int row);
     // Ascending by the statistic of column 5..9 or by the p-value of the
-    // significance column, ties by `idx`, formulas without a score first;
-    // other columns keep the order.
+    // significance or adjusted column, ties by `idx`, formulas without a
+    // score first; other columns keep the order.
     void sortByColumn(int column);
 
     bool chinese() const { return chinese_; }
@@ -93,6 +96,9 @@ class FormulaListModel : public QAbstractTableModel {
     std::optional<int> calcValue(int index) const;
     // The p-value of a scored formula, worked out once per score.
     double pValue(int index) const;
+    // The adjusted p-value; NaN for a formula without a p-value.
+    double adjusted(int index) const;
+    bool hasPValue(int index) const;
     QVariant toolTip(int index, int column) const;
     void takeCalcValues(int first, int last);
     void repaintColumn(int column);
@@ -100,7 +106,8 @@ class FormulaListModel : public QAbstractTableModel {
     MainState& state_;
     std::shared_ptr<List> list_;
     std::vector<std::optional<Score>> scores_;
-    mutable std::vector<double> pValues_;  // NaN until asked for
+    mutable std::vector<double> pValues_;   // NaN until asked for
+    mutable std::vector<double> adjusted_;  // empty until asked for
     std::vector<int> order_;
     int position_ = 1;
     bool weighted_ = true;

@@ -91,36 +91,44 @@ Score HoldOutScorer::score(const std::vector<int>& params, int constant) const {
     return s;
 }
 
-HeldOutMean heldOutMean(const std::vector<Score>& heldOut, bool kill) {
-    std::vector<std::pair<std::int32_t, std::int32_t>> counts;
-    for (const Score& s : heldOut)
-        if (s.valid && s.counted > 0)
-            counts.emplace_back(static_cast<std::int32_t>(s.plainHits),
-                                static_cast<std::int32_t>(s.counted));
-    return heldOutMean(counts, kill);
+std::vector<std::uint8_t> HoldOutScorer::hits(const std::vector<int>& params, int constant) const {
+    const auto parsed = parseFormula(candidateCode(params, constant));
+    if (!parsed.program) return {};
+    return parts_->engine.hitFlags(*parsed.program, parts_->position, parts_->kill, heldOutRule(),
+                                   nullptr);
 }
 
-HeldOutMean heldOutMean(const std::vector<std::pair<std::int32_t, std::int32_t>>& hitsAndDraws,
-                        bool kill) {
+void HeldOutTally::add(const std::vector<std::uint8_t>& perDraw) {
+    if (perDraw.empty()) return;
+    if (hits.empty()) hits.assign(perDraw.size(), 0);
+    if (perDraw.size() != hits.size()) return;  // another hold-out: not comparable
+    for (std::size_t d = 0; d < perDraw.size(); ++d) hits[d] += perDraw[d];
+    ++finds;
+}
+
+HeldOutMean heldOutMean(const HeldOutTally& tally, bool kill) {
     HeldOutMean m;
-    m.baseline = chanceBaseline(kill) * 100.0;
-    std::vector<double> rates;
-    for (const auto& [hits, draws] : hitsAndDraws) {
-        if (draws <= 0) continue;
-        rates.push_back(100.0 * static_cast<double>(hits) / static_cast<double>(draws));
-        m.hits += hits;
-        m.draws += draws;
+    const double p0 = chanceBaseline(kill);
+    m.baseline = p0 * 100.0;
+    m.finds = tally.finds;
+    const auto draws = static_cast<std::int64_t>(tally.hits.size());
+    if (tally.finds <= 0 || draws == 0) return m;
+    m.draws = draws * tally.finds;
+    m.hits = std::accumulate(tally.hits.begin(), tally.hits.end(), std::int64_t{0});
+    const double finds = tally.finds, n = static_cast<double>(draws);
+    const double mean = static_cast<double>(m.hits) / finds / n;
+    m.mean = 100.0 * mean;
+    double squares = 0.0;
+    for (const std::int32_t h : tally.hits) {
+        const double share = h / finds - mean;
+        squares += share * share;
     }
-    m.finds = static_cast<int>(rates.size());
-    if (rates.empty()) return m;
-    m.mean = std::accumulate(rates.begin(), rates.end(), 0.0) / static_cast<double>(rates.size());
-    if (rates.size() >= 2) {
-        double squares = 0.0;
-        for (double r : rates) squares += (r - m.mean) * (r - m.mean);
-        const double n = static_cast<double>(rates.size());
-        m.standardError = std::sqrt(squares / (n - 1.0) / n);
-    }
-    m.pValue = binomialUpperTail(m.draws, m.hits, chanceBaseline(kill));
+    const double se = draws >= 2 ? std::sqrt(squares / (n - 1.0) / n) : 0.0;
+    m.standardError = 100.0 * se;
+    if (se > 0.0)
+        m.pValue = 0.5 * std::erfc((mean - p0) / se / std::sqrt(2.0));
+    else  // every draw alike (or only one): the finds hit as one formula would
+        m.pValue = binomialUpperTail(draws, std::llround(mean * n), p0);
     return m;
 }
 
@@ -133,7 +141,7 @@ HoldOutReport runHoldOutSearch(const History& history, const SearchRequest& requ
         out.search = runSearch(
             history, request,
             [&](const SearchFind& f) {
-                return report({f, Score{}});
+                return report({f, Score{}, {}});
             },
             cancel);
         out.tried = out.search.considered;
@@ -147,24 +155,46 @@ HoldOutReport runHoldOutSearch(const History& history, const SearchRequest& requ
                                request.generator.kill);
     SearchRequest r = request;
     r.control = &shuffled;
-    std::vector<std::pair<std::int32_t, std::int32_t>> heldOut;  // hits, draws
+    HeldOutTally tally;
     out.search = runSearch(
         inSample, r,
         [&](const SearchFind& f) {
-            HoldOutFind h{f, scorer.score(f.candidate.params, f.candidate.constant)};
+            HoldOutFind h{f, scorer.score(f.candidate.params, f.candidate.constant), {}};
             if (f.qualified) {
                 ++out.finds;
-                if (h.heldOut.valid)
-                    heldOut.emplace_back(static_cast<std::int32_t>(h.heldOut.plainHits),
-                                         static_cast<std::int32_t>(h.heldOut.counted));
+                if (h.heldOut.valid && h.heldOut.counted > 0) {
+                    h.heldOutHits = scorer.hits(f.candidate.params, f.candidate.constant);
+                    tally.add(h.heldOutHits);
+                }
             }
             return report(h);
         },
         cancel);
     out.tried = out.search.considered;
     out.chanceFinds = out.search.controlQualified;
-    out.mean = heldOutMean(heldOut, request.generator.kill);
+    out.mean = heldOutMean(tally, request.generator.kill);
     return out;
+}
+
+HoldOutRecord holdOutRecord(const HoldOutReport& report, const History& history, int position,
+                            bool kill) {
+    HoldOutRecord r;
+    r.position = position;
+    r.kill = kill;
+    r.heldOut = report.holdOut;
+    if (report.holdOut > 0 && report.holdOut <= history.size()) {
+        r.firstIssue = history.issue(history.size() - report.holdOut);
+        r.lastIssue = history.issue(history.size() - 1);
+    }
+    r.tried = report.tried;
+    r.finds = report.finds;
+    r.chanceFinds = report.chanceFinds;
+    if (report.mean.finds > 0) {
+        r.mean = report.mean.mean;
+        r.standardError = report.mean.standardError;
+        r.pValue = report.mean.pValue;
+    }
+    return r;
 }
 
 }  // namespace varnet

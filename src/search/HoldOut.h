@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "db/HoldOutTable.h"
 #include "engine/Scoring.h"
 #include "search/SearchRun.h"
 
@@ -45,33 +46,50 @@ class HoldOutScorer {
     // `plainHits` of `counted` (= M) draws, with all the other statistics
     // over those draws; invalid when the candidate cannot be evaluated there.
     Score score(const std::vector<int>& params, int constant) const;
+    // Whether the candidate hits each held-out draw; empty when it cannot be
+    // evaluated there.
+    std::vector<std::uint8_t> hits(const std::vector<int>& params, int constant) const;
 
   private:
     struct Parts;
     std::unique_ptr<Parts> parts_;
 };
 
+// How many of the finds hit each held-out draw. Finds that look alike hit
+// and miss together; counted per draw, that shows in the spread over the
+// draws, which are what is independent under chance.
+struct HeldOutTally {
+    int finds = 0;
+    std::vector<std::int32_t> hits;  // per held-out draw, in order
+    // One find's hits per held-out draw; an empty one (not evaluable) is left out.
+    void add(const std::vector<std::uint8_t>& perDraw);
+};
+
 // The finds' held-out hits against chance.
 struct HeldOutMean {
     int finds = 0;
-    double baseline = 0.0;       // percent, 90 kill, 10 keep
-    double mean = 0.0;           // mean held-out hit rate of the finds, percent
-    double standardError = 0.0;  // of the mean, from the finds' spread; 0 below two finds
-    std::int64_t hits = 0;       // held-out hits of all finds pooled
+    double baseline = 0.0;  // percent, 90 kill, 10 keep
+    // The mean over the held-out draws of the share of finds that hit the
+    // draw (= the finds' mean held-out hit rate), percent.
+    double mean = 0.0;
+    // Of the mean, from the spread of that share over the held-out draws;
+    // 0 below two draws.
+    double standardError = 0.0;
+    std::int64_t hits = 0;  // held-out hits of all finds pooled
     std::int64_t draws = 0;
-    // P[at least `hits` of `draws`] by chance, as if the finds were
-    // independent (they may not be: similar formulas hit together).
+    // One-sided: how likely chance gives a mean this far above the baseline,
+    // by the normal approximation of the mean over the draws. When every
+    // draw has the same share (no spread to go by), the exact binomial tail
+    // of one formula with that rate.
     double pValue = 1.0;
 };
-HeldOutMean heldOutMean(const std::vector<Score>& heldOut, bool kill);
-// The same from each find's held-out (plain hits, counted draws), for
-// searches with too many finds to keep their scores.
-HeldOutMean heldOutMean(const std::vector<std::pair<std::int32_t, std::int32_t>>& hitsAndDraws,
-                        bool kill);
+HeldOutMean heldOutMean(const HeldOutTally& tally, bool kill);
 
 struct HoldOutFind {
     SearchFind find;  // scored on the draws before the hold-out
     Score heldOut;    // on the held-out draws; nothing counted without a hold-out
+    // A qualified find's hit on each held-out draw; empty otherwise.
+    std::vector<std::uint8_t> heldOutHits;
 };
 
 struct HoldOutReport {
@@ -91,5 +109,9 @@ struct HoldOutReport {
 HoldOutReport runHoldOutSearch(const History& history, const SearchRequest& request, int holdOut,
                                const std::function<bool(const HoldOutFind&)>& report,
                                const std::atomic<bool>* cancel = nullptr);
+
+// The summary of a search with a hold-out over `history`, to store.
+HoldOutRecord holdOutRecord(const HoldOutReport& report, const History& history, int position,
+                            bool kill);
 
 }  // namespace varnet

@@ -67,9 +67,11 @@ SearchControls::SearchControls(QWidget* window) : QObject(window) {
     holdOutSummary_->setToolTip(QStringLiteral(
         "机会合格数：同样的候选公式在留出期之前的各期打乱先后次序后（号码的出现频率不变，"
         "期与期之间的规律被打乱）合格的个数，即单凭机会能得到的合格数。\n"
-        "留出期平均正确率：合格公式在留出期中命中率的平均值 ± 标准误，对照机会基线。\n"
-        "显著性：所有合格公式在留出期中的命中次数合在一起的二项分布单侧尾概率；"
-        "合格公式之间常常相似、同时命中，并不独立，所以它会夸大证据。"));
+        "留出期平均正确率：合格公式在留出期中命中率的平均值 ± 标准误，对照机会基线。"
+        "合格公式之间常常相似、同时命中，并不独立，所以标准误按留出期各期的命中比例"
+        "（该期命中的合格公式所占的比例）在各期之间的波动计算，而不把公式当作相互独立。\n"
+        "显著性：单凭机会，留出期平均正确率高出机会基线这么多的单侧概率"
+        "（按各期命中比例的均值作正态近似）。"));
     holdOutSummary_->hide();
     layout_->addWidget(holdOutSummary_);
     currentBox_ = new DisplayBox(window, QStringLiteral("currentBox"));
@@ -120,6 +122,11 @@ void SearchControls::showHoldOut(const HoldOutReport& r, bool kill) {
             .arg(mean, QString::fromStdString(baselineText(kill)),
                  r.mean.finds > 0 ? QString::fromStdString(pValueText(r.mean.pValue))
                                   : QStringLiteral("—")));
+}
+
+void SearchControls::noteHoldOutNotStored(const QString& why) {
+    holdOutSummary_->setText(holdOutSummary_->text() +
+                             QStringLiteral("\n这次留出检验的摘要没有保存到数据文件：") + why);
 }
 
 }  // namespace varnet

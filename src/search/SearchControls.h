@@ -42,6 +42,8 @@ class SearchControls : public QObject {
     void hideHoldOut();
     // `kill`: the kind the search scored, for the chance baseline.
     void showHoldOut(const HoldOutReport& report, bool kill);
+    // The summary shown could not be kept in the data file.
+    void noteHoldOutNotStored(const QString& why);
 
   private:
     QVBoxLayout* layout_;

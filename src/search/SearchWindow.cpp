@@ -387,8 +387,15 @@ void frmGSGL::startSearch() {
                 },
                 progress.cancelFlag());
         },
-        [this, report](const WorkOutcome&) {
-            if (report->holdOut > 0) controls_->showHoldOut(*report, runKill_);
+        [this, report, history, position = r.generator.position](const WorkOutcome&) {
+            if (report->holdOut <= 0) return;
+            controls_->showHoldOut(*report, runKill_);
+            QPointer<frmGSGL> self(this);
+            host_.storeHoldOut(holdOutRecord(*report, *history, position, runKill_),
+                               [self](const std::string& error) {
+                                   if (self && !error.empty())
+                                       self->controls_->noteHoldOutNotStored(qs(error));
+                               });
         });
 }
 

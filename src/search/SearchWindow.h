@@ -55,6 +55,10 @@ class frmGSGL : public QDialog {
         // under way. Then lists and verifies again and calls `done`.
         virtual void saveFormulas(std::vector<SearchResult> batch, bool replace,
                                   std::function<void(const BatchSaveResult&)> done) = 0;
+        // Stores a hold-out search's summary once nothing else writes; `done`
+        // gets why it could not be stored, or an empty text.
+        virtual void storeHoldOut(HoldOutRecord record,
+                                  std::function<void(const std::string&)> done) = 0;
     };
 
     frmGSGL(Database& db, QSettings& store, Host& host, Exporter& exporter, Asker& asker,

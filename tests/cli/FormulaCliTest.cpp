@@ -12,8 +12,10 @@
 #include <sstream>
 
 #include "db/Database.h"
+#include "db/HoldOutTable.h"
 #include "db/Schema.h"
 #include "db/Statement.h"
+#include "engine/Significance.h"
 #include "support/CliFixture.h"
 #include "support/SettingsFolder.h"
 #include "support/TempDir.h"
@@ -480,6 +482,42 @@ TEST_F(FormulaCliTest, CalcAndSteps) {
     EXPECT_EQ(early.exitCode, 1);
     EXPECT_NE(early.err.find("1000001"), std::string::npos) << early.err;
     EXPECT_EQ(ok({"steps", "--position", "2", "--kind", "kill", "--idx", "1"}).size(), 500u);
+}
+
+// A search with draws held out keeps the summary it printed in the data
+// file, one row per search.
+TEST_F(FormulaCliTest, HoldOutSummaryIsStored) {
+    std::vector<std::string> args{"search", "--position", "2", "--kind", "kill", "--constant", "0"};
+    for (const char* more : {"--operands", "2", "--candidates", "300", "--seed", "3", "--holdout",
+                             "100", "--thresholds", "0,100,0,32768,0,32768,0,32768,0,32768"})
+        args.push_back(more);
+    const auto out = ok(args);
+    ok(args);
+    std::smatch m;
+    std::string summary;
+    for (const auto& l : out)
+        if (l.rfind("# tried", 0) == 0) summary = l;
+    ASSERT_TRUE(std::regex_search(summary, m,
+                                  std::regex(R"(finds (\d+)\tchance finds (\d+)\theld-out mean )"
+                                             R"(([\d.]+)% ± ([\d.]+) .*\tp (\S+))")))
+        << summary;
+    Database db = Schema::openDataFile(data.path() + "/formula.mdb");
+    const auto stored = HoldOutTable(db).load();
+    ASSERT_EQ(stored.size(), 2u);
+    const HoldOutRecord& r = stored[0];
+    EXPECT_EQ(r.position, 2);
+    EXPECT_TRUE(r.kill);
+    EXPECT_EQ(r.heldOut, 100);
+    EXPECT_EQ(r.tried, 300);
+    EXPECT_EQ(std::to_string(r.finds), m[1].str());
+    EXPECT_EQ(std::to_string(r.chanceFinds), m[2].str());
+    ASSERT_TRUE(r.mean && r.standardError && r.pValue);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %.2f", *r.mean, *r.standardError);
+    EXPECT_EQ(text, m[3].str() + " " + m[4].str());
+    EXPECT_EQ(pValueText(*r.pValue), m[5].str());
+    EXPECT_EQ(r.lastIssue - r.firstIssue, 99);
+    EXPECT_EQ(stored[1].mean, r.mean) << "the same search again";
 }
 
 // The single search with its limit and saving, the scheme and the tuning,

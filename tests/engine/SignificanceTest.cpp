@@ -103,5 +103,25 @@ TEST(Significance, ChanceViewUsesThePlainCounts) {
     EXPECT_EQ(pValueText(0.0), "<1e-300");
 }
 
+// Benjamini-Hochberg worked by hand: p * m / rank, then the running minimum
+// from the largest p down; ties keep their own ranks.
+TEST(Significance, BenjaminiHochbergMatchesHandWorkedTables) {
+    const struct {
+        std::vector<double> p, adjusted;
+    } cases[] = {
+        {{}, {}},
+        {{0.6}, {0.6}},
+        {{0.3, 0.9, 0.4}, {0.6, 0.9, 0.6}},
+        {{0.01, 0.04, 0.03, 0.005, 0.2, 0.04}, {0.03, 0.048, 0.048, 0.03, 0.2, 0.048}},
+        {{0.02, 0.02, 0.02}, {0.02, 0.02, 0.02}},
+    };
+    for (const auto& c : cases) {
+        const auto got = benjaminiHochberg(c.p);
+        ASSERT_EQ(got.size(), c.adjusted.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_NEAR(got[i], c.adjusted[i], 1e-12) << "case of " << c.p.size() << ", " << i;
+    }
+}
+
 }  // namespace
 }  // namespace varnet

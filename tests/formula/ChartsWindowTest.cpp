@@ -65,6 +65,17 @@ TEST_F(ChartsWindowTest, ChanceColumnsAndBothChartsFollowTheDraws) {
     EXPECT_TRUE(tip.contains("单侧二项检验") && tip.contains(QString::number(counted)))
         << tip.toStdString();
     EXPECT_TRUE(cell(0, Col::LongestMiss, Qt::ToolTipRole).contains("连错的概率"));
+    // The adjusted column: Benjamini-Hochberg over the three listed formulas,
+    // with what it cannot correct said in its tip.
+    EXPECT_EQ(model.headerData(Col::Adjusted, Qt::Horizontal, Qt::DisplayRole), "校正显著性");
+    std::vector<double> p;
+    for (int i = 0; i < 3; ++i) p.push_back(chanceViewOf(*model.score(i), true).pValue);
+    const std::vector<double> q = benjaminiHochberg(p);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(cell(r, Col::Adjusted), QString::fromStdString(pValueText(q[r]))) << r;
+    const QString adjustedTip = cell(0, Col::Adjusted, Qt::ToolTipRole);
+    EXPECT_TRUE(adjustedTip.contains("Benjamini") && adjustedTip.contains("挑出"))
+        << adjustedTip.toStdString();
     EXPECT_EQ(cell(0, Col::Rate).isEmpty(), false) << "the list's own columns stay";
 
     QHeaderView* header = panel.listView()->horizontalHeader();

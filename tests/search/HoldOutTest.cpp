@@ -118,9 +118,15 @@ TEST(HoldOut, RandomDrawsHoldOutAtChance) {
         return a.find.score.rate > b.find.score.rate;
     });
     best.resize(100);
-    std::vector<Score> heldOut;
-    for (const auto& f : best) heldOut.push_back(f.heldOut);
-    const HeldOutMean m = heldOutMean(heldOut, true);
+    HeldOutTally tally;
+    for (const auto& f : best) {
+        // The per-draw hits are those the held-out score counts.
+        ASSERT_EQ(f.heldOutHits.size(), 500u);
+        EXPECT_EQ(std::accumulate(f.heldOutHits.begin(), f.heldOutHits.end(), 0),
+                  f.heldOut.plainHits);
+        tally.add(f.heldOutHits);
+    }
+    const HeldOutMean m = heldOutMean(tally, true);
     EXPECT_EQ(m.draws, 100 * 500);
     EXPECT_LT(std::abs(m.mean - 90.0), 2 * m.standardError) << m.mean << " ± " << m.standardError;
     EXPECT_GT(m.pValue, 0.001);
@@ -160,6 +166,29 @@ TEST(HoldOut, PlantedPatternHoldsOut) {
     const Searched prefix = run(h, searchOf(2, 0, 92.5, stopped.tried), 500);
     EXPECT_EQ(prefix.report.finds, 3);
     EXPECT_EQ(prefix.report.chanceFinds, stopped.chanceFinds);
+}
+
+// Finds of one search look alike and hit together (here one parameter
+// plus one: 132 formulas, each drawn about 20 times), so their held-out mean
+// varies from history to history far more than independent finds would.
+// Its standard error must know that: over 40 random histories the 95 %
+// interval covers the chance rate in about 38 of them (34 to 40 allowed).
+// The constant keeps every value at 1 or more, so each formula's number is
+// one of 1..10 and its chance rate exactly 90 %.
+TEST(HoldOut, StandardErrorCoversChanceOnRandomHistories) {
+    int covered = 0, searched = 0;
+    for (std::uint64_t seed = 1; searched < 40; ++seed) {
+        const History h = test::randomHistory(360, 700 + seed);
+        SearchRequest r = searchOf(1, 1, 91.0, 3000);
+        r.seed = seed;
+        const HoldOutReport report = run(h, r, 150).report;
+        ASSERT_LT(seed, 60u) << "too few searches with finds";
+        if (report.mean.finds < 2) continue;
+        ++searched;
+        const HeldOutMean& m = report.mean;
+        covered += std::abs(m.mean - 90.0) <= 1.96 * m.standardError;
+    }
+    EXPECT_GE(covered, 34);
 }
 
 }  // namespace

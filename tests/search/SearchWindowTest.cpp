@@ -12,6 +12,7 @@
 #include "app/GuiFixture.h"
 #include "base/ParameterNames.h"
 #include "db/FormulaTable.h"
+#include "db/HoldOutTable.h"
 #include "engine/Reference.h"
 #include "formula/FormulaListModel.h"
 #include "formula/FormulaPanel.h"
@@ -270,6 +271,22 @@ TEST_F(SearchWindowTest, HeldOutDrawsBesideEachFind) {
     EXPECT_TRUE(summary->text().contains(QStringLiteral("机会合格 %1 个").arg(tried)))
         << summary->text().toStdString();
     EXPECT_EQ(tried, "6");
+    // The summary shown is kept in the data file once the main window may write.
+    std::vector<HoldOutRecord> stored;
+    for (int i = 0; i < 200 && stored.empty(); ++i) {
+        QTest::qWait(10);
+        stored = HoldOutTable(db).load();
+    }
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].position, 1);
+    EXPECT_TRUE(stored[0].kill);
+    EXPECT_EQ(stored[0].heldOut, 40);
+    EXPECT_EQ(stored[0].firstIssue, h.issue(260));
+    EXPECT_EQ(stored[0].lastIssue, h.issue(299));
+    EXPECT_EQ(stored[0].finds, 6);
+    ASSERT_TRUE(stored[0].mean.has_value());
+    EXPECT_TRUE(summary->text().contains(QString::number(*stored[0].mean, 'f', 2)))
+        << summary->text().toStdString();
     if (const QByteArray dir = qgetenv("VARNET_SHOT_DIR"); !dir.isEmpty())
         w.grab().save(QString::fromLocal8Bit(dir) + "/search-holdout.png");
 }
