@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QComboBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -72,7 +73,9 @@ int heatOf(const Trend& t, int row, int column) {
 QString chanceTip(const Trend& t, int row, int column) {
     if (row < t.rows() || column < TrendWindow::kFixedColumns) return {};
     const TrendColumn& c = t.column(column - TrendWindow::kFixedColumns);
-    const QString basis = QString::fromStdString(t.basis());
+    const QString basis =
+        QStringLiteral("该值每期概率 %1；").arg(QString::fromStdString(pValueText(c.probability))) +
+        QString::fromStdString(t.basis());
     const QString p = QString::fromStdString(pValueText(c.probability));
     switch (row - t.rows()) {
         case 0: {
@@ -301,11 +304,17 @@ void TrendWindow::recompute() {
     model_->setTrend(trend_);
     grid_->setColumnWidth(0, 90);
     grid_->setColumnWidth(1, 72);
-    int widest = 2;
-    for (const TrendColumn& c : trend_->columns())
-        widest = std::max(widest, static_cast<int>(QString::number(c.value).size()));
-    for (int c = 0; c < trend_->columnCount(); ++c)
-        grid_->setColumnWidth(c + kFixedColumns, 14 + 9 * widest);
+    // Wide enough for the ball and the widest figure of the column.
+    const QFontMetrics metrics(grid_->font());
+    const auto width = [&](const QString& text) { return metrics.horizontalAdvance(text) + 12; };
+    for (int c = 0; c < trend_->columnCount(); ++c) {
+        const TrendColumn& s = trend_->column(c);
+        int w = std::max(40, width(QString::number(s.value)) + 4);
+        w = std::max(w, width(QString::number(s.longestOmission)));
+        for (int row = 0; row < kSummaryRows; ++row)
+            w = std::max(w, width(cellText(*trend_, trend_->rows() + row, c + kFixedColumns)));
+        grid_->setColumnWidth(c + kFixedColumns, w);
+    }
     grid_->scrollToBottom();
     QString text = QStringLiteral(
                        "%1：最近 %2 期（历史共 %3 期）。灰字为遗漏期数；"
