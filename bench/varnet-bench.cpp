@@ -27,6 +27,7 @@
 #include "analysis/Calculation.h"
 #include "analysis/Exports.h"
 #include "analysis/Replay.h"
+#include "analysis/Trend.h"
 #include "base/Parallel.h"
 #include "base/ParameterNames.h"
 #include "base/TextCodec.h"
@@ -235,9 +236,27 @@ MillionFigures millionFigures() {
     }
     return m;
 }
+// The trend of one position's number over every one of a million draws,
+// best of three (the first also works out the chance of each value).
+double trendSeconds() {
+    const History h = test::randomHistory(1000000, 17);
+    double best = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = Clock::now();
+        const Trend t = Trend::compute(h, paramIndex(0, 1), 0);
+        best = std::min(best, secondsSince(start));
+        if (t.rows() != h.size()) return -1.0;
+    }
+    return best;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
+    // `--trend`: only the trend figure.
+    if (argc == 2 && std::string(argv[1]) == "--trend") {
+        std::printf("trend_h1000000_s: %.3f\n", trendSeconds());
+        return 0;
+    }
     if (argc == 5 && std::string(argv[1]) == "--job") return runJob(argv[2], argv[3], argv[4]);
     // First, while this process is small: children start from its size.
     const MillionFigures million = millionFigures();
@@ -517,6 +536,7 @@ int main(int argc, char** argv) {
     std::printf("export_history_h100000_s: %.3f\n", exportHistory);
     std::printf("translate_250000_terms_s: %.3f\n", translate250k);
     printMillion();
+    std::printf("trend_h1000000_s: %.3f\n", trendSeconds());
     std::printf("fast_over_spec_way: %.0f\n", full / specWay);
     std::printf("fast_over_reference: %.1f\n", full / reference);
     std::printf("fast_over_floor: %.3f\n", full / floorRate);

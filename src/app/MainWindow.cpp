@@ -7,11 +7,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "analysis/Exports.h"
+#include "analysis/TrendWindow.h"
 #include "app/ProgramFiles.h"
 #include "base/ParameterNames.h"
 #include "base/Paths.h"
@@ -90,6 +92,14 @@ void MainWindow::buildWindow() {
     // The history half; the splitter below takes it.
     history_ =
         new HistoryPanel(*this, db_, state_, dataFolder_, runner_, *fetcher_, asker_, launcher_);
+    connect(history_, &HistoryPanel::trendRequested, this, [this](int position) {
+        auto* trend = findChild<TrendWindow*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!trend) trend = new TrendWindow(*this, dataFolder_, this);
+        trend->showTrend(history_->history(), paramIndex(0, position), trend->lastBox()->value());
+        trend->show();
+        trend->raise();
+        trend->activateWindow();
+    });
     // History commands, then settings and documents; the rows wrap on a
     // narrow screen.
     auto* historyRow = new FlowLayout;

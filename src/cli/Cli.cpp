@@ -28,6 +28,7 @@
 #include "cli/ExportCli.h"
 #include "cli/FormulaCli.h"
 #include "cli/SearchCli.h"
+#include "cli/TrendCli.h"
 #include "cli/UpdateCli.h"
 #include "db/Database.h"
 #include "db/HistoryTable.h"
@@ -77,6 +78,7 @@ const char* const kUsageText =
     "       [--exclude-current yes|no] [--weighting yes|no] [--backtest M]\n"
     "  steps --position P --kind kill|keep --idx I\n"
     "  replay --position P --kind kill|keep [--compare-position C]\n"
+    "  trend --param CODE|--position P [--last N]\n"
     "  export formulas --position P --kind kill|keep [FILE]\n"
     "  export formulas --all [FILE]\n"
     "  export history [--formulas-of P --kind kill|keep] [FILE]\n"
@@ -375,6 +377,7 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         if (args[0] == "steps") return stepsCommand(splitArgs(rest, {}), session.db(), out, err);
         if (args[0] == "search") return searchCommand(rest, session.db(), out, err);
+        if (args[0] == "trend") return trendCommand(splitArgs(rest, {}), session.db(), out, err);
         throw UsageError{"unknown command '" + args[0] + "'"};
     } catch (const UsageError& e) {
         err << "varnet-cli: " << e.message << '\n' << kUsageText;

@@ -1,5 +1,6 @@
 #include "history/HistoryPanel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QMenu>
 #include <QPushButton>
@@ -140,6 +141,22 @@ void HistoryPanel::buildMenu() {
             this, idle(&HistoryPanel::deleteLastDraws));
     menu_->addSeparator();
     NumberChartWindow::addMenuEntry(menu_, view_, *model_, [this] { return state_.issueCount; });
+    // The number column under the pointer when the menu opened (-1: none).
+    auto clicked = std::make_shared<int>(-1);
+    connect(view_, &HistoryView::menuRequested, menu_, [this, clicked](const QPoint& at) {
+        *clicked = view_->indexAt(view_->viewport()->mapFromGlobal(at)).column();
+    });
+    QAction* trend = menu_->addAction(QStringLiteral("号码走势图(&T)"));
+    trend->setObjectName(QStringLiteral("mnuTrend"));
+    connect(trend, &QAction::triggered, this, [this, clicked] {
+        const auto isPosition = [](int column) { return column >= 1 && column <= kPositions; };
+        int position = model_->selectedPosition();
+        if (isPosition(*clicked))
+            position = *clicked;
+        else if (isPosition(view_->currentIndex().column()))
+            position = view_->currentIndex().column();
+        emit trendRequested(position);
+    });
 }
 
 void HistoryPanel::AddHaoma() {

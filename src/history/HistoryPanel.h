@@ -90,6 +90,10 @@ class HistoryPanel : public QWidget {
     // of an online update); tests give a fixed day.
     void setClock(std::function<QDate()> today) { today_ = std::move(today); }
 
+  signals:
+    // "号码走势图(&T)" in the grid's menu, on the position right-clicked or selected.
+    void trendRequested(int position);
+
   private:
     void buildMenu();
     void storeEnteredDraw();
