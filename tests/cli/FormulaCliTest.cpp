@@ -479,6 +479,25 @@ TEST_F(FormulaCliTest, CalcAndSteps) {
         }
         EXPECT_EQ(fields(out[18])[0], "arrangement");
     }
+    // The walk-forward check: the formulas entered after every stored draw,
+    // so no draw is clean unless all are asked for; the five fields first.
+    for (const std::string draws : {"clean", "all"}) {
+        const auto r = cli(
+            {"calc", "--position", "3", "--kind", "kill", "--backtest", "50", "--draws", draws});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const auto out = lines(r.out);
+        ASSERT_EQ(out.size(), 3u);
+        for (int p = 0; p < 3; ++p) {
+            const auto f = fields(out[p]);
+            ASSERT_EQ(f.size(), 15u) << out[p];
+            EXPECT_EQ(f[0], std::to_string(p + 1));
+            EXPECT_EQ(f[1], draws == "clean" ? "0" : "50");
+            EXPECT_EQ(f.back(), draws == "clean" ? "clean" : "possibly-chosen");
+        }
+        EXPECT_NE(r.err.find(draws == "clean" ? "没有可检验的期号" : "检验了全部 50 期"),
+                  std::string::npos)
+            << r.err;
+    }
     const auto early = cli({"calc", "--position", "1", "--kind", "kill", "--issue", "1000001"});
     EXPECT_EQ(early.exitCode, 1);
     EXPECT_NE(early.err.find("1000001"), std::string::npos) << early.err;
