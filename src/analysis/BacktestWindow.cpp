@@ -7,9 +7,9 @@
 #include <QLabel>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QtCharts/QAreaSeries>
 #include <QtCharts/QChart>
 #include <QtCharts/QLineSeries>
-#include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 
@@ -77,11 +77,11 @@ BacktestWindow::BacktestWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     chart_->line()->setName(QStringLiteral("累计命中次数"));
     chart_->chance()->setName(QStringLiteral("机会期望（累计保留个数 / 10）"));
     chart_->xAxis()->setTitleText(QStringLiteral("回测的第几期"));
-    uncounted_ = new QScatterSeries(this);
+    uncountedTop_ = new QLineSeries(this);
+    uncounted_ = new QAreaSeries(uncountedTop_);
     uncounted_->setName(QStringLiteral("公式录入之前开出（不计入检验）"));
-    uncounted_->setColor(Qt::gray);
-    uncounted_->setBorderColor(Qt::gray);
-    uncounted_->setMarkerSize(5);
+    uncounted_->setColor(QColor(128, 128, 128, 60));
+    uncounted_->setBorderColor(QColor(128, 128, 128, 60));
     chart_->chart()->addSeries(uncounted_);
     uncounted_->attachAxis(chart_->xAxis());
     uncounted_->attachAxis(chart_->yAxis());
@@ -211,18 +211,27 @@ void BacktestWindow::chartPosition(int position) {
     const BacktestPosition& p = result_.positions[position - 1];
     choice_->setCurrentIndex(position - 1);
     table_->selectRow(position - 1);
-    QList<QPointF> hits{QPointF(0, 0)}, chance{QPointF(0, 0)}, uncounted;
+    QList<QPointF> hits{QPointF(0, 0)}, chance{QPointF(0, 0)};
     for (std::size_t t = 0; t < p.cumulative.size(); ++t) {
         const double x = static_cast<double>(t + 1);
         hits.append(QPointF(x, p.cumulative[t]));
         chance.append(QPointF(x, p.cumulativeExpected[t]));
-        if (!p.clean[t] && !result_.allDraws) uncounted.append(QPointF(x, 0));
     }
     chart_->line()->replace(hits);
     chart_->chance()->replace(chance);
-    uncounted_->replace(uncounted);
     chart_->xAxis()->setRange(0, std::max<double>(1, static_cast<double>(p.cumulative.size())));
     chart_->fitCount(std::max(p.expected, static_cast<double>(p.successes)));
+    // Shaded: the tested draws left out (before the formulas entered).
+    QList<QPointF> top;
+    if (!result_.allDraws && p.cleanDraws < static_cast<int>(p.clean.size())) {
+        const double high = chart_->yAxis()->max();
+        for (std::size_t t = 0; t < p.clean.size(); ++t) {
+            const double y = p.clean[t] ? 0.0 : high;
+            top.append(QPointF(static_cast<double>(t), y));
+            top.append(QPointF(static_cast<double>(t + 1), y));
+        }
+    }
+    uncountedTop_->replace(top);
     chart_->chart()->setTitle(
         p.draws == 0 ? QStringLiteral("第%1位：没有可检验的期号（都在公式录入之前或当天开出）")
                            .arg(p.position)

@@ -8,7 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QScatterSeries;
+class QAreaSeries;
 class QTableView;
 
 namespace varnet {
@@ -35,7 +35,9 @@ class BacktestWindow : public QWidget {
     QComboBox* positionChoice() const { return choice_; }
     QLineSeries* successSeries() const { return chart_->line(); }
     QLineSeries* chanceSeries() const { return chart_->chance(); }
-    QScatterSeries* uncountedSeries() const { return uncounted_; }
+    // The top of the shading over the tested draws not counted: at the
+    // axis's top over each such draw, else at 0.
+    QLineSeries* uncountedSeries() const { return uncountedTop_; }
     QCheckBox* allDrawsBox() const { return allDraws_; }
     QLabel* notes() const { return notes_; }
 
@@ -46,7 +48,8 @@ class BacktestWindow : public QWidget {
     QString method_;
     QCheckBox* allDraws_ = nullptr;
     QLabel* notes_ = nullptr;
-    QScatterSeries* uncounted_ = nullptr;
+    QAreaSeries* uncounted_ = nullptr;
+    QLineSeries* uncountedTop_ = nullptr;
     CellModel* model_ = nullptr;
     QTableView* table_ = nullptr;
     QLabel* summary_ = nullptr;
