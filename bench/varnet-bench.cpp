@@ -426,8 +426,15 @@ int main(int argc, char** argv) {
         const ScratchFolder scratch("backtest");
         {
             Database db = scratch.open();
-            test::storeHistory(db, test::randomHistory(10000, 8));
+            // The formulas enter before the tested draws (later issues and
+            // dates), so that every tested draw is clean and counts.
+            const History all = test::randomHistory(10000, 8);
+            History before = all, after;
+            before.truncate(9000);
+            for (int r = 9000; r < all.size(); ++r) after.append(all.issue(r), all.params(r));
+            test::storeHistory(db, before);
             for (int p = 1; p <= 10; ++p) storeFormulas(db, p, 1000, 500 + p);
+            test::storeHistory(db, after);
             const History h = HistoryTable(db).load();
             CalcRequest request;
             request.currentPosition = 10;
@@ -437,7 +444,9 @@ int main(int argc, char** argv) {
             loadFormulaList(db, 10, true, false);  // warm the file cache
             const auto start = Clock::now();
             const BacktestResult r = backtest(db, h, request, 1000);
-            backtest1000 = r.ok && r.positions.size() == 10 ? secondsSince(start) : -1.0;
+            backtest1000 = r.ok && r.positions.size() == 10 && r.positions[0].draws == 1000
+                               ? secondsSince(start)
+                               : -1.0;
         }
     }
 

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <deque>
 #include <numeric>
 
+#include "analysis/ResultSummary.h"
 #include "base/History.h"
 #include "base/Parallel.h"
 #include "engine/Engine.h"
@@ -192,6 +194,7 @@ void prepare(PositionData& d, const History& h, const CountRule& rule, bool kill
 PositionVotes selectedVotes(const PositionData& d, int row, int firstTested, bool kill) {
     PositionVotes votes;
     votes.position = d.position;
+    votes.noFormulas = d.list.empty();
     for (std::size_t i = 0; i < d.list.size(); ++i) {
         const Prepared& f = d.prepared[i];
         ++votes.examined;
@@ -212,6 +215,7 @@ PositionVotes bestVotes(const PositionData& d, int row, int firstTested, bool ki
                         std::vector<int>& order) {
     PositionVotes votes;
     votes.position = d.position;
+    votes.noFormulas = d.list.empty();
     const int count = static_cast<int>(d.list.size());
     auto before = [keys](int a, int b) {
         if (keys[a].valid != keys[b].valid) return keys[a].valid;
@@ -388,8 +392,34 @@ double successTail(const std::vector<double>& probabilities, std::int64_t succes
     return std::clamp(tail, 0.0, 1.0);
 }
 
+namespace {
+
+// The one-sided p-value of `successes` over trials with these chances:
+// one binomial when every chance is the same, else the exact tail.
+double tailOf(const std::vector<double>& chances, int successes) {
+    const bool same =
+        std::all_of(chances.begin(), chances.end(), [&](double q) { return q == chances.front(); });
+    if (!chances.empty() && same && chances.front() > 0.0 && chances.front() < 1.0)
+        return binomialUpperTail(static_cast<std::int64_t>(chances.size()), successes,
+                                 chances.front());
+    return successTail(chances, successes);
+}
+
+int dateOf(const History& h, int row) {
+    const Draw d = h.draw(row);
+    return d.year * 10000 + d.month * 100 + d.day;
+}
+
+std::string dateText(int date) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", date / 10000, date / 100 % 100, date % 100);
+    return text;
+}
+
+}  // namespace
+
 BacktestResult backtest(Database& db, const History& history, const CalcRequest& request, int draws,
-                        const std::function<bool(int done, int total)>& progress) {
+                        const std::function<bool(int done, int total)>& progress, bool allDraws) {
     BacktestResult result;
     const int most = maxBacktestDraws(history);
     if (most < 1) {
@@ -407,20 +437,28 @@ BacktestResult backtest(Database& db, const History& history, const CalcRequest&
         pos.position = p;
         result.positions.push_back(pos);
     }
+    CalcResult calc;
+    calc.keepQuota = request.best ? request.sort.keepLimit : 1;
     const bool finished = walkForward(
         db, history, request, draws,
         [&](int row, const std::vector<PositionVotes>& votes) {
             result.issues.push_back(history.issue(row));
+            // What the result window would show for this draw.
+            calc.positions = votes;
+            const ResultSummary summary = summarise(calc, request.kill);
             for (std::size_t i = 0; i < votes.size(); ++i) {
                 BacktestPosition& pos = result.positions[i];
-                const std::uint16_t kept = keptNumbers(votes[i], request.kill);
+                const PositionSummary& s = summary.positions[i];
                 const int drawn = history.number(row, pos.position);
-                pos.kept.push_back(kept);
-                ++pos.draws;
-                pos.successes += kept >> drawn & 1;
-                pos.expected += std::popcount(kept) / 10.0;
-                pos.cumulative.push_back(pos.successes);
-                pos.cumulativeExpected.push_back(pos.expected);
+                pos.drawn.push_back(static_cast<std::int8_t>(drawn));
+                pos.kept.push_back(keptNumbers(votes[i], request.kill));
+                std::uint16_t claimed = 0;
+                for (int n : s.claimed) claimed |= static_cast<std::uint16_t>(1u << n);
+                pos.claimed.push_back(claimed);
+                std::int8_t place = 0;
+                for (std::size_t k = 0; k < s.rows.size(); ++k)
+                    if (s.rows[k].number == drawn) place = static_cast<std::int8_t>(k + 1);
+                pos.place.push_back(place);
             }
         },
         progress);
@@ -430,23 +468,171 @@ BacktestResult backtest(Database& db, const History& history, const CalcRequest&
         result.message = "已取消回测。";
         return result;
     }
+    // Read after the walk: a formula added meanwhile makes the check
+    // stricter, never looser.
     for (BacktestPosition& pos : result.positions) {
-        // Every draw keeping as many numbers is one binomial; otherwise the
-        // exact tail of the differing chances.
-        const bool same = std::all_of(pos.kept.begin(), pos.kept.end(), [&](std::uint16_t k) {
-            return std::popcount(k) == std::popcount(pos.kept.front());
-        });
-        const double q = std::popcount(pos.kept.front()) / 10.0;
-        if (same && q > 0.0 && q < 1.0) {
-            pos.pValue = binomialUpperTail(pos.draws, pos.successes, q);
-        } else {
-            std::vector<double> chances;
-            for (std::uint16_t k : pos.kept) chances.push_back(std::popcount(k) / 10.0);
-            pos.pValue = successTail(chances, pos.successes);
+        const auto* selection = request.selection ? request.selection(pos.position) : nullptr;
+        for (const FormulaRow& r : FormulaTable(db, pos.position).rows(request.kill, false)) {
+            if (selection && !selection->count(r.id)) continue;
+            ++pos.formulas;
+            if (!r.entered) {
+                ++pos.unknownEntries;
+                continue;
+            }
+            if (!pos.latestEntry) pos.latestEntry = r.entered;
+            pos.latestEntry->issue = std::max(pos.latestEntry->issue, r.entered->issue);
+            pos.latestEntry->date = std::max(pos.latestEntry->date, r.entered->date);
+        }
+        const int firstRow = history.size() - static_cast<int>(result.issues.size());
+        for (std::size_t t = 0; t < result.issues.size(); ++t) {
+            const int row = firstRow + static_cast<int>(t);
+            const bool clean = pos.formulas == 0 || (pos.unknownEntries == 0 &&
+                                                     history.issue(row) > pos.latestEntry->issue &&
+                                                     dateOf(history, row) > pos.latestEntry->date);
+            pos.clean.push_back(clean ? 1 : 0);
         }
     }
+    tallyBacktest(result, allDraws);
     result.ok = true;
     return result;
+}
+
+void tallyBacktest(BacktestResult& result, bool allDraws) {
+    result.allDraws = allDraws;
+    for (BacktestPosition& pos : result.positions) {
+        const BacktestPosition kept = pos;
+        pos = BacktestPosition{};
+        pos.position = kept.position;
+        pos.formulas = kept.formulas;
+        pos.unknownEntries = kept.unknownEntries;
+        pos.latestEntry = kept.latestEntry;
+        pos.clean = kept.clean;
+        pos.drawn = kept.drawn;
+        pos.kept = kept.kept;
+        pos.claimed = kept.claimed;
+        pos.place = kept.place;
+        std::vector<double> keptChances, claimedChances;
+        std::int64_t placeSum = 0;
+        for (std::size_t t = 0; t < pos.kept.size(); ++t) {
+            pos.cleanDraws += pos.clean[t];
+            if (allDraws || pos.clean[t]) {
+                const int drawn = pos.drawn[t];
+                ++pos.draws;
+                pos.successes += pos.kept[t] >> drawn & 1;
+                keptChances.push_back(std::popcount(pos.kept[t]) / 10.0);
+                pos.expected += keptChances.back();
+                pos.keptDraws += pos.kept[t] != 0;
+                pos.claimedHits += pos.claimed[t] >> drawn & 1;
+                claimedChances.push_back(std::popcount(pos.claimed[t]) / 10.0);
+                pos.claimedExpected += claimedChances.back();
+                if (pos.place[t] > 0) {
+                    ++pos.placed;
+                    placeSum += pos.place[t];
+                }
+            }
+            pos.cumulative.push_back(pos.successes);
+            pos.cumulativeExpected.push_back(pos.expected);
+        }
+        pos.pValue = tailOf(keptChances, pos.successes);
+        pos.claimedP = tailOf(claimedChances, pos.claimedHits);
+        if (pos.placed > 0) {
+            pos.meanPlace = static_cast<double>(placeSum) / pos.placed;
+            pos.placeP = placeSumTail(pos.placed, placeSum);
+        }
+    }
+    // The positions are read together: each measure's p-values corrected
+    // for their number.
+    auto holm = [&](double BacktestPosition::*from, double BacktestPosition::*to) {
+        std::vector<double> p;
+        for (const auto& pos : result.positions) p.push_back(pos.*from);
+        p = holmAdjusted(p);
+        for (std::size_t i = 0; i < p.size(); ++i) result.positions[i].*to = p[i];
+    };
+    holm(&BacktestPosition::pValue, &BacktestPosition::pHolm);
+    holm(&BacktestPosition::claimedP, &BacktestPosition::claimedHolm);
+    holm(&BacktestPosition::placeP, &BacktestPosition::placeHolm);
+}
+
+std::string cleanDrawsNote(const BacktestResult& result, const BacktestPosition& pos) {
+    const int tested = static_cast<int>(pos.kept.size());
+    if (pos.cleanDraws == tested) return {};
+    const std::string at = "第" + std::to_string(pos.position) + "位：";
+    const std::string m = std::to_string(tested);
+    if (result.allDraws)
+        return at + "检验了全部 " + m + " 期，其中 " + std::to_string(tested - pos.cleanDraws) +
+               " 期不在公式录入之后开出，公式可能正是在这些期号上选出的，结果可能偏高。";
+    if (pos.unknownEntries > 0)
+        return at + "有 " + std::to_string(pos.unknownEntries) +
+               " 个公式不知道何时录入（在程序记录录入时间之前已有），它们可能正是在这些期号上"
+               "选出的，所以没有可检验的期号。要检验，需要把它们重新录入或导入（例如先导出、"
+               "清空再导入），再等录入之后开出 " +
+               m + " 期新号码。";
+    const FormulaOrigin& e = *pos.latestEntry;
+    const std::string after =
+        "（期号大于 " + std::to_string(e.issue) + "、日期晚于 " + dateText(e.date) + "）";
+    if (pos.cleanDraws == 0)
+        return at + "最近 " + m +
+               " 期都在公式录入之前或当天开出，公式可能正是在这些期号上选出的，" +
+               "所以没有可检验的期号。要检验 " + m + " 期，需要等公式录入之后再开出 " + m +
+               " 期新号码" + after + "。";
+    return at + "最近 " + m + " 期中只有 " + std::to_string(pos.cleanDraws) +
+           " 期在公式录入之后开出" + after + "，只检验这些期；要检验 " + m + " 期，还需要 " +
+           std::to_string(tested - pos.cleanDraws) + " 期新号码。";
+}
+
+std::vector<double> holmAdjusted(const std::vector<double>& p) {
+    const std::size_t m = p.size();
+    std::vector<std::size_t> order(m);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) { return p[a] < p[b]; });
+    std::vector<double> out(m);
+    double running = 0.0;
+    for (std::size_t k = 0; k < m; ++k) {
+        running = std::max(running, std::min(1.0, static_cast<double>(m - k) * p[order[k]]));
+        out[order[k]] = running;
+    }
+    return out;
+}
+
+double placeSumTail(int n, std::int64_t sum) {
+    if (n <= 0 || sum >= 10LL * n) return 1.0;
+    if (sum < n) return 0.0;
+    // pmf[j] = P[S_k = low + j] after k places. Each term is a sum of ten
+    // positive ones (no cancellation, so the far tail stays exact); sums
+    // that can no longer reach `sum` are dropped, those certain to stay
+    // within it are set aside, and terms too small to matter are trimmed.
+    constexpr double kTiny = 1e-300;
+    std::vector<double> pmf{1.0}, next;
+    std::int64_t low = 0;
+    double certain = 0.0;
+    for (int k = 1; k <= n; ++k) {
+        next.assign(pmf.size() + 9, 0.0);
+        for (std::size_t i = 0; i < pmf.size(); ++i) {
+            const double q = pmf[i] / 10.0;
+            for (int d = 0; d < 10; ++d) next[i + d] += q;
+        }
+        low += 1;
+        const std::int64_t left = n - k;  // places still to come, each 1..10
+        while (!next.empty() && (low + static_cast<std::int64_t>(next.size()) - 1 + left > sum ||
+                                 next.back() < kTiny))
+            next.pop_back();
+        std::size_t cut = 0;
+        while (cut < next.size() &&
+               (low + static_cast<std::int64_t>(cut) + 10 * left <= sum || next[cut] < kTiny)) {
+            if (low + static_cast<std::int64_t>(cut) + 10 * left <= sum) certain += next[cut];
+            ++cut;
+        }
+        if (cut == next.size()) {
+            pmf.clear();
+            break;
+        }
+        pmf.assign(next.begin() + static_cast<std::ptrdiff_t>(cut), next.end());
+        low += static_cast<std::int64_t>(cut);
+    }
+    double tail = certain;
+    for (std::size_t j = 0; j < pmf.size() && low + static_cast<std::int64_t>(j) <= sum; ++j)
+        tail += pmf[j];
+    return std::clamp(tail, 0.0, 1.0);
 }
 
 }  // namespace varnet

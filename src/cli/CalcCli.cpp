@@ -55,22 +55,34 @@ std::string joined(const T& values) {
     return s;
 }
 
-// The walk-forward check over the last `draws` stored draws: per position,
-// draws tested, successes, expected by chance, p-value.
+// The walk-forward check over the clean draws (or all) of the last `draws`
+// stored draws: per position, draws tested, successes, expected by chance,
+// p-value; then the newer measures after them, and why draws were left out
+// on stderr.
 int backtestLines(Database& db, const History& history, const CalcRequest& request,
-                  const std::string& draws, std::ostream& out, std::ostream& err) {
+                  const std::string& draws, bool allDraws, std::ostream& out, std::ostream& err) {
     const int most = maxBacktestDraws(history);
     const int m = most < 1 ? 1 : static_cast<int>(integerArg(draws, "--backtest", 1, most));
-    const BacktestResult r = backtest(db, history, request, m);
+    const BacktestResult r = backtest(db, history, request, m, {}, allDraws);
     if (!r.ok) {
         err << "varnet-cli: " << r.message << '\n';
         return kFailed;
     }
-    char expected[32];
+    auto fixed = [](double x, int digits) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.*f", digits, x);
+        return std::string(text);
+    };
     for (const BacktestPosition& p : r.positions) {
-        std::snprintf(expected, sizeof expected, "%.1f", p.expected);
-        out << p.position << '\t' << p.draws << '\t' << p.successes << '\t' << expected << '\t'
-            << pValueText(p.pValue) << '\n';
+        out << p.position << '\t' << p.draws << '\t' << p.successes << '\t' << fixed(p.expected, 1)
+            << '\t' << pValueText(p.pValue) << '\t' << pValueText(p.pHolm) << '\t' << p.keptDraws
+            << '\t' << p.claimedHits << '\t' << fixed(p.claimedExpected, 1) << '\t'
+            << pValueText(p.claimedP) << '\t' << pValueText(p.claimedHolm) << '\t'
+            << (p.placed > 0 ? fixed(p.meanPlace, 3) : "-") << '\t' << pValueText(p.placeP) << '\t'
+            << pValueText(p.placeHolm) << '\t'
+            << (p.draws > p.cleanDraws ? "possibly-chosen" : "clean") << '\n';
+        if (const std::string note = cleanDrawsNote(r, p); !note.empty())
+            err << "varnet-cli: " << note << '\n';
     }
     return 0;
 }
@@ -79,7 +91,7 @@ int backtestLines(Database& db, const History& history, const CalcRequest& reque
 
 int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& err) {
     onlyOptions(a, {"--position", "--kind", "--method", "--issue", "--sort", "--keep", "--count",
-                    "--exclude-current", "--weighting", "--backtest"});
+                    "--exclude-current", "--weighting", "--backtest", "--draws"});
     if (!a.words.empty()) throw UsageError{"calc takes only options"};
     CalcRequest request;
     request.currentPosition = positionArg(a);
@@ -99,8 +111,15 @@ int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& er
     const History history = HistoryTable(db).load();
     if (const auto m = a.option("--backtest")) {
         if (request.issue) throw UsageError{"--backtest and --issue do not go together"};
-        return backtestLines(db, history, request, *m, out, err);
+        bool allDraws = false;
+        if (const auto d = a.option("--draws")) {
+            if (*d != "clean" && *d != "all")
+                throw UsageError{"--draws must be clean or all, not '" + *d + "'"};
+            allDraws = *d == "all";
+        }
+        return backtestLines(db, history, request, *m, allDraws, out, err);
     }
+    if (a.option("--draws")) throw UsageError{"--draws goes with --backtest"};
     const CalcResult result = calculate(db, history, request);
     if (!result.ok) {
         err << "varnet-cli: " << result.message << '\n';

@@ -75,7 +75,7 @@ const char* const kUsageText =
     "                [--weighting yes|no] FORMULA...\n"
     "  calc --position P --kind kill|keep [--method selected|best] [--issue T]\n"
     "       [--sort KEY[:asc|desc],KEY[:asc|desc],KEY[:asc|desc]] [--keep N] [--count R]\n"
-    "       [--exclude-current yes|no] [--weighting yes|no] [--backtest M]\n"
+    "       [--exclude-current yes|no] [--weighting yes|no] [--backtest M [--draws clean|all]]\n"
     "  steps --position P --kind kill|keep --idx I\n"
     "  replay --position P --kind kill|keep [--compare-position C]\n"
     "  trend --param CODE|--position P [--last N]\n"

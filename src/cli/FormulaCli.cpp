@@ -115,7 +115,8 @@ class FormulaCli {
             if (!stored[i]) continue;
             const FormulaRow& row = list[i].row;
             out_ << row.idx.value_or(0) << '\t' << (chinese ? row.chinese : row.code) << '\t'
-                 << scoreFields(scores[i], kill) << '\n';
+                 << scoreFields(scores[i], kill) << '\t' << FormulaTable::originText(row.entered)
+                 << '\n';
         }
         if (changed > 0)
             return fail(std::to_string(changed) + " of " + std::to_string(list.size()) +

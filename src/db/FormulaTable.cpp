@@ -1,6 +1,9 @@
 #include "db/FormulaTable.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <tuple>
@@ -29,6 +32,18 @@ std::optional<T> optionalColumn(const Statement& st, int c) {
         return st.integer(c);
 }
 
+// Binds a row's entry at `c`, `c + 1`: a new row enters now, a row read
+// from a table keeps what it had (NULL when unknown).
+void bindEntry(Statement& st, int c, const FormulaRow& r, const FormulaOrigin& now) {
+    const std::optional<FormulaOrigin> e = r.fromTable ? r.entered : now;
+    if (e) {
+        st.bind(c, e->issue).bind(c + 1, e->date);
+    } else {
+        st.bindNull(c);
+        st.bindNull(c + 1);
+    }
+}
+
 }  // namespace
 
 FormulaTable::FormulaTable(Database& db, int position) : db_(db) {
@@ -52,6 +67,11 @@ int FormulaTable::count(bool kill) {
 std::vector<FormulaRow> FormulaTable::rows(std::optional<bool> kill, bool statistics) {
     std::string sql = "SELECT rowid, idx, bolKill, gongshi, gongshiCN";
     if (statistics) sql += ", sglGsRate, intGsErrCon, intGsTrueCon, intGsErrLst, intGsTrueLst";
+    // A file from before entries were recorded has no such columns until
+    // its first write: its formulas' entries are unknown.
+    const bool origins = Schema::hasOriginColumns(db_, name_);
+    const int entryAt = statistics ? 10 : 5;
+    if (origins) sql += ", EnteredIssue, EnteredDate";
     sql += " FROM " + name_;
     if (kill) sql += " WHERE bolKill = ?1";
     sql += std::string(" ORDER BY ") + kIdxOrder;
@@ -72,6 +92,9 @@ std::vector<FormulaRow> FormulaTable::rows(std::optional<bool> kill, bool statis
             r.lastMiss = optionalColumn<int>(st, 8);
             r.lastHit = optionalColumn<int>(st, 9);
         }
+        r.fromTable = true;
+        if (origins && !st.isNull(entryAt) && !st.isNull(entryAt + 1))
+            r.entered = FormulaOrigin{st.integer(entryAt), st.integer(entryAt + 1)};
         out.push_back(std::move(r));
     }
     return out;
@@ -83,8 +106,11 @@ int FormulaTable::append(bool kill, const std::string& code, const std::string& 
     auto last = db_.prepare("SELECT idx FROM " + name_ + " ORDER BY rowid DESC LIMIT 1");
     if (last.step() && (last.isNull(0) || last.integer(0) < 1)) idx = 1;
     auto ins = db_.prepare("INSERT INTO " + name_ +
-                           " (bolKill, gongshi, gongshiCN, idx) VALUES (?1, ?2, ?3, ?4)");
+                           " (bolKill, gongshi, gongshiCN, idx, EnteredIssue, EnteredDate)"
+                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    const FormulaOrigin now = present();
     ins.bind(1, kill ? 1 : 0).bind(2, code).bind(3, chinese).bind(4, idx);
+    ins.bind(5, now.issue).bind(6, now.date);
     ins.run();
     tx.commit();
     return idx;
@@ -162,15 +188,19 @@ int FormulaTable::deleteByIdx(const std::vector<int>& idxs) {
 void FormulaTable::rebuild() {
     Transaction tx(db_);
     db_.exec("DROP TABLE IF EXISTS Tmp");
-    // The first row of each triple keeps its place in the stored order.
-    db_.exec("CREATE TABLE Tmp AS SELECT bolKill, gongshi, gongshiCN FROM " + name_ +
+    // The first row of each triple keeps its place in the stored order, with
+    // the earliest entry of its copies (unknown when one copy's is).
+    const char* earliest =
+        "CASE WHEN COUNT(EnteredDate) = COUNT(*) AND COUNT(EnteredIssue) = COUNT(*) THEN ";
+    db_.exec("CREATE TABLE Tmp AS SELECT bolKill, gongshi, gongshiCN, " + std::string(earliest) +
+             "MIN(EnteredIssue) END AS EnteredIssue, " + earliest +
+             "MIN(EnteredDate) END AS EnteredDate FROM " + name_ +
              " GROUP BY bolKill, gongshi, gongshiCN ORDER BY MIN(rowid)");
     db_.exec("DROP TABLE " + name_);
     db_.exec(Schema::formulaTableSql(name_));
-    db_.exec(
-        "INSERT INTO " + name_ +
-        " (bolKill, gongshi, gongshiCN, idx) SELECT bolKill, gongshi, gongshiCN, rowid FROM Tmp"
-        " ORDER BY rowid");
+    db_.exec("INSERT INTO " + name_ +
+             " (bolKill, gongshi, gongshiCN, idx, EnteredIssue, EnteredDate) SELECT bolKill,"
+             " gongshi, gongshiCN, rowid, EnteredIssue, EnteredDate FROM Tmp ORDER BY rowid");
     db_.exec("DROP TABLE Tmp");
     tx.commit();
 }
@@ -178,20 +208,26 @@ void FormulaTable::rebuild() {
 void FormulaTable::replaceAll(const std::vector<FormulaRow>& rows) {
     db_.exec("DELETE FROM " + name_);
     auto ins = db_.prepare("INSERT INTO " + name_ +
-                           " (bolKill, gongshi, gongshiCN, idx) VALUES (?1, ?2, ?3, ?4)");
+                           " (bolKill, gongshi, gongshiCN, idx, EnteredIssue, EnteredDate)"
+                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    const FormulaOrigin now = present();
     int idx = 0;
     for (const FormulaRow& r : rows) {
         ins.bind(1, r.kill ? 1 : 0).bind(2, r.code).bind(3, r.chinese).bind(4, ++idx);
+        bindEntry(ins, 5, r, now);
         ins.run();
         ins.reset();
     }
 }
 
 void FormulaTable::appendRows(const std::vector<FormulaRow>& rows) {
-    auto ins =
-        db_.prepare("INSERT INTO " + name_ + " (bolKill, gongshi, gongshiCN) VALUES (?1, ?2, ?3)");
+    auto ins = db_.prepare("INSERT INTO " + name_ +
+                           " (bolKill, gongshi, gongshiCN, EnteredIssue, EnteredDate)"
+                           " VALUES (?1, ?2, ?3, ?4, ?5)");
+    const FormulaOrigin now = present();
     for (const FormulaRow& r : rows) {
         ins.bind(1, r.kill ? 1 : 0).bind(2, r.code).bind(3, r.chinese);
+        bindEntry(ins, 4, r, now);
         ins.run();
         ins.reset();
     }
@@ -206,12 +242,49 @@ std::vector<FormulaRow> FormulaTable::storedRows() {
 }
 
 void FormulaTable::dropDuplicates(std::vector<FormulaRow>& rows) {
-    std::set<std::tuple<bool, std::string, std::string>> seen;
+    std::map<std::tuple<bool, std::string, std::string>, std::size_t> seen;
     std::vector<FormulaRow> kept;
     kept.reserve(rows.size());
-    for (auto& r : rows)
-        if (seen.emplace(r.kill, r.code, r.chinese).second) kept.push_back(std::move(r));
+    for (auto& r : rows) {
+        const auto [at, first] = seen.try_emplace({r.kill, r.code, r.chinese}, kept.size());
+        if (first)
+            kept.push_back(std::move(r));
+        else
+            keepEarliest(kept[at->second], r);
+    }
     rows = std::move(kept);
+}
+
+void FormulaTable::keepEarliest(FormulaRow& kept, const FormulaRow& other) {
+    if (!other.fromTable) return;  // a new row enters now, after any stored one
+    if (!kept.fromTable) {
+        kept.fromTable = true;
+        kept.entered = other.entered;
+    } else if (kept.entered && other.entered) {
+        kept.entered->issue = std::min(kept.entered->issue, other.entered->issue);
+        kept.entered->date = std::min(kept.entered->date, other.entered->date);
+    } else {
+        kept.entered.reset();
+    }
+}
+
+FormulaOrigin FormulaTable::present() {
+    FormulaOrigin o;
+    auto st = db_.prepare("SELECT MAX(strQQH) FROM Lishi");
+    if (st.step() && !st.isNull(0)) o.issue = st.integer(0);
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    o.date = (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+    return o;
+}
+
+std::string FormulaTable::originText(const std::optional<FormulaOrigin>& origin) {
+    if (!origin) return "unknown";
+    char text[48];
+    std::snprintf(text, sizeof text, "%d/%04d-%02d-%02d", origin->issue, origin->date / 10000,
+                  origin->date / 100 % 100, origin->date % 100);
+    return text;
 }
 
 void FormulaTable::clearAll(Database& db) {

@@ -10,6 +10,14 @@ namespace varnet {
 
 class Database;
 
+// When a formula entered its table: the greatest stored issue then (0 with
+// no draws) and the local date as yyyymmdd. A draw is clean for the formula
+// (it cannot have been chosen on it) when both of the draw's are greater.
+struct FormulaOrigin {
+    std::int32_t issue = 0;
+    int date = 0;
+};
+
 // A row of a formula table. `id` (the row's rowid) tells rows apart while the
 // table is not rewritten; `idx` is the serial number the user sees.
 struct FormulaRow {
@@ -22,6 +30,11 @@ struct FormulaRow {
     // (or the formula could not be evaluated).
     std::optional<float> rate;
     std::optional<int> longestMiss, longestHit, lastMiss, lastHit;
+    // Read from the table: `entered` is what it holds there, empty for rows
+    // from before entries were recorded (origin unknown). A row not read
+    // from a table is new: storing it records the present as its entry.
+    bool fromTable = false;
+    std::optional<FormulaOrigin> entered;
 };
 
 // The statistics a verification stores for one row, with the formula that
@@ -84,8 +97,17 @@ class FormulaTable {
 
     // The formulas (no statistics) in stored order.
     std::vector<FormulaRow> storedRows();
-    // Keeps the first row of each (kind, code form, Chinese form).
+    // Keeps the first row of each (kind, code form, Chinese form), with the
+    // earliest entry of its copies.
     static void dropDuplicates(std::vector<FormulaRow>& rows);
+    // Gives `kept` the earlier entry of the two copies of one formula; an
+    // unknown entry may be the earliest, so it wins.
+    static void keepEarliest(FormulaRow& kept, const FormulaRow& other);
+
+    // The entry a row stored now records.
+    FormulaOrigin present();
+    // "1000500/2026-12-08", or "unknown".
+    static std::string originText(const std::optional<FormulaOrigin>& origin);
 
     // Empties all ten tables in one transaction.
     static void clearAll(Database& db);

@@ -101,7 +101,13 @@ std::string foreignMessage(const std::string& path, const std::string& why) {
 std::string Schema::formulaTableSql(const std::string& table) {
     return "CREATE TABLE " + table +
            " (bolKill BOOLEAN, gongshi TEXT, gongshiCN TEXT, idx INTEGER, sglGsRate REAL,"
-           " intGsErrCon INTEGER, intGsTrueCon INTEGER, intGsErrLst INTEGER, intGsTrueLst INTEGER)";
+           " intGsErrCon INTEGER, intGsTrueCon INTEGER, intGsErrLst INTEGER, intGsTrueLst INTEGER,"
+           " EnteredIssue INTEGER, EnteredDate INTEGER)";
+}
+
+bool Schema::hasOriginColumns(Database& db, const std::string& table) {
+    const auto have = columnsOf(db, table);
+    return have.count(lower(kEnteredIssue)) && have.count(lower(kEnteredDate));
 }
 
 std::string Schema::formulaTable(int position) { return "Gongshi" + std::to_string(position); }
@@ -119,7 +125,16 @@ void Schema::ensureTables(Database& db) {
     }
     db.exec("CREATE INDEX IF NOT EXISTS LishiIssue ON Lishi (strQQH)");
     for (int p = 1; p <= 10; ++p) {
-        if (!db.tableExists(formulaTable(p))) db.exec(formulaTableSql(formulaTable(p)));
+        const std::string table = formulaTable(p);
+        if (!db.tableExists(table)) {
+            db.exec(formulaTableSql(table));
+        } else {
+            // Older tables: their rows keep an unknown entry (NULL).
+            const auto have = columnsOf(db, table);
+            for (const char* c : {kEnteredIssue, kEnteredDate})
+                if (!have.count(lower(c)))
+                    db.exec("ALTER TABLE " + table + " ADD COLUMN " + c + " INTEGER");
+        }
     }
     if (!db.tableExists("Errarr")) {
         db.exec(errarrSql("Errarr"));
@@ -191,10 +206,12 @@ Database Schema::openDataFile(const std::string& path) {
     bool complete = have.count("lishi") && have.count("errarr") && have.count("errarrlei") &&
                     HistoryTable::hasCopy(db);
     for (int p = 1; p <= 10; ++p) {
-        if (have.count(lower(formulaTable(p))))
+        if (have.count(lower(formulaTable(p)))) {
             requireColumns(db, formulaTable(p), formulaColumns());
-        else
+            complete = complete && hasOriginColumns(db, formulaTable(p));
+        } else {
             complete = false;
+        }
     }
     if (appId == 0 || version < kSchemaVersion || !complete) {
         db.setFirstWrite([](Database& d) {

@@ -34,8 +34,14 @@ class Schema {
     // CREATE TABLE statement of a formula table with the columns in order.
     static std::string formulaTableSql(const std::string& table);
 
-    // Columns of a formula table in the order a rebuild leaves them.
+    // Columns a formula table must have, in the order a rebuild leaves them.
     static const std::vector<std::string>& formulaColumns();
+
+    // The nullable columns that record when each formula entered its table
+    // (FormulaOrigin): added to older files at their first write.
+    static constexpr const char* kEnteredIssue = "EnteredIssue";
+    static constexpr const char* kEnteredDate = "EnteredDate";
+    static bool hasOriginColumns(Database& db, const std::string& table);
 };
 
 }  // namespace varnet

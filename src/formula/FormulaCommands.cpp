@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "base/ParameterNames.h"
@@ -74,7 +75,7 @@ std::vector<std::string> splitLines(const std::string& text) {
 // every line costs no more than one that does not.
 struct PendingTable {
     std::vector<FormulaRow> rows;
-    std::unordered_set<std::string> seen;
+    std::unordered_map<std::string, std::size_t> seen;  // key: index of the kept row
     std::size_t checked = 0;
 
     static std::string key(const FormulaRow& r) {
@@ -87,11 +88,15 @@ struct PendingTable {
 
     void dropDuplicates() {
         std::size_t out = checked;
-        for (std::size_t i = checked; i < rows.size(); ++i)
-            if (seen.insert(key(rows[i])).second) {
-                if (out != i) rows[out] = std::move(rows[i]);
-                ++out;
+        for (std::size_t i = checked; i < rows.size(); ++i) {
+            const auto [at, first] = seen.try_emplace(key(rows[i]), out);
+            if (!first) {
+                FormulaTable::keepEarliest(rows[at->second], rows[i]);
+                continue;
             }
+            if (out != i) rows[out] = std::move(rows[i]);
+            ++out;
+        }
         rows.resize(out);
         checked = rows.size();
     }

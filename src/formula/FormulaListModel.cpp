@@ -317,7 +317,21 @@ QVariant FormulaListModel::toolTip(int index, int column) const {
     // The column is narrower than most formulas: the tip shows it whole.
     if (column == Formula) {
         const FormulaRow& row = (*list_)[index].row;
-        return QString::fromStdString(chinese_ ? row.chinese : row.code);
+        const QString text = QString::fromStdString(chinese_ ? row.chinese : row.code);
+        // Where it came from: draws after its entry are the ones it cannot
+        // have been chosen on.
+        if (!row.entered)
+            return text + QStringLiteral(
+                              "\n录入来历不明（在程序记录录入时间之前已有）：不知道它"
+                              "是在哪些期号上选出的");
+        const int d = row.entered->date;
+        return text + QStringLiteral(
+                          "\n录入时最大期号 %1，录入日期 %2-%3-%4：期号更大、日期更晚"
+                          "的开奖号码是它没有见过的")
+                          .arg(row.entered->issue)
+                          .arg(d / 10000)
+                          .arg(d / 100 % 100, 2, 10, QLatin1Char('0'))
+                          .arg(d % 100, 2, 10, QLatin1Char('0'));
     }
     const Score* s = score(index);
     if (!s || !s->valid || s->counted == 0) return {};

@@ -1,4 +1,6 @@
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -66,10 +68,24 @@ TEST_F(GuiTest, BacktestAndVoteChartFromTheResultWindow) {
     request.best = true;
     request.rule = w.formulaPanel()->countRule();
     request.sort = w.state().sort;
-    const BacktestResult want = backtest(db, w.history(), request, 40);
+    const BacktestResult want = backtest(db, w.history(), request, 40, {}, true);
     ASSERT_TRUE(want.ok);
     QAbstractItemModel* table = check->table()->model();
     ASSERT_EQ(table->rowCount(), 3);
+    // The formulas entered after every stored draw: none is clean, and the
+    // window says so until all draws are asked for.
+    EXPECT_FALSE(check->allDrawsBox()->isChecked());
+    EXPECT_EQ(table->index(0, 1).data().toInt(), 0);
+    EXPECT_TRUE(check->notes()->text().contains(QStringLiteral("没有可检验的期号")));
+    auto shaded = [check] {
+        int n = 0;
+        for (const QPointF& at : check->uncountedSeries()->points()) n += at.y() > 0;
+        return n / 2;  // each draw spans two points
+    };
+    EXPECT_EQ(shaded(), 40);
+    check->allDrawsBox()->click();
+    EXPECT_TRUE(check->notes()->text().contains(QStringLiteral("检验了全部 40 期")));
+    EXPECT_EQ(shaded(), 0);
     for (int r = 0; r < 3; ++r) {
         const BacktestPosition& p = want.positions[r];
         EXPECT_EQ(table->index(r, 1).data().toInt(), 40);
@@ -100,6 +116,9 @@ TEST_F(GuiTest, BacktestAndVoteChartFromTheResultWindow) {
         QTest::qWait(100);  // the charts draw on the next event loop turn
         const QString dir = qEnvironmentVariable("VARNET_SHOT_DIR");
         check->grab().save(dir + "/backtest.png");
+        check->allDrawsBox()->click();
+        QTest::qWait(100);
+        check->grab().save(dir + "/backtest-no-clean-draws.png");
         votes->grab().save(dir + "/vote-chart.png");
     }
 }

@@ -244,8 +244,10 @@ TEST_F(FormulaCliTest, VerifyAgreesWithScore) {
             if (i > 0) {
                 EXPECT_GT(std::stoi(v[0]), std::stoi(fields(verified[i - 1])[0]));
             }
-            EXPECT_EQ(std::vector<std::string>(v.begin() + 2, v.end()), fields(scored[i]))
+            // Then when the formula entered its table: issue/date.
+            EXPECT_EQ(std::vector<std::string>(v.begin() + 2, v.end() - 1), fields(scored[i]))
                 << verified[i];
+            EXPECT_EQ(v.back().find("1000500/"), 0u) << verified[i];
         }
     }
     EXPECT_EQ(ok({"formula", "delete", "--position", "1", "--idx", "1,2"}).at(0),
@@ -376,7 +378,8 @@ TEST_F(FormulaCliTest, AddStoresWhatWasTypedOrRefusesIt) {
         const auto scored =
             ok({"formula", "score", "--position", p, "--kind", c.kind, "--", c.args.back()});
         ASSERT_EQ(scored.size(), 1u);
-        EXPECT_EQ(std::vector<std::string>(verified.begin() + 2, verified.end()), fields(scored[0]))
+        EXPECT_EQ(std::vector<std::string>(verified.begin() + 2, verified.end() - 1),
+                  fields(scored[0]))
             << c.args.back();
     }
 
@@ -477,6 +480,25 @@ TEST_F(FormulaCliTest, CalcAndSteps) {
             }
         }
         EXPECT_EQ(fields(out[18])[0], "arrangement");
+    }
+    // The walk-forward check: the formulas entered after every stored draw,
+    // so no draw is clean unless all are asked for; the five fields first.
+    for (const std::string draws : {"clean", "all"}) {
+        const auto r = cli(
+            {"calc", "--position", "3", "--kind", "kill", "--backtest", "50", "--draws", draws});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const auto out = lines(r.out);
+        ASSERT_EQ(out.size(), 3u);
+        for (int p = 0; p < 3; ++p) {
+            const auto f = fields(out[p]);
+            ASSERT_EQ(f.size(), 15u) << out[p];
+            EXPECT_EQ(f[0], std::to_string(p + 1));
+            EXPECT_EQ(f[1], draws == "clean" ? "0" : "50");
+            EXPECT_EQ(f.back(), draws == "clean" ? "clean" : "possibly-chosen");
+        }
+        EXPECT_NE(r.err.find(draws == "clean" ? "没有可检验的期号" : "检验了全部 50 期"),
+                  std::string::npos)
+            << r.err;
     }
     const auto early = cli({"calc", "--position", "1", "--kind", "kill", "--issue", "1000001"});
     EXPECT_EQ(early.exitCode, 1);

@@ -28,11 +28,18 @@ std::vector<std::string> columns(Database& db, const std::string& table) {
     return out;
 }
 
+// A formula table's columns: the required ones, then when each row entered.
+std::vector<std::string> formulaTableColumns() {
+    auto cols = Schema::formulaColumns();
+    cols.insert(cols.end(), {Schema::kEnteredIssue, Schema::kEnteredDate});
+    return cols;
+}
+
 TEST(DataFile, FreshFileHasEveryTable) {
     TempDir dir;
     Database db = Schema::openDataFile(dir.file("formula.mdb"));
     for (int p = 1; p <= 10; ++p)
-        EXPECT_EQ(columns(db, "Gongshi" + std::to_string(p)), Schema::formulaColumns());
+        EXPECT_EQ(columns(db, "Gongshi" + std::to_string(p)), formulaTableColumns());
     const auto lishi = columns(db, "Lishi");
     ASSERT_EQ(lishi.size(), 1u + 132u + 5u);
     EXPECT_EQ(lishi[0], "strQQH");
@@ -197,7 +204,7 @@ TEST_F(FormulaRebuild, KeepsOneRowPerTripleInStoredOrderAndRenumbers) {
     add(false, "L3C", "第三单双", 0.1);            // same code, other kind: stays
     FormulaTable table(db, 3);
     table.rebuild();
-    EXPECT_EQ(columns(db, "Gongshi3"), Schema::formulaColumns());
+    EXPECT_EQ(columns(db, "Gongshi3"), formulaTableColumns());
     auto st = db.prepare(
         "SELECT idx, bolKill, gongshi, sglGsRate, intGsErrCon FROM Gongshi3 ORDER BY rowid");
     std::vector<std::pair<int, std::string>> rows;

@@ -119,10 +119,14 @@ TEST_F(FormulaPanelTest, ListShowsScoresSelectionAndSameValues) {
     w.findChild<QTabBar*>("TabStrip1")->setCurrentIndex(1);
     EXPECT_EQ(cell(1, Col::Formula), "L2B+3");
     // The formula column's tip shows the whole formula in the form shown,
-    // one that cannot be scored too.
-    EXPECT_EQ(cell(1, Col::Formula, Qt::ToolTipRole), "L2B+3");
+    // one that cannot be scored too, and when it entered the table.
+    EXPECT_TRUE(cell(1, Col::Formula, Qt::ToolTipRole).startsWith("L2B+3\n录入时最大期号 1039，"))
+        << cell(1, Col::Formula, Qt::ToolTipRole).toStdString();
     w.findChild<QTabBar*>("TabStrip1")->setCurrentIndex(0);
-    EXPECT_EQ(cell(3, Col::Formula, Qt::ToolTipRole), "c:L1A/(L2A-L2A)");
+    EXPECT_TRUE(cell(3, Col::Formula, Qt::ToolTipRole).startsWith("c:L1A/(L2A-L2A)\n"));
+    db.exec("UPDATE Gongshi1 SET EnteredIssue = NULL, EnteredDate = NULL");
+    panel().refresh();
+    EXPECT_TRUE(cell(1, Col::Formula, Qt::ToolTipRole).contains("录入来历不明"));
 }
 
 // Another program deletes a formula while the window verifies: the deletion
