@@ -31,7 +31,8 @@ test-sanitize: deps
 
 # Every C++ source as clang-format (.clang-format) writes it.
 format-check: deps
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	{ git ls-files '*.cpp' '*.h' 2>/dev/null || find src tests bench fuzz -name '*.cpp' -o -name '*.h'; } \
+	  | xargs clang-format --dry-run --Werror
 
 bench: build
 	bash bench/scale.sh $(BUILD_DIR)
