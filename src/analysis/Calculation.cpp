@@ -118,13 +118,17 @@ CalcResult calculate(Database& db, const History& history, const CalcRequest& re
             const auto numbers = targetNumbers(history, list, ranges, *row, &scores);
             std::vector<int> order(list.size());
             std::iota(order.begin(), order.end(), 0);
+            // The keys' statistics looked up once, not in every comparison.
+            std::array<std::pair<ScoreStat, bool>, 3> keys{};
+            for (std::size_t k = 0; k < keys.size(); ++k)
+                keys[k] = {statOfColumn(request.sort.keys[k].column).value_or(ScoreStat::LastHit),
+                           request.sort.keys[k].descending};
             std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
                 if (scores[a].valid != scores[b].valid) return scores[a].valid;
-                for (const SortKey& key : request.sort.keys) {
-                    const ScoreStat stat = statOfColumn(key.column).value_or(ScoreStat::LastHit);
+                for (const auto& [stat, descending] : keys) {
                     const double x = valueOf(scores[a], stat);
                     const double y = valueOf(scores[b], stat);
-                    if (x != y) return key.descending ? x > y : x < y;
+                    if (x != y) return descending ? x > y : x < y;
                 }
                 return false;
             });
