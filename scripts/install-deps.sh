@@ -20,6 +20,8 @@ PACKAGES=(
   clang libclang-rt-dev llvm            # make fuzz: libFuzzer, the sanitizers, llvm-symbolizer
   clang-format git                      # make format-check
   librsvg2-bin                          # the icon's PNG sizes, drawn from its SVG
+  chromium                              # the report and the guide checked in a headless browser
+  optipng                               # the guide's pictures kept small
   dpkg-dev desktop-file-utils appstream # the Debian package and its checks
 )
 
