@@ -580,6 +580,12 @@ std::string cleanDrawsNote(const BacktestResult& result, const BacktestPosition&
            std::to_string(tested - pos.cleanDraws) + " 期新号码。";
 }
 
+std::string fixedText(double x, int digits) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", digits, x);
+    return text;
+}
+
 std::vector<double> holmAdjusted(const std::vector<double>& p) {
     const std::size_t m = p.size();
     std::vector<std::size_t> order(m);

@@ -100,6 +100,10 @@ void tallyBacktest(BacktestResult& result, bool allDraws);
 // every tested draw counted.
 std::string cleanDrawsNote(const BacktestResult& result, const BacktestPosition& position);
 
+// A figure of the check with `digits` decimals ("%.*f"): what the CLI and
+// the report print for expectations and mean places.
+std::string fixedText(double x, int digits);
+
 // Holm's step-down adjustment of p-values tested together.
 std::vector<double> holmAdjusted(const std::vector<double>& p);
 

@@ -16,9 +16,11 @@
 #include "analysis/Backtest.h"
 #include "analysis/BacktestWindow.h"
 #include "analysis/Exports.h"
+#include "analysis/Report.h"
 #include "analysis/VoteChartWindow.h"
 #include "base/History.h"
 #include "base/NumericText.h"
+#include "base/Paths.h"
 #include "ui/Asker.h"
 #include "ui/CellModel.h"
 #include "ui/ModelExport.h"
@@ -118,9 +120,20 @@ frmErrarrLei::frmErrarrLei(Exporter& exporter, QWidget* parent)
     connect(backtestButton_, &QPushButton::clicked, this, [this] {
         if (source_.runner) source_.runner->whenIdle([this] { runBacktest(); })();
     });
+    reportButton_ = new QPushButton(QStringLiteral("检验报告(&R)"), this);
+    reportButton_->setObjectName(QStringLiteral("cmdReport"));
+    reportButton_->setToolTip(
+        QStringLiteral("把十个位置的公式 p 值分布、本方法在公式录入之后各期的回测和最近一次"
+                       "留出检验搜索写成一个网页（%1），在浏览器中打开")
+            .arg(QString::fromUtf8(kReportFileName)));
+    reportButton_->hide();
+    connect(reportButton_, &QPushButton::clicked, this, [this] {
+        if (source_.runner) source_.runner->whenIdle([this] { writeReport(); })();
+    });
     checks->addStretch(1);
     checks->addWidget(voteChartButton_);
     checks->addWidget(backtestButton_);
+    checks->addWidget(reportButton_);
     layout->addLayout(checks);
     resize(760, 740);
 }
@@ -238,7 +251,44 @@ void frmErrarrLei::fill(const CalcResult& result, const ResultSummary& summary, 
 void frmErrarrLei::setBacktestSource(BacktestSource source) {
     source_ = std::move(source);
     source_.request.issue.reset();  // the check walks over the stored draws
-    backtestButton_->setVisible(source_.db && source_.runner && source_.history && source_.asker);
+    const bool runs = source_.db && source_.runner && source_.history && source_.asker;
+    backtestButton_->setVisible(runs);
+    reportButton_->setVisible(runs);
+}
+
+void frmErrarrLei::writeReport() {
+    if (!source_.db || !source_.runner || !source_.asker || !source_.history) return;
+    const QString title = QStringLiteral("检验报告");
+    const std::shared_ptr<const History> history = source_.history();
+    const int most = maxBacktestDraws(*history);
+    if (most < 1) {
+        source_.asker->warn(
+            this, title,
+            QStringLiteral(
+                "历史号码少于三期，无法写检验报告：回测的每个期号前面都要有两期开奖号码。"));
+        return;
+    }
+    const int draws = std::min(kReportDraws, most);
+    const CalcRequest request = source_.request;
+    Database& db = *source_.db;
+    exporter_.exportFile(
+        this, title, kReportFileName, kPositions + draws,
+        [&, history](const std::string& path, const std::function<bool(int)>& progress) {
+            WorkbookResult out;
+            const ReportData data = gatherReport(db, *history, request, draws,
+                                                 [&](int done, int) { return progress(done); });
+            if (!data.ok) {
+                out.message = data.message;
+                return out;
+            }
+            // Written beside and renamed over: nothing half-written under the name.
+            if (!writeReplacing(path, reportHtml(data))) {
+                out.message = "无法写入 " + path + "，没有写检验报告。";
+                return out;
+            }
+            out.ok = true;
+            return out;
+        });
 }
 
 void frmErrarrLei::runBacktest() {

@@ -73,6 +73,12 @@ class frmErrarrLei : public QWidget {
     // Asks for the number of draws, checks the method over them on a worker
     // and shows the outcome.
     void runBacktest();
+    // "检验报告": the report over the last kReportDraws draws (fewer when the
+    // history holds fewer) for this calculation's kind and method, written
+    // into the data folder on the worker and opened in the browser.
+    static constexpr int kReportDraws = 1000;
+    QPushButton* reportButton() const { return reportButton_; }
+    void writeReport();
     // The last calculation's votes as bars, a position at a time.
     void showVoteChart();
     // "导出列表(&E)": the counts of the last computed position to a workbook.
@@ -105,6 +111,7 @@ class frmErrarrLei : public QWidget {
     BacktestSource source_;
     QPushButton* backtestButton_ = nullptr;
     QPushButton* voteChartButton_ = nullptr;
+    QPushButton* reportButton_ = nullptr;
     BacktestWindow* backtest_ = nullptr;
     VoteChartWindow* voteChart_ = nullptr;
     QLabel* note_ = nullptr;

@@ -142,10 +142,11 @@ void CalculationCommands::computeFormulas() {
         if (!state_.sortConfirmed) return;
         request.sort = state_.sort;
     }
-    // The worker reads its own copy of the flags.
+    // The worker reads its own copy of the flags; of every position, as the
+    // report covers all ten.
     using Ids = std::unordered_set<std::int64_t>;
     auto selections = std::make_shared<std::array<std::optional<Ids>, kPositions + 1>>();
-    for (int p = 1; p <= request.currentPosition; ++p)
+    for (int p = 1; p <= kPositions; ++p)
         if (const Ids* ids = host_.formulas().selectionOf(p, request.kill)) (*selections)[p] = *ids;
     request.selection = [selections](int p) -> const Ids* {
         if (p < 1 || p > kPositions || !(*selections)[p]) return nullptr;

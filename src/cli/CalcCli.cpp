@@ -68,18 +68,13 @@ int backtestLines(Database& db, const History& history, const CalcRequest& reque
         err << "varnet-cli: " << r.message << '\n';
         return kFailed;
     }
-    auto fixed = [](double x, int digits) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%.*f", digits, x);
-        return std::string(text);
-    };
     for (const BacktestPosition& p : r.positions) {
-        out << p.position << '\t' << p.draws << '\t' << p.successes << '\t' << fixed(p.expected, 1)
-            << '\t' << pValueText(p.pValue) << '\t' << pValueText(p.pHolm) << '\t' << p.keptDraws
-            << '\t' << p.claimedHits << '\t' << fixed(p.claimedExpected, 1) << '\t'
-            << pValueText(p.claimedP) << '\t' << pValueText(p.claimedHolm) << '\t'
-            << (p.placed > 0 ? fixed(p.meanPlace, 3) : "-") << '\t' << pValueText(p.placeP) << '\t'
-            << pValueText(p.placeHolm) << '\t'
+        out << p.position << '\t' << p.draws << '\t' << p.successes << '\t'
+            << fixedText(p.expected, 1) << '\t' << pValueText(p.pValue) << '\t'
+            << pValueText(p.pHolm) << '\t' << p.keptDraws << '\t' << p.claimedHits << '\t'
+            << fixedText(p.claimedExpected, 1) << '\t' << pValueText(p.claimedP) << '\t'
+            << pValueText(p.claimedHolm) << '\t' << (p.placed > 0 ? fixedText(p.meanPlace, 3) : "-")
+            << '\t' << pValueText(p.placeP) << '\t' << pValueText(p.placeHolm) << '\t'
             << (p.draws > p.cleanDraws ? "possibly-chosen" : "clean") << '\n';
         if (const std::string note = cleanDrawsNote(r, p); !note.empty())
             err << "varnet-cli: " << note << '\n';

@@ -27,6 +27,7 @@
 #include "cli/CliArgs.h"
 #include "cli/ExportCli.h"
 #include "cli/FormulaCli.h"
+#include "cli/ReportCli.h"
 #include "cli/SearchCli.h"
 #include "cli/TrendCli.h"
 #include "cli/UpdateCli.h"
@@ -79,6 +80,7 @@ const char* const kUsageText =
     "  steps --position P --kind kill|keep --idx I\n"
     "  replay --position P --kind kill|keep [--compare-position C]\n"
     "  trend --param CODE|--position P [--last N]\n"
+    "  report [--kind kill|keep] [--method selected|best] [--backtest M] [FILE]\n"
     "  export formulas --position P --kind kill|keep [FILE]\n"
     "  export formulas --all [FILE]\n"
     "  export history [--formulas-of P --kind kill|keep] [FILE]\n"
@@ -378,6 +380,8 @@ int runCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (args[0] == "steps") return stepsCommand(splitArgs(rest, {}), session.db(), out, err);
         if (args[0] == "search") return searchCommand(rest, session.db(), out, err);
         if (args[0] == "trend") return trendCommand(splitArgs(rest, {}), session.db(), out, err);
+        if (args[0] == "report")
+            return reportCommand(splitArgs(rest, {}), session.db(), session.dataDir(), out, err);
         throw UsageError{"unknown command '" + args[0] + "'"};
     } catch (const UsageError& e) {
         err << "varnet-cli: " << e.message << '\n' << kUsageText;

@@ -120,9 +120,8 @@ void printHoldOut(const HoldOutReport& r, const History& h, bool kill, std::ostr
     const int first = h.size() - r.holdOut;
     out << "# held out the last " << r.holdOut << " draws (" << h.issue(first) << ".."
         << h.issue(h.size() - 1) << "); candidates chosen on the " << first << " before\n";
-    char mean[96] = "n/a";
-    if (r.mean.finds > 0)
-        std::snprintf(mean, sizeof mean, "%.2f%% ± %.2f", r.mean.mean, r.mean.standardError);
+    const std::string mean =
+        r.mean.finds > 0 ? heldOutMeanText(r.mean.mean, r.mean.standardError) : "n/a";
     out << "# tried " << r.tried << "\tfinds " << r.finds << "\tchance finds " << r.chanceFinds
         << "\theld-out mean " << mean << " (baseline " << baselineText(kill) << ")\tp "
         << pValueText(r.mean.pValue) << '\n';

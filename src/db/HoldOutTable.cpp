@@ -1,5 +1,7 @@
 #include "db/HoldOutTable.h"
 
+#include <cstdio>
+
 #include "db/Database.h"
 #include "db/Statement.h"
 #include "db/Transaction.h"
@@ -21,6 +23,12 @@ std::optional<double> optionalReal(const Statement& st, int column) {
 }
 
 }  // namespace
+
+std::string heldOutMeanText(double mean, double standardError) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%.2f%% ± %.2f", mean, standardError);
+    return text;
+}
 
 void HoldOutTable::store(const HoldOutRecord& r) {
     Transaction tx(db_);

@@ -28,6 +28,10 @@ struct HoldOutRecord {
     bool operator==(const HoldOutRecord&) const = default;
 };
 
+// "12.34% ± 0.56": a held-out mean (percent) with its standard error, as
+// the summary line prints it.
+std::string heldOutMeanText(double mean, double standardError);
+
 // `HoldOutRuns`: every hold-out search's summary, kept for the report. The
 // table is made by the first summary stored, in that write's transaction,
 // so opening or reading a file never changes it.
