@@ -11,6 +11,7 @@
 
 #include "analysis/Backtest.h"
 #include "analysis/BacktestWindow.h"
+#include "analysis/Report.h"
 #include "analysis/ResultWindow.h"
 #include "analysis/VoteChartWindow.h"
 #include "app/GuiFixture.h"
@@ -20,6 +21,7 @@
 #include "formula/FormulaPanel.h"
 #include "search/SortWindow.h"
 #include "support/RandomHistory.h"
+#include "support/TempDir.h"
 
 namespace varnet::test {
 namespace {
@@ -121,6 +123,40 @@ TEST_F(GuiTest, BacktestAndVoteChartFromTheResultWindow) {
         check->grab().save(dir + "/backtest-no-clean-draws.png");
         votes->grab().save(dir + "/vote-chart.png");
     }
+}
+
+// 检验报告 from the result window of a selected-formula calculation: the
+// report of the calculation's kind and method, all ten positions, is
+// written into the data folder and handed to the browser.
+TEST_F(GuiTest, ReportFromTheResultWindowIsWrittenAndOpened) {
+    storeHistory(db, randomHistory(80, 12));
+    {
+        Transaction t(db);
+        for (int p = 1; p <= kPositions; ++p) {
+            std::vector<FormulaRow> rows(3);
+            for (int i = 0; i < 3; ++i) {
+                rows[i].code = ParameterNames::code(1 + i + p) + "+" + ParameterNames::code(9 + i);
+                rows[i].chinese = rows[i].code;
+            }
+            FormulaTable(db, p).appendRows(rows);
+        }
+        t.commit();
+    }
+    MainWindow& w = open();
+    QTest::mouseClick(w.findChild<QPushButton*>("Command23"), Qt::LeftButton);
+    frmErrarrLei* result = w.resultWindow();
+    ASSERT_NE(result, nullptr);
+    ASSERT_TRUE(result->reportButton()->isVisible());
+    QTest::mouseClick(result->reportButton(), Qt::LeftButton);
+    const std::string file = joinPath(folder, kReportFileName);
+    ASSERT_EQ(launcher.opened.size(), 1u);
+    EXPECT_EQ(launcher.opened.back(), QUrl::fromLocalFile(QString::fromStdString(file)));
+    const std::string html = readFile(file);
+    EXPECT_NE(html.find("选定公式法"), std::string::npos);
+    EXPECT_NE(html.find("杀码"), std::string::npos);
+    // 78 tested draws, none clean: the formulas entered after every draw.
+    EXPECT_NE(html.find("<span data-k=\"p10-draws\">0</span>"), std::string::npos);
+    EXPECT_NE(html.find("78 期新号码"), std::string::npos);
 }
 
 }  // namespace
