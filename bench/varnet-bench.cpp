@@ -27,6 +27,7 @@
 #include "analysis/Calculation.h"
 #include "analysis/Exports.h"
 #include "analysis/Replay.h"
+#include "analysis/Report.h"
 #include "analysis/Trend.h"
 #include "base/Parallel.h"
 #include "base/ParameterNames.h"
@@ -249,12 +250,81 @@ double trendSeconds() {
     }
     return best;
 }
+
+struct CheckFigures {
+    double backtest = 0, report = 0;
+};
+
+CheckFigures checkFigures() {
+    // The formulas enter before the last 1,000 draws (later issues and
+    // dates), so that every tested draw is clean and counts.
+    auto cleanCheckFixture = [](Database& db, int draws) {
+        const History all = test::randomHistory(draws, 8);
+        History before = all, after;
+        before.truncate(draws - 1000);
+        for (int r = draws - 1000; r < all.size(); ++r) after.append(all.issue(r), all.params(r));
+        test::storeHistory(db, before);
+        for (int p = 1; p <= 10; ++p) storeFormulas(db, p, 1000, 500 + p);
+        test::storeHistory(db, after);
+        CalcRequest request;
+        request.currentPosition = 10;
+        request.best = true;
+        request.rule = CountRule{300, true, true, false};
+        request.sort.keepLimit = 3;
+        loadFormulaList(db, 10, true, false);  // warm the file cache
+        return request;
+    };
+    CheckFigures out;
+    // The walk-forward check of the best method over the last 1,000 of
+    // 10,000 draws with 1,000 formulas a position at ten positions: every
+    // tested draw ranked on the scores of the draws before it.
+    {
+        const ScratchFolder scratch("backtest");
+        {
+            Database db = scratch.open();
+            const CalcRequest request = cleanCheckFixture(db, 10000);
+            const History h = HistoryTable(db).load();
+            const auto start = Clock::now();
+            const BacktestResult r = backtest(db, h, request, 1000);
+            out.backtest = r.ok && r.positions.size() == 10 && r.positions[0].draws == 1000
+                               ? secondsSince(start)
+                               : -1.0;
+        }
+    }
+    // The check report on the same fixture over 100,000 draws: the list's
+    // p-values of ten positions, the walk-forward over the last 1,000 draws
+    // and the page.
+    {
+        const ScratchFolder scratch("report");
+        {
+            Database db = scratch.open();
+            const CalcRequest request = cleanCheckFixture(db, 100000);
+            const History h = HistoryTable(db).load();
+            const auto start = Clock::now();
+            const ReportData r = gatherReport(db, h, request, 1000);
+            const std::string page = r.ok ? reportHtml(r) : std::string();
+            out.report = r.ok && r.positions[0].formulas == 1000 &&
+                                 r.backtest.positions[9].draws == 1000 && !page.empty()
+                             ? secondsSince(start)
+                             : -1.0;
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // `--trend`: only the trend figure.
     if (argc == 2 && std::string(argv[1]) == "--trend") {
         std::printf("trend_h1000000_s: %.3f\n", trendSeconds());
+        return 0;
+    }
+    // `--check`: only the walk-forward and report figures.
+    if (argc == 2 && std::string(argv[1]) == "--check") {
+        const CheckFigures f = checkFigures();
+        std::printf("backtest_1000x10x1000_s: %.3f\nreport_10x1000_h100000_s: %.3f\n", f.backtest,
+                    f.report);
         return 0;
     }
     if (argc == 5 && std::string(argv[1]) == "--job") return runJob(argv[2], argv[3], argv[4]);
@@ -418,37 +488,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    // The walk-forward check of the best method over the last 1,000 of
-    // 10,000 draws with 1,000 formulas a position at ten positions: every
-    // tested draw ranked on the scores of the draws before it.
-    double backtest1000 = 0;
-    {
-        const ScratchFolder scratch("backtest");
-        {
-            Database db = scratch.open();
-            // The formulas enter before the tested draws (later issues and
-            // dates), so that every tested draw is clean and counts.
-            const History all = test::randomHistory(10000, 8);
-            History before = all, after;
-            before.truncate(9000);
-            for (int r = 9000; r < all.size(); ++r) after.append(all.issue(r), all.params(r));
-            test::storeHistory(db, before);
-            for (int p = 1; p <= 10; ++p) storeFormulas(db, p, 1000, 500 + p);
-            test::storeHistory(db, after);
-            const History h = HistoryTable(db).load();
-            CalcRequest request;
-            request.currentPosition = 10;
-            request.best = true;
-            request.rule = CountRule{300, true, true, false};
-            request.sort.keepLimit = 3;
-            loadFormulaList(db, 10, true, false);  // warm the file cache
-            const auto start = Clock::now();
-            const BacktestResult r = backtest(db, h, request, 1000);
-            backtest1000 = r.ok && r.positions.size() == 10 && r.positions[0].draws == 1000
-                               ? secondsSince(start)
-                               : -1.0;
-        }
-    }
+    const CheckFigures checks = checkFigures();
+    const double backtest1000 = checks.backtest, report1000 = checks.report;
 
     // The replay of a list over every draw with the query grid's rows, and
     // the history workbook.
@@ -537,6 +578,7 @@ int main(int argc, char** argv) {
     std::printf("calc_selected_10x10000_h100000_s: %.3f\n", calcSelected);
     std::printf("calc_best_10x10000_h10000_s: %.3f\n", calcBest);
     std::printf("backtest_1000x10x1000_s: %.3f\n", backtest1000);
+    std::printf("report_10x1000_h100000_s: %.3f\n", report1000);
     std::printf("scheme_10x80_h3000_s: %.3f\n", schemeSeconds);
     std::printf("scheme_10x80_h3000_candidates_per_s: %.0f\n", schemePerSecond);
     std::printf("scheme_over_fast_search: %.3f\n", schemePerSecond / searchPath);
