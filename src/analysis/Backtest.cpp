@@ -10,6 +10,7 @@
 #include "analysis/ResultSummary.h"
 #include "base/History.h"
 #include "base/Parallel.h"
+#include "engine/Bounds.h"
 #include "engine/Engine.h"
 #include "engine/Evaluation.h"
 #include "engine/Reference.h"
@@ -143,12 +144,15 @@ bool hitBit(const Prepared& f, int hitFrom, int row) {
 }
 
 // Evaluates every formula of a position once over the whole history.
-void prepare(PositionData& d, const History& h, const CountRule& rule, bool kill, int hitFrom,
-             int firstTested) {
+void prepare(PositionData& d, const History& h, const ColumnRanges& ranges, const CountRule& rule,
+             bool kill, int hitFrom, int firstTested) {
     const int n = h.size();
     const auto& drawn = h.column(d.position);
     d.prepared.assign(d.list.size(), {});
     const FormulaEngine engine(h);
+    // Rows before the first one a tested draw's score reads matter only for
+    // whether the formula can be evaluated there; proved, they are skipped.
+    const int from = std::max(0, hitFrom - 2);
     parallelFor(static_cast<int>(d.list.size()), 16, [&](int begin, int end) {
         std::vector<double> values;
         for (int i = begin; i < end; ++i) {
@@ -156,7 +160,7 @@ void prepare(PositionData& d, const History& h, const CountRule& rule, bool kill
             if (!d.list[i].program) continue;
             const Program& p = *d.list[i].program;
             f.parsed = true;
-            values = engine.values(p, nullptr);
+            values = engine.values(p, nullptr, from, ranges);
             f.firstBad = n;
             if (static_cast<int>(values.size()) != n) {
                 // Rare: the rows before the first it fails on still count
@@ -272,12 +276,13 @@ bool walkForward(Database& db, const History& history, const CalcRequest& reques
     auto go = [&](int done) { return !progress || progress(done, draws); };
 
     std::vector<PositionData> data(std::max(0, request.currentPosition));
+    const ColumnRanges ranges(history);
     for (int p = 1; p <= request.currentPosition; ++p) {
         PositionData& d = data[p - 1];
         d.position = p;
         d.list = loadFormulaList(db, p, kill, false);
         d.selection = request.selection ? request.selection(p) : nullptr;
-        prepare(d, history, rule, kill, hitFrom, firstTested);
+        prepare(d, history, ranges, rule, kill, hitFrom, firstTested);
         if (!go(0)) return false;
     }
 

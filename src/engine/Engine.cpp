@@ -186,6 +186,15 @@ std::vector<double> FormulaEngine::values(const Program& program, std::string* e
     return values;
 }
 
+std::vector<double> FormulaEngine::values(const Program& program, std::string* error, int from,
+                                          const ColumnRanges& ranges) const {
+    if (from <= 0 || !evaluableEverywhere(program, ranges)) return values(program, error);
+    std::vector<double> values, stack;
+    if (evaluateAll(program, history_, values, stack, from) >= 0)
+        return this->values(program, error);
+    return values;
+}
+
 std::vector<std::uint8_t> FormulaEngine::hitFlags(const Program& program, int position, bool kill,
                                                   const CountRule& rule, std::string* error) const {
     const History& h = history_;

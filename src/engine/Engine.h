@@ -11,6 +11,7 @@
 namespace varnet {
 
 class History;
+struct ColumnRanges;
 
 struct FormulaJob {
     const Program* program = nullptr;
@@ -38,6 +39,10 @@ class FormulaEngine {
     // The value of a program on every row (empty with the reason in `error`
     // when it cannot be evaluated on some row).
     std::vector<double> values(const Program& program, std::string* error) const;
+    // The same from row `from` on, for a program `ranges` prove evaluable on
+    // every row (the rows before are left 0); any other program as above.
+    std::vector<double> values(const Program& program, std::string* error, int from,
+                               const ColumnRanges& ranges) const;
 
     // Whether the program hits each counted row (1) or misses it (0), as its
     // score counts them; empty with the reason in `error` when it cannot be
