@@ -193,7 +193,7 @@ std::string holdOutLine(const ReportPosition& p) {
         h.mean && h.standardError ? heldOutMeanText(*h.mean, *h.standardError) : "n/a";
     s += marked(p.position, "heldOutMean", "held-out mean " + mean) + "（机会基线 " +
          baselineText(h.kill) + "）· " +
-         marked(p.position, "heldOutP", "p " + (h.pValue ? pValueText(*h.pValue) : "n/a"));
+         marked(p.position, "heldOutP", "p " + pValueText(h.pValue.value_or(1.0)));
     return s;
 }
 
@@ -210,7 +210,7 @@ std::string positionSection(const ReportData& d, const ReportPosition& rp) {
     s += "。</p>";
     if (!found) return s + "</section>";
     const BacktestPosition& p = *found;
-    s += "<p class=\"verdict\">" + marked(pos, "verdict", reportVerdict(r, p)) + "</p>";
+    s += "<p class=\"verdict\">结论：" + marked(pos, "verdict", reportVerdict(r, p)) + "</p>";
     if (const std::string note = cleanDrawsNote(r, p); !note.empty() && p.draws > 0)
         s += "<p class=\"note\">" + escaped(note) + "</p>";
     auto cell = [&](const char* key, const std::string& text) {

@@ -38,8 +38,8 @@ int reportCommand(const Args& a, Database& db, const std::string& dataDir, std::
     // As calc --backtest: a given M must fit the history; the default
     // shrinks to what the history allows.
     int draws = std::clamp(kDefaultDraws, 1, std::max(1, most));
-    if (const auto m = a.option("--backtest"))
-        draws = static_cast<int>(integerArg(*m, "--backtest", 1, std::max(1, most)));
+    if (const auto m = a.option("--backtest"); m && most >= 1)
+        draws = static_cast<int>(integerArg(*m, "--backtest", 1, most));
     const std::string path = a.words.empty() ? joinPath(dataDir, kReportFileName) : a.words[0];
 
     const ReportData data = gatherReport(db, history, request, draws);
