@@ -52,6 +52,15 @@ FUZZ_BUILD_DIR ?= build-fuzz
 fuzz: deps
 	FUZZ_SECONDS=$(FUZZ_SECONDS) bash fuzz/run.sh $(FUZZ_BUILD_DIR)
 
+# The user guide's pictures (docs/guide/*.png), each window drawn by the
+# program itself offscreen, then made smaller by optipng.
+.PHONY: guide-pictures
+guide-pictures: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target varnet-guide-pictures
+	./$(BUILD_DIR)/varnet-guide-pictures docs/guide
+	optipng -quiet -o2 docs/guide/*.png
+
 # The Debian package varnet_<version>_<arch>.deb in the build folder.
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "base/NumericText.h"
@@ -86,6 +87,8 @@ Candidate CandidateGenerator::next(const GeneratorSettings& settings) {
 }
 
 std::uint64_t clockSeed() {
+    if (const char* fixed = std::getenv("VARNET_SEED"); fixed && *fixed)
+        return std::strtoull(fixed, nullptr, 10);
     return static_cast<std::uint64_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count());
 }

@@ -58,7 +58,8 @@ class CandidateGenerator {
     std::mt19937_64 rng_;
 };
 
-// A seed from the clock, for searches not asked to be reproducible.
+// A seed from the clock, for searches not asked to be reproducible; the
+// environment's VARNET_SEED instead when set (the guide's pictures).
 std::uint64_t clockSeed();
 
 }  // namespace varnet
