@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -207,7 +209,35 @@ bool makeData(const QString& root, const QString& data) {
                   "--limit", "30", "--save", "append"}))
             return false;
     }
+    // One hold-out search, so that the report has a summary to show.
+    if (!cli(data, {"search", "--position", "1", "--kind", "kill", "--operands", "3", "--constant",
+                    "random", "--candidates", "20000", "--seed", "99", "--holdout", "300",
+                    "--thresholds", "91.5,100,0,4,0,32768,0,32768,0,32768", "--limit", "30"}))
+        return false;
     return cli(data, {"history", "import", all});
+}
+
+// The report as `varnet-cli report` writes it, drawn by headless chromium.
+// Without chromium the picture is left out and said so.
+bool shootReport(const QString& data, const QString& root, const QString& outDir) {
+    const QString page = root + "/report.html";
+    if (!cli(data, {"report", page})) return false;
+    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (chromium.isEmpty()) {
+        std::fprintf(stderr, "varnet-guide-pictures: chromium not found, report.png not drawn\n");
+        return true;
+    }
+    const QString png = QDir(outDir).absoluteFilePath(QStringLiteral("report.png"));
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+                       "--window-size=1000,1250", "--screenshot=" + png,
+                       QUrl::fromLocalFile(page).toString()});
+    if (!p.waitForFinished(120000) || p.exitCode() || !QFileInfo::exists(png)) {
+        std::fprintf(stderr, "varnet-guide-pictures: chromium could not draw the report\n");
+        return false;
+    }
+    return true;
 }
 
 QAction* actionNamed(QMenu* menu, const char* name) {
@@ -365,5 +395,6 @@ int main(int argc, char* argv[]) {
     }
 
     w.close();
+    if (!shootReport(data, tmp.path(), outDir)) ++pictures.failures;
     return pictures.failures == 0 ? 0 : 1;
 }
