@@ -70,6 +70,15 @@ const char* const kStyle =
     ".note{color:#8a4b00;margin:6px 0}"
     "svg text{font-size:12px;fill:#333}";
 
+// An inline SVG of w by h with its plot area framed.
+std::string plotFrame(double w, double h, const char* label, double left, double top, double plotW,
+                      double plotH) {
+    return "<svg width=\"" + coordinate(w) + "\" height=\"" + coordinate(h) +
+           "\" role=\"img\" aria-label=\"" + label + "\"><rect x=\"" + coordinate(left) +
+           "\" y=\"" + coordinate(top) + "\" width=\"" + coordinate(plotW) + "\" height=\"" +
+           coordinate(plotH) + "\" fill=\"#fafafa\" stroke=\"#999\"/>";
+}
+
 // The list's p-values as bars against the flat line chance gives.
 std::string histogramSvg(const ReportPosition& p) {
     const double w = 420, h = 220, left = 44, right = 12, top = 12, bottom = 36;
@@ -79,12 +88,7 @@ std::string histogramSvg(const ReportPosition& p) {
     for (const int c : p.histogram) most = std::max(most, c);
     const double yMax = std::max<double>(most, std::ceil(flat)) * 1.1;
     auto y = [&](double v) { return top + plotH - v / yMax * plotH; };
-    std::string s =
-        "<svg width=\"420\" height=\"220\" "
-        "role=\"img\" aria-label=\"p 值分布\">";
-    s += "<rect x=\"" + coordinate(left) + "\" y=\"" + coordinate(top) + "\" width=\"" +
-         coordinate(plotW) + "\" height=\"" + coordinate(plotH) +
-         "\" fill=\"#fafafa\" stroke=\"#999\"/>";
+    std::string s = plotFrame(w, h, "p 值分布", left, top, plotW, plotH);
     const double barW = plotW / kReportBins;
     for (int b = 0; b < kReportBins; ++b) {
         const double x = left + b * barW;
@@ -126,12 +130,7 @@ std::string cumulativeSvg(const BacktestResult& r, const BacktestPosition& p) {
     yMax *= 1.08;
     auto x = [&](double i) { return left + (n > 1 ? i / (n - 1) : 0.5) * plotW; };
     auto y = [&](double v) { return top + plotH - v / yMax * plotH; };
-    std::string s =
-        "<svg width=\"560\" height=\"220\" "
-        "role=\"img\" aria-label=\"累计命中\">";
-    s += "<rect x=\"" + coordinate(left) + "\" y=\"" + coordinate(top) + "\" width=\"" +
-         coordinate(plotW) + "\" height=\"" + coordinate(plotH) +
-         "\" fill=\"#fafafa\" stroke=\"#999\"/>";
+    std::string s = plotFrame(w, h, "累计命中", left, top, plotW, plotH);
     // Runs of draws not counted.
     const double step = n > 1 ? plotW / (n - 1) : plotW;
     for (int i = 0; i < n;) {
