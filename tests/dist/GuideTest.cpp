@@ -47,8 +47,8 @@ std::vector<std::string> matches(const std::string& text, const std::regex& re) 
 }
 
 struct Sources {
-    std::string all;                  // every file under src/, one after the other
-    std::set<std::string> captions;   // every window's caption
+    std::string all;                 // every file under src/, one after the other
+    std::set<std::string> captions;  // every window's caption
 };
 
 Sources readSources() {
