@@ -26,8 +26,11 @@ bool writeReplacing(const std::string& path, const std::string& bytes) {
         }
     }
     fs::rename(temp, target, ec);
-    if (ec) fs::remove(temp, ec);
-    return !ec;
+    if (!ec) return true;
+    // The rename's failure is the answer, whatever the clean-up gives.
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    return false;
 }
 
 std::string ExportNames::formulaText(const std::string& entryIssueText) {
