@@ -163,7 +163,7 @@ void BacktestWindow::refill() {
                 case 10:
                     return pText(p.claimedHolm);
                 case 11:
-                    return p.placed > 0 ? QString::number(p.meanPlace, 'f', 2)
+                    return p.placed > 0 ? QString::number(p.meanPlace, 'f', 3)
                                         : QStringLiteral("-");
                 case 12:
                     return pText(p.placeP);
