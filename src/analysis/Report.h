@@ -22,6 +22,9 @@ class History;
 // found and what the last hold-out search found, against chance.
 
 constexpr const char* kReportFileName = "检验报告.html";
+// Tested draws of the walk-forward unless asked otherwise (fewer when the
+// history is shorter).
+constexpr int kReportDraws = 1000;
 constexpr int kReportBins = 10;  // p-value histogram bins over 0..1
 
 struct ReportPosition {

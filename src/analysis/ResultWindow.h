@@ -76,7 +76,6 @@ class frmErrarrLei : public QWidget {
     // "检验报告": the report over the last kReportDraws draws (fewer when the
     // history holds fewer) for this calculation's kind and method, written
     // into the data folder on the worker and opened in the browser.
-    static constexpr int kReportDraws = 1000;
     QPushButton* reportButton() const { return reportButton_; }
     void writeReport();
     // The last calculation's votes as bars, a position at a time.

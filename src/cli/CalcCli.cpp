@@ -92,11 +92,7 @@ int calcCommand(const Args& a, Database& db, std::ostream& out, std::ostream& er
     request.currentPosition = positionArg(a);
     request.kill = killKind(a);
     request.rule = verificationRule(a);
-    if (const auto m = a.option("--method")) {
-        if (*m != "selected" && *m != "best")
-            throw UsageError{"--method must be selected or best, not '" + *m + "'"};
-        request.best = *m == "best";
-    }
+    request.best = bestMethod(a, request.best);
     if (const auto t = a.option("--issue"))
         request.issue = static_cast<std::int32_t>(integerArg(*t, "--issue", INT32_MIN, INT32_MAX));
     if (const auto s = a.option("--sort")) request.sort = sortArg(*s, request.sort);

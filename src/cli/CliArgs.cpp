@@ -68,6 +68,14 @@ bool killKind(const Args& a, std::optional<bool> fallback) {
     throw UsageError{"--kind must be kill or keep, not '" + *kind + "'"};
 }
 
+bool bestMethod(const Args& a, bool fallback) {
+    const auto m = a.option("--method");
+    if (!m) return fallback;
+    if (*m != "selected" && *m != "best")
+        throw UsageError{"--method must be selected or best, not '" + *m + "'"};
+    return *m == "best";
+}
+
 int positionArg(const Args& a) {
     const auto p = a.option("--position");
     if (!p) throw UsageError{"--position P (1..10) is needed"};

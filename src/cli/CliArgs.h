@@ -37,6 +37,9 @@ bool yesNo(const std::string& text, const std::string& what);
 // --kind kill|keep; `fallback` when absent (none: the option is required).
 bool killKind(const Args& a, std::optional<bool> fallback = std::nullopt);
 int positionArg(const Args& a);
+// --method selected|best: whether it is the best-formula method; `fallback`
+// when absent.
+bool bestMethod(const Args& a, bool fallback);
 
 // The verification options: the desktop program's settings, overridden by
 // --count, --exclude-current and --weighting.

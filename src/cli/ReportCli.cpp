@@ -15,7 +15,6 @@ namespace varnet {
 namespace {
 
 constexpr int kFailed = 1;
-constexpr int kDefaultDraws = 1000;
 
 }  // namespace
 
@@ -27,17 +26,12 @@ int reportCommand(const Args& a, Database& db, const std::string& dataDir, std::
     request.kill = killKind(a, true);
     request.rule = verificationRule(a);
     // The method the desktop program last computed with, unless given.
-    request.best = !AppSettings().load().computeSelected;
-    if (const auto m = a.option("--method")) {
-        if (*m != "selected" && *m != "best")
-            throw UsageError{"--method must be selected or best, not '" + *m + "'"};
-        request.best = *m == "best";
-    }
+    request.best = bestMethod(a, !AppSettings().load().computeSelected);
     const History history = HistoryTable(db).load();
     const int most = maxBacktestDraws(history);
     // As calc --backtest: a given M must fit the history; the default
     // shrinks to what the history allows.
-    int draws = std::clamp(kDefaultDraws, 1, std::max(1, most));
+    int draws = std::clamp(kReportDraws, 1, std::max(1, most));
     if (const auto m = a.option("--backtest"); m && most >= 1)
         draws = static_cast<int>(integerArg(*m, "--backtest", 1, most));
     const std::string path = a.words.empty() ? joinPath(dataDir, kReportFileName) : a.words[0];
